@@ -1,0 +1,37 @@
+#pragma once
+// Text conversion and printf-style formatting at the Win32 edge.
+//
+// Formatting follows the Microsoft conventions of the C runtime the program ships with:
+// in a wide format "%s" takes a wide string, "%S" and "%hs" an 8-bit string, and "%I64d"
+// a 64-bit integer. The functions here call msvcrt's _vsnwprintf/_vsnprintf directly,
+// because MinGW's C99 printf family reads "%s" differently.
+#include <cstdarg>
+#include <string>
+
+namespace ornivel {
+
+std::wstring formatWide(const wchar_t* format, ...);
+std::wstring vformatWide(const wchar_t* format, va_list args);
+std::string formatNarrow(const char* format, ...);
+
+// Formats into a buffer of `capacity` characters (terminator included); a longer result
+// is cut at the buffer's end. Returns the number of characters written.
+size_t vformatWideBounded(wchar_t* buffer, size_t capacity, const wchar_t* format, va_list args);
+
+// The system's ANSI code page (CP_ACP) and UTF-8.
+std::string toAnsi(const std::wstring& text);
+std::wstring fromAnsi(const std::string& text);
+std::string toUtf8(const std::wstring& text);
+std::wstring fromUtf8(const std::string& text);
+
+// The process's working folder, always with a trailing backslash.
+std::wstring currentFolder();
+// Full path of the running executable.
+std::wstring modulePath();
+
+// Puts NAME=VALUE into the environment of both the C runtime and the operating system.
+void putProcessEnvironment(const std::wstring& name, const std::wstring& value);
+// The value of an environment variable of the process, empty when it is not set.
+std::wstring processEnvironment(const std::wstring& name);
+
+} // namespace ornivel

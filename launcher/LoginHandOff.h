@@ -1,0 +1,16 @@
+#pragma once
+// The hand-off of the native login to the Java client through "launcher.dat".
+#include <vector>
+
+#include "launcher/ServerInfo.h"
+
+namespace ornivel {
+
+class CDialogLogin;
+class ThreadStartVM;
+
+// Returns once the Java side reported an outcome other than a connection failure or wrong
+// credentials. A cancelled login deletes the dialog and ends the process with -1.
+void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& servers, ThreadStartVM& javaHost);
+
+} // namespace ornivel

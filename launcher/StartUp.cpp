@@ -1,0 +1,139 @@
+#include "launcher/StartUp.h"
+
+#include <objbase.h>
+#include <commctrl.h>
+
+#include "common/Text.h"
+#include "jvm/JvmStartFailure.h"
+#include "jvm/ThreadStartVM.h"
+#include "launcher/ClassPath.h"
+#include "launcher/CompanyCatalog.h"
+#include "launcher/ConfigFiles.h"
+#include "launcher/LoginHandOff.h"
+#include "launcher/StartOptions.h"
+#include "logdriver/LogDriver.h"
+#include "sync/OrnivelClient.h"
+#include "ui/CDialogLogin.h"
+#include "ui/CompanyChooser.h"
+
+namespace ornivel {
+
+namespace {
+
+const wchar_t* const kLogPattern = L"%d %t | %s | %e | %m";
+
+bool serverFileExists() {
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(FindFirstFileW(L"ornivel-Server.dat", &data));
+    return find.valid();
+}
+
+bool chooserWanted(const CompanyCatalog& catalog) {
+    return !serverFileExists() && !catalog.companyCaptions.empty() && !catalog.displayCompanies.empty();
+}
+
+void registerAppenders(LogDriver& log) {
+    // Appenders live until the process ends.
+    log.addAppender(new CConsoleLogAppender(true, LOG_DEBUG, kLogPattern));
+    log.addAppender(new CConsoleLogAppender(false, LOG_DEBUG, kLogPattern));
+    log.addAppender(new CFileLogAppender(LOG_DEBUG, L"log\\launcher.log", kLogPattern));
+}
+
+// A value option from the command line, or nothing (logged) when it is absent or rejected.
+bool optionValue(LogDriver& log, const std::wstring& commandLine, const wchar_t* option, std::wstring& value) {
+    OptionValue found = findOptionValue(commandLine, option);
+    if (found.status == OptionValue::Rejected)
+        log.log(LOG_WARNING, L"Ignoring %s on the command line: %s.", option, found.reason.c_str());
+    if (found.status != OptionValue::Found) return false;
+    value = found.value;
+    return true;
+}
+
+void setLibraryPath(LogDriver& log, ThreadStartVM& javaHost, const StartOptions& options, const std::wstring& folder) {
+    std::wstring libraryPath;
+    if (!optionValue(log, options.commandLine, L"-lib=", libraryPath)) libraryPath = folder + L"system\\dll";
+    javaHost.setSystemProperty(L"java.library.path", libraryPath);
+}
+
+void setSearchPath(LogDriver& log, const StartOptions& options, const std::wstring& folder) {
+    std::wstring oldPath = processEnvironment(L"PATH");
+    std::wstring extra;
+    if (optionValue(log, options.commandLine, L"-path=", extra))
+        putProcessEnvironment(L"PATH", oldPath + L";" + extra);
+    else
+        putProcessEnvironment(L"PATH", folder + L"system\\dll;" + oldPath);
+}
+
+void runJava(ThreadStartVM& javaHost) {
+    javaHost.start();
+    javaHost.postQuit();
+    javaHost.waitForEnd(INFINITE);
+}
+
+} // namespace
+
+int runLauncher(HINSTANCE instance, const std::wstring& commandLine) {
+    ThreadStartVM javaHost;
+    StartOptions options = parseStartOptions(commandLine);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    InitCommonControls();
+
+    const std::wstring folder = currentFolder();
+    CompanyCatalog catalog = readCompanyCatalog(folder + L"\\ornivel.ini");
+    if (chooserWanted(catalog)) {
+        runCompanyChooser(instance, catalog);
+        return 1;
+    }
+
+    if (modulePath().find(L"ZOLP") != std::wstring::npos) options.noUpdate = true;
+    LogDriver log(L"ornivel");
+    CreateDirectoryW(L"log", nullptr);
+    javaHost.setSystemProperty(L"logback.configurationFile", folder + L"system\\config\\logback.xml");
+    javaHost.setSystemProperty(L"file.encoding", L"UTF-8");
+    registerAppenders(log);
+
+    auto* dialog = new CDialogLogin(instance, &javaHost);
+    if (!options.noUpdate && !dialog->synchronize(log, options.fieldService, options.debug)) {
+        log.end();
+        return 1;
+    }
+
+    const std::wstring classPath = buildClassPath(folder);
+    readPropertiesFile(javaHost);
+    readJvmOptionsFile(javaHost);
+    javaHost.setHeapSizeMb(readHeapSizeMb());
+    javaHost.setClassPath(classPath);
+    javaHost.setLogDriver(log);
+    putProcessEnvironment(L"versionString", OrnivelClient(folder, log).clientChecksum());
+    javaHost.setSystemProperty(L"java.net.preferIPv4Stack", L"true");
+    setLibraryPath(log, javaHost, options, folder);
+    setSearchPath(log, options, folder);
+
+    AddVectoredExceptionHandler(0, jvmStartFailureHandler);
+    setJvmFailureOwner(dialog->window());
+
+    if (options.fieldService) {
+        delete dialog;
+        javaHost.setMainClass(L"de.torbenwald.zolp.adm.Adm");
+        runJava(javaHost);
+    } else if (options.singus) {
+        // The dialog stays (never shown again) until the process ends.
+        javaHost.setMainClass(L"de.torbenwald.fennarix.client.Launcher");
+        runJava(javaHost);
+    } else {
+        javaHost.setMainClass(L"de.torbenwald.zolp.launcher.Launcher");
+        javaHost.addArgument(L"-hold");
+        javaHost.addArgument(L"launcher.dat");
+        std::vector<ServerInfo> servers = readServerList();
+        javaHost.start();
+        runLoginHandOff(dialog, servers, javaHost);
+        delete dialog;
+        javaHost.postQuit();
+        javaHost.waitForEnd(INFINITE);
+    }
+
+    log.end();
+    return 1;
+}
+
+} // namespace ornivel

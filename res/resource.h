@@ -1,0 +1,32 @@
+// Resource identifiers of ornivel.exe.
+#pragma once
+
+#define IDI_ORNIVEL 101
+#define IDD_LOGIN 102
+
+// JVM start failure report
+#define IDS_JVM_CAPTION 1027
+#define IDS_JVM_BODY 1028
+#define IDS_JNI_OK 1029
+#define IDS_JNI_ERR 1030
+#define IDS_JNI_EDETACHED 1031
+#define IDS_JNI_EVERSION 1032
+#define IDS_JNI_ENOMEM 1033
+#define IDS_JNI_EEXIST 1034
+#define IDS_JNI_EINVAL 1035
+
+// Progress phases shown by the login dialog
+#define IDS_PHASE_WAITING 1021
+#define IDS_PHASE_CONTACTING 1022
+#define IDS_PHASE_SEARCHING 1023
+#define IDS_PHASE_DELETING 1024
+#define IDS_PHASE_LOADING 1025
+#define IDS_PHASE_DECOMPRESSING 1026
+
+#define IDS_TOOLTIP_TEXT 1037
+#define IDS_TOOLTIP_TITLE 1038
+#define IDD_REQUEST_PASSWORD 1039
+#define IDS_PW_OK_CAPTION 1044
+#define IDS_PW_OK_TEXT 1045
+#define IDS_PW_FAIL_CAPTION 1046
+#define IDS_PW_FAIL_TEXT 1047

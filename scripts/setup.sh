@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Prepares a Debian machine for building and testing ornivel:
+#  - installs the Debian packages the build and the tests need (only what is missing),
+#  - builds the third-party libraries from Debian's sources for both Windows targets
+#    into a cache outside the checkout (TinyXML with Debian's patches, GoogleTest).
+# Idempotent: a second run finds everything in place and returns within seconds.
+set -euo pipefail
+
+DEPS="${ORNIVEL_DEPS:-$HOME/.cache/ornivel-deps}"
+HERE="$(cd "$(dirname "$0")" && pwd)"
+TRIPLETS=(i686-w64-mingw32 x86_64-w64-mingw32)
+PACKAGES=(
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  wine64 xvfb x11-apps imagemagick xauth
+  cmake ninja-build googletest dpkg-dev
+  python3 openjdk-17-jdk-headless openssl curl ca-certificates
+)
+
+log() { printf '[setup] %s\n' "$*"; }
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    log "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >/dev/null
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+enable_deb_src() {
+  # apt-get source needs a deb-src entry; the stock machine only has deb entries.
+  local f=/etc/apt/sources.list.d/ornivel-src.sources
+  if ! grep -rqs '^Types: *deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    cat >"$f" <<'EOF'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+    apt-get update -qq >/dev/null
+  fi
+}
+
+# Fetches and unpacks a Debian source package (patches applied) into $DEPS/src/<name>.
+debian_source() {
+  local name=$1 dir="$DEPS/src/$1"
+  if [[ ! -f "$dir/.unpacked" ]]; then
+    enable_deb_src
+    rm -rf "$dir" "$DEPS/src/$name.dl"
+    mkdir -p "$DEPS/src/$name.dl"
+    (cd "$DEPS/src/$name.dl" && apt-get source --download-only "$name" >/dev/null 2>&1 &&
+      dpkg-source -x ./*.dsc "$dir" >/dev/null)
+    rm -rf "$DEPS/src/$name.dl"
+    touch "$dir/.unpacked"
+  fi
+  echo "$dir"
+}
+
+build_tinyxml() {
+  local src; src=$(debian_source tinyxml)
+  for t in "${TRIPLETS[@]}"; do
+    local out="$DEPS/$t/tinyxml"
+    [[ -f "$out/lib/libtinyxml.a" ]] && continue
+    log "building TinyXML for $t"
+    rm -rf "$out" && mkdir -p "$out/lib" "$out/include" "$out/obj"
+    for f in tinyxml tinystr tinyxmlerror tinyxmlparser; do
+      "$t-g++-posix" -O2 -DTIXML_USE_STL -c "$src/$f.cpp" -o "$out/obj/$f.o"
+    done
+    "$t-ar" rcs "$out/lib/libtinyxml.a" "$out"/obj/*.o
+    cp "$src/tinyxml.h" "$src/tinystr.h" "$out/include/"
+    rm -rf "$out/obj"
+  done
+}
+
+build_googletest() {
+  local t=x86_64-w64-mingw32 out="$DEPS/x86_64-w64-mingw32/googletest"
+  [[ -f "$out/lib/libgtest.a" ]] && return 0
+  log "building GoogleTest for $t"
+  local bld="$DEPS/build/googletest-$t"
+  rm -rf "$bld" "$out"
+  cmake -S /usr/src/googletest -B "$bld" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$HERE/../cmake/toolchain-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$out" \
+    -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=ON >/dev/null
+  cmake --build "$bld" >/dev/null
+  cmake --install "$bld" >/dev/null
+  rm -rf "$bld"
+}
+
+install_packages
+mkdir -p "$DEPS"
+build_tinyxml
+build_googletest
+for hook in "$HERE"/setup.d/*.sh; do
+  [[ -f "$hook" ]] && DEPS="$DEPS" TRIPLETS="${TRIPLETS[*]}" bash "$hook"
+done
+log "dependencies ready in $DEPS"

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "common/Text.h"
+#include "logdriver/LogDriver.h"
+#include "tests/support/TestSupport.h"
+
+namespace ornivel {
+namespace {
+
+using test::CapturingAppender;
+
+TEST(LogDriver, FormatsWithWideAndNarrowStringConventions) {
+    CapturingAppender appender;
+    LogDriver log(L"t");
+    log.addAppender(&appender);
+    log.log(LOG_INFO, L"%s|%S|%hs|%d|%08x|%I64d", L"wide", "narrow", "hs", -5, 255u, 123456789012LL);
+    ASSERT_EQ(appender.messages.size(), 1u);
+    EXPECT_EQ(appender.messages[0].second, L"wide|narrow|hs|-5|000000ff|123456789012");
+}
+
+TEST(LogDriver, AppendersGetTheDriverNameAndAreCalledInOrder) {
+    CapturingAppender first(0, L"%s:%m"), second(0, L"%s/%m");
+    EXPECT_EQ(first.source(), L"unknown");
+    LogDriver log(L"ornivel");
+    log.addAppender(&first);
+    log.addAppender(&second);
+    EXPECT_TRUE(log.log(LOG_DEBUG, L"x"));
+    EXPECT_EQ(first.lines.at(0), L"ornivel:x");
+    EXPECT_EQ(second.lines.at(0), L"ornivel/x");
+}
+
+TEST(LogDriver, ThresholdDecidesWhatIsWritten) {
+    CapturingAppender info(LOG_INFO), unknown(250);
+    LogDriver log(L"t");
+    log.addAppender(&info);
+    log.addAppender(&unknown);
+    log.log(LOG_DEBUG, L"below every threshold");
+    log.log(250, L"odd level");
+    log.log(LOG_ERROR, L"error");
+    ASSERT_EQ(info.messages.size(), 2u);
+    EXPECT_EQ(info.lines[0], L"unknown|odd level");
+    ASSERT_EQ(unknown.messages.size(), 2u);
+    EXPECT_EQ(unknown.messages[1].second, L"error");
+}
+
+TEST(LogDriver, EmptyNameBehavesLikeTheDefault) {
+    EXPECT_EQ(LogDriver(L"").name(), LogDriver().name());
+    EXPECT_NE(LogDriver().name().find(L"LogDriver"), std::wstring::npos);
+}
+
+TEST(LogDriver, CopiesShareAppendersButNotLaterRegistrations) {
+    CapturingAppender a, b;
+    LogDriver log(L"t");
+    log.addAppender(&a);
+    LogDriver copy = log;
+    log.addAppender(&b);
+    copy.log(LOG_INFO, L"from copy");
+    EXPECT_EQ(a.messages.size(), 1u);
+    EXPECT_TRUE(b.messages.empty());
+}
+
+TEST(LogDriver, LongMessagesAreCutAtTheBuffer) {
+    CapturingAppender appender;
+    LogDriver log(L"t");
+    log.addAppender(&appender);
+    std::wstring huge(40000, L'x');
+    log.log(LOG_INFO, L"%s", huge.c_str());
+    ASSERT_EQ(appender.messages.size(), 1u);
+    EXPECT_EQ(appender.messages[0].second.size(), LogDriver::kMessageCapacity - 1);
+}
+
+TEST(LogDriver, ConcurrentCallsDoNotInterleave) {
+    CapturingAppender appender;
+    LogDriver log(L"t");
+    log.addAppender(&appender);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&log, t] {
+            for (int i = 0; i < 500; ++i) log.log(LOG_INFO, L"thread %d message %d %s", t, i, L"abcdefghijklmnop");
+        });
+    for (auto& th : threads) th.join();
+    ASSERT_EQ(appender.messages.size(), 2000u);
+    for (const auto& m : appender.messages) EXPECT_EQ(m.second.substr(m.second.size() - 16), L"abcdefghijklmnop");
+}
+
+TEST(FileLogAppender, WritesAnsiLinesWithCrLfAndTruncatesOnEachStart) {
+    test::TempFolder folder(L"log");
+    std::wstring file = folder / L"launcher.log";
+    {
+        CFileLogAppender appender(LOG_INFO, file, L"%e|%m");
+        LogDriver log(L"t");
+        log.addAppender(&appender);
+        log.log(LOG_INFO, L"first run");
+    }
+    CFileLogAppender appender(LOG_INFO, file, L"%e|%m");
+    LogDriver log(L"t");
+    log.addAppender(&appender);
+    log.log(LOG_DEBUG, L"below threshold");
+    log.log(LOG_ERROR, L"second run");
+    // Flushed per line: readable while the appender still holds the file open.
+    EXPECT_EQ(folder.read(L"launcher.log"), "error  |second run\r\n");
+}
+
+TEST(FileLogAppender, UnopenableFileDropsLinesSilently) {
+    CFileLogAppender appender(LOG_DEBUG, L"Q:\\no\\such\\folder\\x.log", L"%m");
+    EXPECT_TRUE(appender.append(LOG_ERROR, L"lost"));
+}
+
+} // namespace
+} // namespace ornivel

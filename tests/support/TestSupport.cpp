@@ -1,0 +1,137 @@
+#include "tests/support/TestSupport.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace ornivel::test {
+
+std::wstring windowsPathOf(const std::string& unixPath) {
+    std::wstring path = L"Z:" + fromUtf8(unixPath);
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+std::wstring launcherExePath() { return windowsPathOf(ORNIVEL_EXE_UNIX_PATH); }
+std::wstring buildFolder() { return windowsPathOf(ORNIVEL_BUILD_UNIX_PATH); }
+
+std::string readFileBytes(const std::wstring& path) {
+    std::ifstream in(fs::path(path), std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void writeFileBytes(const std::wstring& path, const std::string& bytes) {
+    fs::path p(path);
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+TempFolder::TempFolder(const std::wstring& hint) {
+    static std::atomic<int> counter{0};
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = formatWide(L"%sornivel-%s-%lu-%d-%lu\\", temp, hint.c_str(), GetCurrentProcessId(), ++counter,
+                       GetTickCount());
+    fs::create_directories(fs::path(path_));
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    // Read-only files (a test may make some) would stop the removal.
+    for (auto& entry : fs::recursive_directory_iterator(fs::path(path_), ignored))
+        SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove_all(fs::path(path_), ignored);
+}
+
+void TempFolder::makeFolder(const std::wstring& relative) const { fs::create_directories(fs::path(path_ + relative)); }
+
+WorkingFolder::WorkingFolder(const std::wstring& folder) : previous_(currentFolder()) {
+    SetCurrentDirectoryW(folder.c_str());
+}
+WorkingFolder::~WorkingFolder() { SetCurrentDirectoryW(previous_.c_str()); }
+
+ProcessResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingFolder,
+                         DWORD timeoutMs) {
+    ProcessResult result;
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process))
+        return result;
+    result.started = true;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_TIMEOUT) {
+        result.timedOut = true;
+        TerminateProcess(process.hProcess, 999);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+std::wstring LauncherRun::installLauncher(const std::wstring& name) const {
+    std::wstring target = folder_.path() + name;
+    CopyFileW(launcherExePath().c_str(), target.c_str(), FALSE);
+    return target;
+}
+
+ProcessResult LauncherRun::run(const std::wstring& arguments, DWORD timeoutMs) const {
+    std::wstring exe = folder_.path() + L"ornivel.exe";
+    if (!fileExists(exe)) installLauncher();
+    return runProgram(exe, arguments, folder_.path(), timeoutMs);
+}
+
+bool CapturingAppender::append(int level, const std::wstring& message) {
+    if (!wanted(level)) return true;
+    messages.emplace_back(level, message);
+    std::wstring line;
+    formatLine(level, message, line);
+    lines.push_back(line);
+    return true;
+}
+
+bool CapturingAppender::has(int level, const std::wstring& message) const { return count(level, message) > 0; }
+
+bool CapturingAppender::hasPrefix(int level, const std::wstring& prefix) const {
+    for (const auto& m : messages)
+        if (m.first == level && m.second.compare(0, prefix.size(), prefix) == 0) return true;
+    return false;
+}
+
+size_t CapturingAppender::count(int level, const std::wstring& message) const {
+    size_t n = 0;
+    for (const auto& m : messages)
+        if (m.first == level && m.second == message) ++n;
+    return n;
+}
+
+} // namespace ornivel::test

@@ -1,0 +1,93 @@
+#pragma once
+// Test support: temporary installation folders, running programs, capturing log output.
+#include <windows.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "logdriver/LogAppender.h"
+
+namespace ornivel::test {
+
+// Windows path of a Unix path of this machine (Wine maps / to Z:).
+std::wstring windowsPathOf(const std::string& unixPath);
+// The built x86_64 ornivel.exe, and the build folder.
+std::wstring launcherExePath();
+std::wstring buildFolder();
+
+std::string readFileBytes(const std::wstring& path);
+void writeFileBytes(const std::wstring& path, const std::string& bytes);  // creates parent folders
+bool fileExists(const std::wstring& path);
+std::vector<std::string> splitLines(const std::string& text);  // at LF, without CR
+
+// A fresh, empty folder under the temporary folder, removed with everything in it when the
+// object ends. path() ends with a backslash.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& hint = L"inst");
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& relative) const { return path_ + relative; }
+    void write(const std::wstring& relative, const std::string& bytes) const { writeFileBytes(path_ + relative, bytes); }
+    std::string read(const std::wstring& relative) const { return readFileBytes(path_ + relative); }
+    bool exists(const std::wstring& relative) const { return fileExists(path_ + relative); }
+    void makeFolder(const std::wstring& relative) const;
+
+private:
+    std::wstring path_;
+};
+
+// Sets the working folder for the lifetime of the object.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::wstring& folder);
+    ~WorkingFolder();
+
+private:
+    std::wstring previous_;
+};
+
+struct ProcessResult {
+    bool started = false;
+    bool timedOut = false;
+    DWORD exitCode = 0;
+    int status() const { return static_cast<int>(exitCode); }
+};
+
+// Runs `exe` with the exact command-line text `"exe" arguments` in `workingFolder` and
+// waits up to `timeoutMs` (then terminates it and reports timedOut).
+ProcessResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingFolder,
+                         DWORD timeoutMs = 60000);
+
+// An installation folder with a copy of the launcher in it, and the launcher run there.
+class LauncherRun {
+public:
+    explicit LauncherRun(const TempFolder& installation) : folder_(installation) {}
+    // Copies the built launcher into the installation as ornivel.exe (or another name).
+    std::wstring installLauncher(const std::wstring& name = L"ornivel.exe") const;
+    ProcessResult run(const std::wstring& arguments, DWORD timeoutMs = 60000) const;
+    std::string logText() const { return folder_.read(L"log\\launcher.log"); }
+    std::vector<std::string> logLines() const { return splitLines(logText()); }
+
+private:
+    const TempFolder& folder_;
+};
+
+// Keeps every message it is given (level and raw text) and the expanded lines.
+class CapturingAppender : public CLogAppender {
+public:
+    explicit CapturingAppender(int threshold = 0, const std::wstring& pattern = L"%e|%m")
+        : CLogAppender(threshold, pattern) {}
+    bool append(int level, const std::wstring& message) override;
+
+    std::vector<std::pair<int, std::wstring>> messages;
+    std::vector<std::wstring> lines;
+    bool has(int level, const std::wstring& message) const;
+    bool hasPrefix(int level, const std::wstring& prefix) const;
+    size_t count(int level, const std::wstring& message) const;
+};
+
+} // namespace ornivel::test

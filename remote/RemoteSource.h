@@ -1,0 +1,27 @@
+#pragma once
+// A place files are downloaded from: one operation, download one named file to a path.
+#include <string>
+
+#include "logdriver/LogDriver.h"
+#include "remote/ProgressListener.h"
+
+namespace ornivel {
+
+class RemoteSource {
+public:
+    explicit RemoteSource(const LogDriver& log) : log_(log) {}
+    virtual ~RemoteSource() = default;
+    RemoteSource(const RemoteSource&) = delete;
+    RemoteSource& operator=(const RemoteSource&) = delete;
+
+    // Downloads `remoteName` (relative to the server's deployment root, "\" or "/" as
+    // separator) to `localPath` (full path, replaced when it exists), creating missing
+    // folders first and reporting the percentage through `listener` (may be null).
+    // True when the file has been written; every failure is logged.
+    virtual bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) = 0;
+
+protected:
+    LogDriver log_;
+};
+
+} // namespace ornivel

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/TestSupport.h"
+#include "ui/stored/StoredLoginData.h"
+
+namespace ornivel {
+namespace {
+
+using test::TempFolder;
+using test::WorkingFolder;
+
+const std::wstring kTestRoot = L"Software\\OrnivelTests\\stored\\";
+
+void removeTestKeys() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests"); }
+
+// Counts the writes that reach the registry by watching the value's last change.
+DWORD rawDword(const std::wstring& subKey) {
+    DWORD value = 0, size = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, subKey.c_str(), nullptr, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return 0xFFFFFFFF;
+    return value;
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override { removeTestKeys(); }
+    void TearDown() override { removeTestKeys(); }
+};
+
+TEST(InstallationName, LastComponentWithItsBackslash) {
+    EXPECT_EQ(installationNameOf(L"C:\\Programs\\Client\\"), L"Client\\");
+    EXPECT_EQ(installationNameOf(L"D:\\Apps\\Sales"), L"Sales\\");
+    EXPECT_EQ(installationNameOf(L"C:\\"), L"C:\\");
+    EXPECT_EQ(installationNameOf(L"C:/data/x/"), L"x/\\");
+}
+
+TEST(InstallationName, FollowsTheCurrentFolder) {
+    TempFolder folder(L"Sales");
+    folder.makeFolder(L"Client A");
+    WorkingFolder cd(folder / L"Client A");
+    EXPECT_EQ(installationName(), L"Client A\\");
+}
+
+TEST_F(RegistryTest, StringReadsDefaultWhenMissingAndWritesOnlyOnChange) {
+    RegistryString value(kTestRoot + L"name", L"fallback");
+    EXPECT_FALSE(value.known());
+    EXPECT_EQ(value.get(), L"fallback");
+
+    value.set(L"first");
+    EXPECT_TRUE(value.known());
+    RegistryString again(kTestRoot + L"name");
+    EXPECT_EQ(again.get(), L"first");
+
+    // Same text: nothing is written, so a change made behind the object's back survives.
+    RegSetKeyValueW(HKEY_CURRENT_USER, (kTestRoot.substr(0, kTestRoot.size() - 1)).c_str(), L"name", REG_SZ,
+                    L"outside", 16);
+    value.set(L"first");
+    EXPECT_EQ(RegistryString(kTestRoot + L"name").get(), L"outside");
+    EXPECT_EQ(value.get(), L"first");  // cached
+    EXPECT_EQ(value.read(), L"outside");
+}
+
+TEST_F(RegistryTest, TrailingBackslashSelectsTheDefaultValue) {
+    RegistryString value(kTestRoot + L"Sales\\");
+    value.set(L"user7");
+    wchar_t data[64] = {};
+    DWORD size = sizeof(data);
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, (kTestRoot + L"Sales").c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data,
+                           &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(data, L"user7");
+    EXPECT_EQ(size, 12u);  // the text with its terminating NUL
+}
+
+TEST_F(RegistryTest, EmptyTextAndMissingValueCountAsEqual) {
+    RegistryString value(kTestRoot + L"empty\\");
+    value.set(L"");
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, (kTestRoot + L"empty").c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    if (key) RegCloseKey(key);
+
+    RegistryDword number(kTestRoot + L"number\\");
+    number.set(0);
+    EXPECT_EQ(rawDword(kTestRoot + L"number"), 0xFFFFFFFFu);
+    number.set(3);
+    EXPECT_EQ(rawDword(kTestRoot + L"number"), 3u);
+    EXPECT_EQ(RegistryDword(kTestRoot + L"number\\", 9).get(), 3u);
+    EXPECT_EQ(RegistryDword(kTestRoot + L"missing\\", 9).get(), 9u);
+}
+
+TEST(PasswordScrambling, RoundTripsEveryLengthAndKeepsOtherBytes) {
+    std::string text;
+    for (int length = 0; length <= 70; ++length) {
+        std::string scrambled = scramblePassword(text);
+        EXPECT_EQ(scrambled.size(), text.size());
+        EXPECT_EQ(unscramblePassword(scrambled), text) << length;
+        text += static_cast<char>("aZ 9.x\xe4Q"[length % 8]);
+    }
+    EXPECT_EQ(scramblePassword(""), "");
+    std::string punctuation = "!?-_.,\xe4\xfc";
+    EXPECT_EQ(scramblePassword(punctuation), punctuation);
+    // A space is transformed like a letter: key byte '7' has index 59, space 62.
+    EXPECT_EQ(scramblePassword(" "), std::string(1, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 "[(59 + 62) % 63]));
+    EXPECT_EQ(scramblePassword("a"), "7");  // index 0 shifted by '7'
+    EXPECT_NE(scramblePassword("secret"), "secret");
+}
+
+TEST_F(RegistryTest, LoadAndSaveTheLoginOfThisInstallation) {
+    TempFolder folder(L"login");
+    folder.makeFolder(L"OrnivelStoreTest");
+    WorkingFolder cd(folder / L"OrnivelStoreTest");
+    const std::wstring name = L"OrnivelStoreTest\\";
+    auto cleanup = [&] {
+        for (const wchar_t* prefix : {kLastUserPrefix, kPasswordPrefix, kLastServerPrefix, kZolpLastUserPrefix})
+            RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(prefix) + L"OrnivelStoreTest").c_str());
+    };
+    cleanup();
+
+    StoredLogin empty = loadStoredLogin(3);
+    EXPECT_EQ(empty.userId, L"");
+    EXPECT_EQ(empty.serverIndex, 0);
+    EXPECT_FALSE(empty.savePassword);
+
+    RegistryString(kZolpLastUserPrefix + name).set(L"olduser");
+    EXPECT_EQ(loadStoredLogin(3).userId, L"olduser");
+
+    saveStoredLogin(L"anna", 2, L"My Pass 42!");
+    EXPECT_EQ(RegistryString(kLastUserPrefix + name).get(), L"anna");
+    EXPECT_NE(RegistryString(kPasswordPrefix + name).get(), L"My Pass 42!");
+    StoredLogin loaded = loadStoredLogin(3);
+    EXPECT_EQ(loaded.userId, L"anna");
+    EXPECT_EQ(loaded.serverIndex, 2);
+    EXPECT_EQ(loaded.password, L"My Pass 42!");
+    EXPECT_TRUE(loaded.savePassword);
+
+    EXPECT_EQ(loadStoredLogin(2).serverIndex, 0);  // index outside a shorter list
+
+    saveStoredLogin(L"anna", 2, L"");
+    StoredLogin unsaved = loadStoredLogin(3);
+    EXPECT_EQ(unsaved.password, L"");
+    EXPECT_FALSE(unsaved.savePassword);
+    cleanup();
+}
+
+} // namespace
+} // namespace ornivel

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "tests/support/TestSupport.h"
+
+namespace ornivel {
+namespace {
+
+using test::LauncherRun;
+using test::TempFolder;
+
+// Every line of log\launcher.log: "%d %t | ornivel | %e | %m".
+const std::regex kLogLine(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d \| ornivel \| (debug  |info   |warning|error  |fatal  ) \| .*)");
+
+size_t countContaining(const std::vector<std::string>& lines, const std::string& text) {
+    size_t n = 0;
+    for (const auto& line : lines) n += line.find(text) != std::string::npos;
+    return n;
+}
+
+class StartUp : public ::testing::Test {
+protected:
+    TempFolder installation{L"startup"};
+    LauncherRun launcher{installation};
+};
+
+TEST_F(StartUp, FieldServiceWithoutUpdateEndsWithOneAndWritesPatternLines) {
+    test::ProcessResult result = launcher.run(L"aussendienst -noupdate");
+    ASSERT_TRUE(result.started);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.status(), 1);
+    std::vector<std::string> lines = launcher.logLines();
+    ASSERT_FALSE(lines.empty());
+    for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, kLogLine)) << line;
+    EXPECT_EQ(countContaining(lines, "| ThreadStartVM"), 1u);
+    // The log is written with CR LF line ends.
+    EXPECT_NE(launcher.logText().find("\r\n"), std::string::npos);
+}
+
+TEST_F(StartUp, EachStartBeginsANewLogFile) {
+    launcher.run(L"aussendienst -noupdate");
+    launcher.run(L"aussendienst -noupdate");
+    EXPECT_EQ(countContaining(launcher.logLines(), "| ThreadStartVM"), 1u);
+}
+
+TEST_F(StartUp, RejectedValueOptionsAreLoggedAndIgnored) {
+    launcher.run(L"aussendienst -noupdate -lib=\"C:\\no closing quote");
+    std::vector<std::string> lines = launcher.logLines();
+    EXPECT_EQ(countContaining(lines, "| warning | Ignoring -lib= on the command line: the value has no closing double quote."),
+              1u);
+    launcher.run(L"aussendienst -noupdate -path=\"" + std::wstring(300, L'p') + L"\"");
+    EXPECT_EQ(countContaining(launcher.logLines(), "Ignoring -path= on the command line: the value has 260"), 1u);
+}
+
+TEST_F(StartUp, NoUpdateAndZolpPathSkipTheSynchronisation) {
+    installation.write(L"ornivel-Server.dat", "http://127.0.0.1:9/deploy");
+    launcher.run(L"aussendienst");
+    EXPECT_GT(countContaining(launcher.logLines(), "Synchroni"), 0u);
+
+    launcher.run(L"aussendienst -noupdate");
+    EXPECT_EQ(countContaining(launcher.logLines(), "Synchroni"), 0u);
+
+    installation.makeFolder(L"ZOLP");
+    installation.write(L"ZOLP\\ornivel-Server.dat", "http://127.0.0.1:9/deploy");
+    std::wstring exe = launcher.installLauncher(L"ZOLP\\ornivel.exe");
+    test::ProcessResult result = test::runProgram(exe, L"aussendienst", installation / L"ZOLP");
+    EXPECT_EQ(result.status(), 1);
+    std::vector<std::string> lines = test::splitLines(installation.read(L"ZOLP\\log\\launcher.log"));
+    EXPECT_FALSE(lines.empty());
+    EXPECT_EQ(countContaining(lines, "Synchroni"), 0u);
+}
+
+TEST_F(StartUp, ServerFileKeepsTheChooserAway) {
+    installation.write(L"ornivel.ini", "[Company]\r\nCompany1=A$Company A$srv-a\r\n[DisplayCompany]\r\nDIZ=A\r\n");
+    installation.write(L"ornivel-Server.dat", "http://127.0.0.1:9/deploy");
+    test::ProcessResult result = launcher.run(L"aussendienst -noupdate");
+    EXPECT_EQ(result.status(), 1);
+    EXPECT_FALSE(launcher.logLines().empty());
+}
+
+} // namespace
+} // namespace ornivel

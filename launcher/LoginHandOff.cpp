@@ -1,16 +1,66 @@
 #include "launcher/LoginHandOff.h"
 
+#include <windows.h>
 #include <cstdlib>
 
+#include "common/Handles.h"
+#include "common/Text.h"
+#include "jvm/ThreadStartVM.h"
+#include "launcher/LoginRecord.h"
 #include "ui/CDialogLogin.h"
 
 namespace ornivel {
 
-// Placeholder until the hand-off lands: only the dialog's answer is used.
-void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& servers, ThreadStartVM&) {
-    if (!dialog->waitForLogin(servers)) {
-        delete dialog;
-        std::exit(-1);
+namespace {
+
+uint64_t asCount(const FILETIME& time) { return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime; }
+
+// loginTime: milliseconds from the creation of this process until the user confirmed.
+void publishLoginTime() {
+    FILETIME creation, exitTime, kernel, user, now;
+    if (!GetProcessTimes(GetCurrentProcess(), &creation, &exitTime, &kernel, &user)) return;
+    GetSystemTimeAsFileTime(&now);
+    putProcessEnvironment(L"loginTime", elapsedMillisecondsText(asCount(creation), asCount(now)));
+}
+
+// The record is written whole with one write; failures show up as a Java side that never
+// answers, as nothing else can be done about them here.
+void writeLoginRecord(const std::wstring& record) {
+    UniqueHandle file(CreateFileW(L"launcher.dat", GENERIC_ALL, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    std::string bytes = toUtf8(record);
+    DWORD written = 0;
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+LoginInput inputOf(const CDialogLogin& dialog) {
+    return {dialog.userId(), dialog.password(), dialog.serverHost(), dialog.serverPort(), dialog.serverCaption(),
+            dialog.serverExtra()};
+}
+
+std::wstring waitForOutcome(ThreadStartVM& javaHost) {
+    std::wstring outcome;
+    while (outcome.empty()) {
+        outcome = javaHost.callStaticStringMethod(L"getError");
+        Sleep(40);
+    }
+    return outcome;
+}
+
+} // namespace
+
+void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& servers, ThreadStartVM& javaHost) {
+    for (;;) {
+        if (!dialog->waitForLogin(servers)) {
+            delete dialog;
+            std::exit(-1);
+        }
+        publishLoginTime();
+        DeleteFileW(L"launcher2.dat");
+        writeLoginRecord(buildLoginRequest(inputOf(*dialog)));
+        std::wstring outcome = waitForOutcome(javaHost);
+        javaHost.callStaticStringMethod(L"resetError");
+        if (!outcomeAsksForAnotherLogin(outcome)) return;
     }
 }
 

@@ -20,6 +20,11 @@ public:
     // True when the file has been written; every failure is logged.
     virtual bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) = 0;
 
+    // Creates the missing folders of a file's path, outermost first, logging each one.
+    // False when one cannot be created (the thread's last error tells why); folders made
+    // before that stay.
+    bool createParentDirectories(const std::wstring& localPath);
+
 protected:
     LogDriver log_;
 };

@@ -1,0 +1,142 @@
+#include "remote/HttpText.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace ornivel {
+
+namespace {
+
+bool isHostChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == ':';
+}
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+} // namespace
+
+ParsedUrl parseUrl(const std::string& url) {
+    std::string upperUrl(url);
+    for (char& c : upperUrl) c = upper(c);
+
+    ParsedUrl parsed;
+    size_t pos = 0;
+    size_t colon = upperUrl.find(':');
+    if (colon == std::string::npos) {
+        parsed.scheme = "HTTP";
+    } else {
+        parsed.scheme = upperUrl.substr(0, colon);
+        pos = colon + 1;
+        if (upperUrl.compare(pos, 2, "//") == 0) pos += 2;
+    }
+    size_t hostEnd = pos;
+    while (hostEnd < upperUrl.size() && isHostChar(upperUrl[hostEnd])) ++hostEnd;
+    parsed.host = upperUrl.substr(pos, hostEnd - pos);
+    parsed.path = url.substr(hostEnd);
+    if (parsed.path.empty()) parsed.path = "/";
+
+    size_t portColon = parsed.host.find(':');
+    if (portColon != std::string::npos) {
+        parsed.port = std::atoi(parsed.host.c_str() + portColon + 1);
+        parsed.host.resize(portColon);
+    }
+    return parsed;
+}
+
+std::string buildRequestText(const std::string& path, const std::string& host, const char* extraHeader,
+                             size_t bodyLength) {
+    std::string text;
+    text.reserve(128 + path.size() + host.size());
+    text += bodyLength != 0 ? "POST " : "GET ";
+    text += path;
+    text += " HTTP/1.1\r\n";
+    text += "Accept: */*\r\n";
+    text += "Accept-Language: *\r\n";
+    text += "User-Agent: Mozilla/4.0\r\n";
+    if (bodyLength != 0) {
+        text += "Content-Length: ";
+        text += std::to_string(bodyLength);
+        text += "\r\n";
+    }
+    text += "Host: ";
+    text += host;
+    text += "\r\n";
+    if (extraHeader != nullptr) text += extraHeader;
+    text += "\r\n";
+    return text;
+}
+
+bool HeaderEnd::add(char c) {
+    if (c == '\n') {
+        bool end = lineLength_ == 0;
+        lineLength_ = 0;
+        return end;
+    }
+    if (c != '\r') ++lineLength_;
+    return false;
+}
+
+int parseStatus(const std::string& header) {
+    size_t pos = header.find("HTTP/1.");
+    if (pos == std::string::npos) return 0;
+    pos += 7;
+    while (pos < header.size() && !isSpace(header[pos])) ++pos;
+    if (pos >= header.size()) return 0;
+    return std::atoi(header.c_str() + pos + 1);
+}
+
+bool parseContentLength(const std::string& header, uint64_t& length) {
+    size_t pos = header.find("Content-Length: ");
+    if (pos == std::string::npos) return false;
+    pos += 16;
+    while (pos < header.size() && header[pos] == ' ') ++pos;
+    uint64_t value = 0;
+    size_t digits = 0;
+    for (; pos < header.size() && header[pos] >= '0' && header[pos] <= '9'; ++pos, ++digits) {
+        if (value > (UINT64_MAX - 9) / 10) return false;  // not a length any server sends
+        value = value * 10 + static_cast<unsigned>(header[pos] - '0');
+    }
+    if (digits == 0) return false;
+    length = value;
+    return true;
+}
+
+bool headerValue(const std::string& header, const char* name, std::string& value) {
+    size_t pos = header.find(name);
+    if (pos == std::string::npos) return false;
+    pos += std::strlen(name);
+    size_t end = pos;
+    while (end < header.size() && static_cast<unsigned char>(header[end]) >= 0x20) ++end;
+    value = header.substr(pos, end - pos);
+    return true;
+}
+
+Refresh parseRefresh(const std::string& value, const std::string& currentUrl) {
+    Refresh refresh;
+    int seconds = std::atoi(value.c_str());
+    refresh.seconds = seconds > 0 ? static_cast<unsigned>(seconds) : 0;
+    size_t url = value.find("url=");
+    refresh.url = url == std::string::npos ? currentUrl : value.substr(url + 4);
+    return refresh;
+}
+
+std::string resolveLocation(const std::string& currentUrl, const std::string& location) {
+    if (location.empty() || location[0] != '/' || location.compare(0, 2, "//") == 0) return location;
+    ParsedUrl current = parseUrl(currentUrl);
+    return "http://" + current.host + ":" + std::to_string(current.port) + location;
+}
+
+int percentOf(uint64_t done, uint64_t total) {
+    if (total == 0) return 100;
+    double percent = static_cast<double>(done) * 100.0 / static_cast<double>(total);
+    return percent >= 100.0 ? 100 : static_cast<int>(percent);
+}
+
+int heldPercent(uint64_t held, uint64_t length) {
+    return static_cast<int>(static_cast<double>(held) / static_cast<double>(length) * 100.0);
+}
+
+} // namespace ornivel

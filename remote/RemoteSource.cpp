@@ -1,0 +1,36 @@
+#include "remote/RemoteSource.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace ornivel {
+
+namespace {
+
+bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+size_t lastSeparator(const std::wstring& path) { return path.find_last_of(L"\\/"); }
+
+} // namespace
+
+bool RemoteSource::createParentDirectories(const std::wstring& localPath) {
+    size_t cut = lastSeparator(localPath);
+    if (cut == std::wstring::npos) return true;  // a bare file name: nothing to create
+    std::wstring folder = localPath.substr(0, cut);
+
+    std::vector<std::wstring> missing;
+    while (!folder.empty() && !exists(folder)) {
+        missing.push_back(folder);
+        cut = lastSeparator(folder);
+        if (cut == std::wstring::npos) break;
+        folder.resize(cut);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        log_.log(LOG_INFO, L"Creating %s ", it->c_str());
+        if (!::CreateDirectoryW(it->c_str(), nullptr)) return false;
+    }
+    return true;
+}
+
+} // namespace ornivel

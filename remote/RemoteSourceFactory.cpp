@@ -1,0 +1,31 @@
+#include "remote/RemoteSourceFactory.h"
+
+#include <cwctype>
+
+#include "remote/RemoteSourceCombination.h"
+#include "remote/RemoteSourceHTTP.h"
+#include "remote/RemoteSourceNET.h"
+#include "remote/RemoteSourceWININET.h"
+
+namespace ornivel {
+
+std::unique_ptr<RemoteSource> createRemoteSource(const std::wstring& type, const std::wstring& host,
+                                                 const std::wstring& path, int port, const std::wstring& userName,
+                                                 const std::wstring& password, const LogDriver& log) {
+    std::wstring kind = type;
+    for (wchar_t& c : kind) c = static_cast<wchar_t>(std::towlower(c));
+    const auto port16 = static_cast<unsigned short>(port);
+
+    if (kind == L"http" || kind == L"https") {
+        auto combination = std::make_unique<RemoteSourceCombination>(log);
+        combination->addSource(new RemoteSourceWININET(host, path, port16, log, kind == L"https"));
+        // The socket client speaks plain HTTP only, also for "https" servers.
+        combination->addSource(new RemoteSourceHTTP(host, path, port16, log, true));
+        return combination;
+    }
+    if (kind == L"inet") return std::make_unique<RemoteSourceWININET>(host, path, port16, log, false);
+    if (kind == L"net") return std::make_unique<RemoteSourceNET>(path, userName, password, log);
+    return nullptr;
+}
+
+} // namespace ornivel

@@ -1,0 +1,38 @@
+#include "remote/RemoteSourceHTTP.h"
+
+#include <algorithm>
+
+#include "common/Text.h"
+#include "logdriver/LastError.h"
+#include "remote/DisplayForm.h"
+
+namespace ornivel {
+
+RemoteSourceHTTP::RemoteSourceHTTP(const std::wstring& host, const std::wstring& path, unsigned short port,
+                                   const LogDriver& log, bool dump)
+    : RemoteSource(log),
+      baseUrl_(L"http://" + host + L":" + std::to_wstring(port) + L"/" + path + L"/"),
+      request_(log, dump) {
+    log_.log(LOG_DEBUG, L"Using URL '%s' for sync.", baseUrl_.c_str());
+}
+
+bool RemoteSourceHTTP::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+    std::replace(remoteName.begin(), remoteName.end(), L'\\', L'/');
+    log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", displayForm(remoteName).c_str(),
+             displayForm(localPath).c_str());
+    if (!createParentDirectories(localPath)) {
+        log_.log(LOG_DEBUG, L"Could not create dir. OS error: %s", LastError().text().c_str());
+        return false;
+    }
+    const std::string url = toAnsi(baseUrl_) + urlEncode(toAnsi(remoteName));
+    const std::string path = toAnsi(localPath);
+    int status = 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        status = request_.getToFile(url, path, listener);
+        if (status == 200) return true;
+    }
+    log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status, LastError().text().c_str());
+    return false;
+}
+
+} // namespace ornivel

@@ -1,0 +1,31 @@
+#pragma once
+// Downloads files over plain HTTP with the program's own socket client.
+#include <string>
+
+#include "remote/RemoteSource.h"
+#include "remote/Request.h"
+
+namespace ornivel {
+
+class RemoteSourceHTTP : public RemoteSource {
+public:
+    // Base URL "http://" host ":" port "/" path "/"; with `dump` the request texts and the
+    // response headers go to the log (level debug).
+    RemoteSourceHTTP(const std::wstring& host, const std::wstring& path, unsigned short port, const LogDriver& log,
+                     bool dump);
+
+    // Up to three attempts, one directly after the other; only status 200 succeeds.
+    bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+
+    static constexpr int kAttempts = 3;
+
+    const std::wstring& baseUrl() const { return baseUrl_; }
+    // The client, for adjusting its time-outs in tests.
+    Request& request() { return request_; }
+
+private:
+    std::wstring baseUrl_;
+    Request request_;
+};
+
+} // namespace ornivel

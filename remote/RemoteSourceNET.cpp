@@ -1,0 +1,88 @@
+#include "remote/RemoteSourceNET.h"
+
+#include <winnetwk.h>
+
+#include "logdriver/LastError.h"
+#include "remote/DisplayForm.h"
+
+namespace ornivel {
+
+namespace {
+
+DWORD CALLBACK copyProgress(LARGE_INTEGER totalSize, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                            DWORD, HANDLE, HANDLE, LPVOID context) {
+    auto* listener = static_cast<ProgressListener*>(context);
+    if (totalSize.QuadPart == 0 || listener == nullptr) return PROGRESS_CONTINUE;
+    int percent = static_cast<int>(transferred.QuadPart * 100 / totalSize.QuadPart);
+    listener->progress(nullptr, nullptr, nullptr, nullptr, &percent, nullptr);
+    return PROGRESS_CONTINUE;
+}
+
+} // namespace
+
+DWORD SystemShareConnector::addConnection(NETRESOURCEW* resource, const wchar_t* password, const wchar_t* userName,
+                                          DWORD flags) {
+    return ::WNetAddConnection2W(resource, password, userName, flags);
+}
+
+DWORD SystemShareConnector::cancelConnection(const wchar_t* name, DWORD flags, BOOL force) {
+    return ::WNetCancelConnection2W(name, flags, force);
+}
+
+SystemShareConnector& SystemShareConnector::instance() {
+    static SystemShareConnector connector;
+    return connector;
+}
+
+RemoteSourceNET::RemoteSourceNET(const std::wstring& sharePath, const std::wstring& userName,
+                                 const std::wstring& password, const LogDriver& log)
+    : RemoteSourceNET(sharePath, userName, password, log, SystemShareConnector::instance()) {}
+
+RemoteSourceNET::RemoteSourceNET(const std::wstring& sharePath, const std::wstring& userName,
+                                 const std::wstring& password, const LogDriver& log, ShareConnector& connector)
+    : RemoteSource(log), sharePath_(sharePath), userName_(userName), password_(password), connector_(connector) {
+    if (!sharePath_.empty() && sharePath_.back() == L'\\') sharePath_.pop_back();
+    log_.log(LOG_DEBUG, L"Using UNC '%s' for sync.", sharePath_.c_str());
+}
+
+RemoteSourceNET::~RemoteSourceNET() {
+    connector_.cancelConnection(sharePath_.c_str(), 0, TRUE);
+    connected_ = false;
+}
+
+std::wstring RemoteSourceNET::sourceFile(const std::wstring& remoteName) const {
+    return sharePath_ + L"\\" + displayForm(remoteName);
+}
+
+bool RemoteSourceNET::connect() {
+    if (connected_) return true;
+    connector_.cancelConnection(sharePath_.c_str(), 0, TRUE);
+    NETRESOURCEW resource{};
+    resource.dwType = RESOURCETYPE_DISK;
+    resource.lpRemoteName = sharePath_.data();
+    connectError_ = connector_.addConnection(&resource, password_.c_str(), userName_.c_str(),
+                                             CONNECT_TEMPORARY | CONNECT_UPDATE_RECENT);
+    connected_ = connectError_ == NO_ERROR;
+    return connected_;
+}
+
+bool RemoteSourceNET::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+    if (!connect()) {
+        log_.log(LOG_DEBUG, L"Error connecting to remote drive. OS Error: %s", LastError(connectError_).text().c_str());
+        return false;
+    }
+    log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", displayForm(remoteName).c_str(),
+             displayForm(localPath).c_str());
+    if (!createParentDirectories(localPath)) {
+        log_.log(LOG_DEBUG, L"Could not create dir. OS Error: %s", LastError().text().c_str());
+        return false;
+    }
+    const std::wstring source = sourceFile(remoteName);
+    if (!::CopyFileExW(source.c_str(), localPath.c_str(), copyProgress, listener, nullptr, 0)) {
+        log_.log(LOG_DEBUG, L"Could not copy file '%s'. OS Error: %s", source.c_str(), LastError().text().c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace ornivel

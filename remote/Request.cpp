@@ -1,0 +1,254 @@
+#include "remote/Request.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+#include <vector>
+
+#include "common/Text.h"
+#include "remote/DisplayForm.h"
+#include "remote/HttpText.h"
+
+namespace ornivel {
+
+namespace {
+
+void sendAll(SOCKET socket, const char* data, size_t length) {
+    while (length > 0) {
+        int chunk = static_cast<int>(std::min<size_t>(length, INT_MAX));
+        int sent = ::send(socket, data, chunk, 0);
+        if (sent <= 0) return;  // the answer, or its absence, tells the rest
+        data += sent;
+        length -= static_cast<size_t>(sent);
+    }
+}
+
+bool writeAll(HANDLE file, const char* data, uint64_t length) {
+    while (length > 0) {
+        DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(length, 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
+        data += written;
+        length -= written;
+    }
+    return true;
+}
+
+void reportPercent(ProgressListener* listener, int percent) {
+    if (listener != nullptr) listener->progress(nullptr, nullptr, nullptr, nullptr, &percent, nullptr);
+}
+
+} // namespace
+
+Request::Request(const LogDriver& log, bool dump) : log_(log), dump_(dump) {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(1, 1), &data);
+    pause_ = [](unsigned seconds) { ::Sleep(seconds * 1000u); };
+}
+
+void Request::closeSocket() {
+    socket_.reset();
+    connectedHost_.clear();
+    connectedPort_ = 0;
+}
+
+bool Request::connect(const std::string& host, int port) {
+    if (socket_ && host == connectedHost_ && port == connectedPort_) return true;
+    closeSocket();
+    socket_.reset(::socket(AF_INET, SOCK_STREAM, 0));
+    if (!socket_) return false;
+    DWORD timeout = receiveTimeoutMs_;
+    if (::setsockopt(socket_.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+                     sizeof timeout) != 0) {
+        return false;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(static_cast<u_short>(port));
+    if (const hostent* entry = ::gethostbyname(host.c_str());
+        entry != nullptr && entry->h_addrtype == AF_INET && entry->h_addr_list[0] != nullptr) {
+        memcpy(&address.sin_addr, entry->h_addr_list[0], sizeof address.sin_addr);
+    }
+    if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return false;
+    connectedHost_ = host;
+    connectedPort_ = port;
+    return true;
+}
+
+int Request::execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
+                     RequestResult& result, ProgressListener* listener) {
+    return execute(url, extraHeader, body, bodyLength, result, listener, 0);
+}
+
+bool Request::readHeader(std::string& header) {
+    header.clear();
+    HeaderEnd end;
+    char c;
+    while (::recv(socket_.get(), &c, 1, 0) == 1) {
+        if (header.size() >= kMaxHeaderBytes) return false;
+        header += c;
+        if (end.add(c)) break;
+    }
+    return true;
+}
+
+int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* listener) {
+    const bool spill = length > kMemoryBodyLimit && !result.spillPath.empty();
+    UniqueHandle file;
+    std::vector<char> chunk;
+    if (spill) {
+        file.reset(::CreateFileW(result.spillPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return -1;
+        result.bodyInFile = true;
+        chunk.resize(256 * 1024);
+    } else {
+        if (length > result.body.max_size()) return -1;
+        try {
+            result.body.resize(static_cast<size_t>(length));
+        } catch (const std::bad_alloc&) {
+            log_.log(LOG_ERROR, L"Not enough memory for a body of %I64u bytes.", length);
+            return -1;
+        }
+    }
+
+    int status = 0;
+    int lastPercent = 0;
+    uint64_t held = 0;
+    while (held < length) {
+        const uint64_t remaining = length - held;
+        char* target = spill ? chunk.data() : &result.body[static_cast<size_t>(held)];
+        const int want = static_cast<int>(std::min<uint64_t>(remaining, spill ? chunk.size() : (1u << 30)));
+        const int received = ::recv(socket_.get(), target, want, 0);
+        const int percent = heldPercent(held, length);
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            reportPercent(listener, percent);
+        }
+        // A closed connection before the announced length is as much a failure as an error.
+        if (received <= 0) {
+            status = -1;
+            break;
+        }
+        if (spill && !writeAll(file.get(), target, static_cast<uint64_t>(received))) {
+            status = -1;
+            break;
+        }
+        held += static_cast<uint64_t>(received);
+    }
+    if (!spill) result.body.resize(static_cast<size_t>(held));
+    result.bodyLength = held;
+    return status;
+}
+
+int Request::execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
+                     RequestResult& result, ProgressListener* listener, int hops) {
+    result.sentText.clear();
+    result.header.clear();
+    result.body.clear();
+    result.bodyLength = 0;
+    result.bodyInFile = false;
+
+    const ParsedUrl parsed = parseUrl(url);
+    if (parsed.scheme != "HTTP") return 0;
+    if (!connect(parsed.host, parsed.port)) return 0;
+
+    if (body == nullptr) bodyLength = 0;
+    const std::string text = buildRequestText(parsed.path, parsed.host, extraHeader, bodyLength);
+    sendAll(socket_.get(), text.data(), text.size());
+    result.sentText = text;
+    if (bodyLength != 0) {
+        sendAll(socket_.get(), body, bodyLength);
+        result.sentText.append(body, bodyLength);
+    }
+    if (dump_) {
+        log_.log(LOG_DEBUG, L"SEND");
+        log_.log(LOG_DEBUG, L"%s", fromAnsi(result.sentText).c_str());
+    }
+
+    if (!readHeader(result.header)) {
+        log_.log(LOG_ERROR, L"Response header from URL '%S' exceeds %u bytes.", url.c_str(),
+                 static_cast<unsigned>(kMaxHeaderBytes));
+        closeSocket();
+        return 0;
+    }
+    if (dump_) {
+        log_.log(LOG_DEBUG, L"RECEIVE");
+        log_.log(LOG_DEBUG, L"%s", fromAnsi(result.header).c_str());
+    }
+
+    int status = parseStatus(result.header);
+    if (status >= 200 && status <= 299) {
+        uint64_t length = 0;
+        if (!parseContentLength(result.header, length)) {
+            status = -1;
+        } else if (readBody(length, result, listener) != 0) {
+            status = -1;
+        }
+    }
+
+    std::string value;
+    if (headerValue(result.header, "Refresh: ", value)) {
+        log_.log(LOG_DEBUG, L"refreshValue=%S", value.c_str());
+        const Refresh refresh = parseRefresh(value, url);
+        log_.log(LOG_DEBUG, L"Received HTTP Refresh with %d seconds. URL: %S", static_cast<int>(refresh.seconds),
+                 refresh.url.c_str());
+        if (hops >= kMaxHops) {
+            log_.log(LOG_ERROR, L"Too many refreshes and redirections at URL '%S'.", url.c_str());
+            closeSocket();
+            return 0;
+        }
+        pause_(refresh.seconds);
+        // The socket stays open: a refresh to the same server reuses the connection.
+        return execute(refresh.url, extraHeader, body, bodyLength, result, listener, hops + 1);
+    }
+    closeSocket();
+
+    if (status >= 300 && status <= 399 && headerValue(result.header, "Location: ", value)) {
+        log_.log(LOG_DEBUG, L"Redirected to URL '%S'.", value.c_str());
+        if (hops >= kMaxHops) {
+            log_.log(LOG_ERROR, L"Too many refreshes and redirections at URL '%S'.", url.c_str());
+            return 0;
+        }
+        Request redirected(log_, dump_);
+        redirected.receiveTimeoutMs_ = receiveTimeoutMs_;
+        redirected.pause_ = pause_;
+        return redirected.execute(resolveLocation(url, value), extraHeader, body, bodyLength, result, listener,
+                                  hops + 1);
+    }
+    return status;
+}
+
+int Request::getToFile(const std::string& url, const std::string& localPath, ProgressListener* listener) {
+    const std::wstring path = displayForm(fromAnsi(localPath));
+    RequestResult result;
+    result.spillPath = path + L".download";
+    int status = execute(url, nullptr, nullptr, 0, result, listener);
+    bool moved = false;
+    if (status == 200) {
+        if (result.bodyInFile) {
+            moved = ::MoveFileExW(result.spillPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+            if (!moved) status = 0;
+        } else {
+            UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file) {
+                status = 0;
+            } else if (!writeAll(file.get(), result.body.data(), result.body.size())) {
+                const DWORD error = ::GetLastError();
+                file.reset();
+                ::DeleteFileW(path.c_str());  // no truncated file stands in for the real one
+                ::SetLastError(error);
+                status = 0;
+            }
+        }
+    }
+    if (!moved) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(result.spillPath.c_str());
+        ::SetLastError(error);
+    }
+    return status;
+}
+
+} // namespace ornivel

@@ -1,0 +1,87 @@
+#pragma once
+// A small HTTP/1.1 client on blocking TCP sockets: builds the request text itself, reads the
+// response header byte by byte and the body by its Content-Length, and follows "Refresh: "
+// and "Location: " answers. Plain HTTP only.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/Handles.h"
+#include "logdriver/LogDriver.h"
+#include "remote/ProgressListener.h"
+
+namespace ornivel {
+
+struct SocketTraits {
+    using Value = SOCKET;
+    static Value invalid() noexcept { return INVALID_SOCKET; }
+    static bool isValid(Value v) noexcept { return v != INVALID_SOCKET; }
+    static void close(Value v) noexcept { ::closesocket(v); }
+};
+using UniqueSocket = UniqueResource<SocketTraits>;
+
+// What one exchange sent and received.
+struct RequestResult {
+    std::string sentText;  // the request text, with the body appended when there is one
+    std::string header;    // the response header as received, empty line included
+    std::string body;      // the body, when it is held in memory
+    uint64_t bodyLength = 0;
+
+    // Set by the caller: a body larger than Request::kMemoryBodyLimit is written to this file
+    // (replaced) instead of being held in memory. Without it such bodies are held in memory.
+    std::wstring spillPath;
+    bool bodyInFile = false;  // set when the body went to spillPath
+};
+
+class Request {
+public:
+    static constexpr DWORD kReceiveTimeoutMs = 10000;
+    // Refresh and redirect answers followed for one exchange at most.
+    static constexpr int kMaxHops = 10;
+    // A response header beyond this size fails the exchange.
+    static constexpr size_t kMaxHeaderBytes = 1024 * 1024;
+    // Bodies above this size go to the result's spill file when one is named.
+    static constexpr uint64_t kMemoryBodyLimit = 16 * 1024 * 1024;
+
+    // Starts the socket library (version 1.1); no connection is opened yet.
+    Request(const LogDriver& log, bool dump);
+    ~Request() = default;
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+
+    // Keeps an open socket to the same host and port, otherwise opens a new one.
+    bool connect(const std::string& host, int port);
+
+    // One exchange: the final HTTP status, 0 (not HTTP, no connection, no status line) or -1
+    // (a 2xx answer without Content-Length, or the body broke off).
+    int execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
+                RequestResult& result, ProgressListener* listener);
+
+    // A GET whose body is written to `localPath` (8-bit, ANSI) when the status is 200; 0 when
+    // the file cannot be written.
+    int getToFile(const std::string& url, const std::string& localPath, ProgressListener* listener);
+
+    // For tests: a shorter receive time-out, and a replacement for the refresh pause.
+    void setReceiveTimeout(DWORD milliseconds) { receiveTimeoutMs_ = milliseconds; }
+    void setPause(std::function<void(unsigned seconds)> pause) { pause_ = std::move(pause); }
+
+private:
+    int execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
+                RequestResult& result, ProgressListener* listener, int hops);
+    bool readHeader(std::string& header);
+    int readBody(uint64_t length, RequestResult& result, ProgressListener* listener);
+    void closeSocket();
+
+    UniqueSocket socket_;
+    std::string connectedHost_;
+    int connectedPort_ = 0;
+    LogDriver log_;
+    bool dump_;
+    DWORD receiveTimeoutMs_ = kReceiveTimeoutMs;
+    std::function<void(unsigned)> pause_;
+};
+
+} // namespace ornivel

@@ -30,7 +30,8 @@ public:
     FileList(const FileList&) = default;
     FileList& operator=(const FileList&) = default;
 
-    // Reads a list file; a missing or unreadable file gives an empty list.
+    // Reads a list file; a missing or unreadable file gives an empty list. A document that
+    // is not well-formed gives the entries read before the fault and counts as damaged.
     static FileList load(const std::wstring& path);
 
     // Whether the path, lower-cased (A-Z only), is a key of the list.
@@ -40,10 +41,14 @@ public:
 
     void insert(const FileListFile& file);
     size_t size() const { return entries_.size(); }
+    // The file existed but could not be read whole, or was not well-formed XML: the list may
+    // lack entries that the file meant to hold.
+    bool damaged() const { return damaged_; }
 
 private:
     std::map<std::wstring, FileListFile> entries_;
     std::wstring unused_;
+    bool damaged_ = false;
 };
 
 // Lower-cases A-Z only; every other UTF-16 unit stays.

@@ -1,0 +1,139 @@
+#include "sync/FileList.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "common/Handles.h"
+#include "common/Text.h"
+#include "sync/FileListValues.h"
+#include "sync/XmlNesting.h"
+#include "tinyxml.h"
+
+namespace ornivel {
+
+namespace {
+
+// Entries are children of the root; nothing in a list needs more than a few levels, and
+// the reader's recursion stays far from the stack's end with this limit.
+constexpr size_t kMaxXmlDepth = 256;
+
+bool readWholeFile(const std::wstring& path, std::string& bytes) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) >= bytes.max_size())
+        return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD read = 0;
+        if (!ReadFile(file.get(), &bytes[done], chunk, &read, nullptr)) return false;
+        if (read == 0) break;
+        done += read;
+    }
+    bytes.resize(done);
+    return true;
+}
+
+// Line ends become "\n", as when the XML reader loads a file itself.
+void normaliseLineEnds(std::string& text) {
+    size_t out = 0;
+    for (size_t in = 0; in < text.size(); ++in) {
+        if (text[in] == '\r') {
+            text[out++] = '\n';
+            if (in + 1 < text.size() && text[in + 1] == '\n') ++in;
+        } else {
+            text[out++] = text[in];
+        }
+    }
+    text.resize(out);
+}
+
+// The listed time, taken as UTC, as local file time. An unreadable or impossible time gives
+// the zero file time, which no existing file has: such an entry without checksum always
+// counts as changed.
+FILETIME localFileTime(const char* text) {
+    FILETIME local{};
+    ListTime time;
+    if (!parseListTime(text, time)) return local;
+    SYSTEMTIME system{};
+    system.wYear = time.year;
+    system.wMonth = time.month;
+    system.wDay = time.day;
+    system.wHour = time.hour;
+    system.wMinute = time.minute;
+    system.wSecond = time.second;
+    FILETIME utc;
+    if (!SystemTimeToFileTime(&system, &utc) || !FileTimeToLocalFileTime(&utc, &local)) return FILETIME{};
+    return local;
+}
+
+FileListFile entryOf(const TiXmlElement& element) {
+    const char* path = element.Attribute("Path");
+    const char* time = element.Attribute("TimestampGMT");
+    if (!time) time = element.Attribute("Timestamp");
+    const char* checksum = element.Attribute("checksum");
+    int size = kUnknownListSize;
+    if (!parseListSize(element.Attribute("Size"), size)) size = kUnknownListSize;
+    return FileListFile(fromAnsi(path ? path : ""), fromAnsi(checksum ? checksum : ""), size, localFileTime(time));
+}
+
+} // namespace
+
+FileList FileList::load(const std::wstring& path) {
+    FileList list;
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return list;
+
+    std::string text;
+    if (!readWholeFile(path, text)) {
+        list.damaged_ = true;
+        return list;
+    }
+    normaliseLineEnds(text);
+    size_t within = xmlPrefixWithinDepth(text, kMaxXmlDepth);
+    if (within < text.size()) {
+        // Too deeply nested, or a zero byte: the rest is not read.
+        list.damaged_ = true;
+        text.resize(within);
+    }
+
+    TiXmlDocument document;
+    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+    if (document.Error()) list.damaged_ = true;
+    const TiXmlNode* root = document.FirstChild();
+    if (!root) return list;
+    for (const TiXmlElement* element = root->FirstChildElement(); element; element = element->NextSiblingElement())
+        list.insert(entryOf(*element));
+    return list;
+}
+
+bool FileList::contains(const std::wstring& relativePath) const {
+    return entries_.find(lowerAscii(relativePath)) != entries_.end();
+}
+
+std::vector<FileListFile> FileList::files() const {
+    std::vector<FileListFile> result;
+    result.reserve(entries_.size());
+    for (const auto& entry : entries_) result.push_back(entry.second);
+    return result;
+}
+
+void FileList::insert(const FileListFile& file) { entries_[lowerAscii(file.path)] = file; }
+
+std::wstring lowerAscii(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return text;
+}
+
+bool sameFileTime(const FILETIME& a, const FILETIME& b) {
+    if (a.dwHighDateTime != b.dwHighDateTime) return false;
+    const int32_t difference = static_cast<int32_t>(a.dwLowDateTime - b.dwLowDateTime);
+    const long long distance = difference < 0 ? -static_cast<long long>(difference) : difference;
+    return distance <= 600000000;
+}
+
+} // namespace ornivel

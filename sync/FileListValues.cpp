@@ -1,0 +1,35 @@
+#include "sync/FileListValues.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace ornivel {
+
+bool parseListTime(const char* text, ListTime& time) {
+    if (text == nullptr) return false;
+    ListTime t;
+    if (std::sscanf(text, "%hu.%hu.%hu %hu:%hu:%hu", &t.day, &t.month, &t.year, &t.hour, &t.minute, &t.second) != 6)
+        return false;
+    time = t;
+    return true;
+}
+
+bool parseListSize(const char* text, int& size) {
+    if (text == nullptr) return false;
+    const char* p = text;
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p < '0' || *p > '9') return false;
+    uint64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        unsigned digit = static_cast<unsigned>(*p - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    if (negative) value = 0 - value;
+    size = static_cast<int>(static_cast<uint32_t>(value));
+    return true;
+}
+
+} // namespace ornivel

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include "remote/DisplayForm.h"
+#include "sync/FileList.h"
+#include "sync/FileListValues.h"
+#include "sync/XmlNesting.h"
+#include "tests/support/TestSupport.h"
+
+namespace ornivel {
+namespace {
+
+// 100-ns units since 1601 of a UTC time given as seconds since 1970.
+FILETIME fileTimeOfUnix(long long seconds) {
+    unsigned long long ticks = (static_cast<unsigned long long>(seconds) + 11644473600ull) * 10000000ull;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+FILETIME localOf(FILETIME utc) {
+    FILETIME local;
+    FileTimeToLocalFileTime(&utc, &local);
+    return local;
+}
+std::wstring widenAnsi(const std::string& bytes) {
+    std::wstring wide(bytes.size(), L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? n : 0);
+    return wide;
+}
+unsigned long long ticksOf(FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+
+class FileListFile_ : public ::testing::Test {
+protected:
+    FileList loadText(const std::string& xml) {
+        folder.write(L"TarnFileList.xml", xml);
+        return FileList::load(folder / L"TarnFileList.xml");
+    }
+    test::TempFolder folder{L"list"};
+};
+
+TEST_F(FileListFile_, EntriesAreKeyedByLowerCasedPathAndListedInKeyOrder) {
+    FileList list = loadText(
+        "<FileList>\n"
+        "  <File Path=\"module\\a.jar\" TimestampGMT=\"01.02.2024 10:00:00\" checksum=\"00112233445566778899aabbccddeeff\" Size=\"10\"/>\n"
+        "  <!-- a comment between entries -->\n"
+        "  <Entry Path=\"lib\\b.jar\" Timestamp=\"02.02.2024 10:00:00\" Size=\"20\"></Entry>\n"
+        "  <File Path=\"MODULE\\A.JAR\" TimestampGMT=\"03.02.2024 10:00:00\" Size=\"30\"/>\n"
+        "</FileList>\n");
+    EXPECT_FALSE(list.damaged());
+    ASSERT_EQ(list.size(), 2u);
+    std::vector<FileListFile> files = list.files();
+    EXPECT_EQ(files[0].path, L"lib\\b.jar");
+    EXPECT_EQ(files[0].size, 20);
+    EXPECT_EQ(files[0].checksum, L"");
+    // The later letter-case duplicate replaced the earlier entry whole, checksum included.
+    EXPECT_EQ(files[1].path, L"MODULE\\A.JAR");
+    EXPECT_EQ(files[1].size, 30);
+    EXPECT_EQ(files[1].checksum, L"");
+    EXPECT_EQ(ticksOf(files[1].timestamp), ticksOf(localOf(fileTimeOfUnix(1706954400))));
+    EXPECT_TRUE(list.contains(L"Module\\A.jar"));
+    EXPECT_TRUE(list.contains(L"LIB\\B.JAR"));
+    EXPECT_FALSE(list.contains(L"lib/b.jar"));
+    FileList copy(list);
+    EXPECT_EQ(copy.files().size(), 2u);
+}
+
+TEST_F(FileListFile_, GmtTimeIsPreferredAndConvertedToLocalFileTime) {
+    FileList list = loadText(
+        "<l><f Path=\"a\" Timestamp=\"05.05.2020 05:05:05\" TimestampGMT=\"01.02.2024 10:00:00\" Size=\"1\"/>"
+        "<f Path=\"b\" Timestamp=\"01.02.2024 10:00:00\" Size=\"1\"/></l>");
+    std::vector<FileListFile> files = list.files();
+    ASSERT_EQ(files.size(), 2u);
+    // 2024-02-01 10:00:00 UTC is 1706781600 seconds after 1970.
+    const FILETIME expected = localOf(fileTimeOfUnix(1706781600));
+    EXPECT_EQ(ticksOf(files[0].timestamp), ticksOf(expected));
+    EXPECT_EQ(ticksOf(files[1].timestamp), ticksOf(expected));
+}
+
+TEST_F(FileListFile_, DocumentsThatDoNotBeginWithTheRootYieldNothing) {
+    EXPECT_EQ(loadText("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<l><f Path=\"a\"/></l>").size(), 0u);
+    EXPECT_EQ(loadText("<!-- list --><l><f Path=\"a\"/></l>").size(), 0u);
+    EXPECT_EQ(loadText("").size(), 0u);
+    EXPECT_EQ(FileList::load(folder / L"missing.xml").size(), 0u);
+    EXPECT_FALSE(FileList::load(folder / L"missing.xml").damaged());
+}
+
+TEST_F(FileListFile_, Utf8PathsWithAndWithoutByteOrderMarkNameTheRealFileThroughDisplayForm) {
+    const std::string entry = "<l><f Path=\"module\\Gr\xC3\xBC\xC3\x9F" "e.jar\" Size=\"7\"/></l>";
+    for (const std::string& text : {entry, "\xEF\xBB\xBF" + entry}) {
+        FileList list = loadText(text);
+        ASSERT_EQ(list.size(), 1u);
+        const FileListFile file = list.files()[0];
+        EXPECT_EQ(file.path, widenAnsi("module\\Gr\xC3\xBC\xC3\x9F" "e.jar"));
+        EXPECT_EQ(displayForm(file.path), L"module\\Gr\u00fc\u00dfe.jar");
+        EXPECT_TRUE(list.contains(file.path));
+    }
+}
+
+TEST_F(FileListFile_, MissingSizeAndUnreadableTimeMakeAnEntryCountAsChanged) {
+    FileList list = loadText("<l><f Path=\"a\" TimestampGMT=\"yesterday\"/><f Path=\"b\" TimestampGMT=\"31.13.2024 10:00:00\" "
+                             "Size=\"x\"/><f Path=\"c\" TimestampGMT=\"01.02.2024 10:00\" Size=\"3000000000\"/></l>");
+    std::vector<FileListFile> files = list.files();
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[0].size, kUnknownListSize);
+    EXPECT_EQ(files[1].size, kUnknownListSize);
+    // 3,000,000,000 keeps its low 32 bits, the part compared with a file's size.
+    EXPECT_EQ(static_cast<unsigned>(files[2].size), 3000000000u);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    for (const FileListFile& file : files) {
+        EXPECT_EQ(ticksOf(file.timestamp), 0u) << "entry " << testing::PrintToString(file.path);
+        EXPECT_FALSE(sameFileTime(localOf(now), file.timestamp));
+    }
+}
+
+TEST(FileListValues, SizeText) {
+    int size = 0;
+    EXPECT_TRUE(parseListSize("  +42abc", size));
+    EXPECT_EQ(size, 42);
+    EXPECT_TRUE(parseListSize("-5", size));
+    EXPECT_EQ(size, -5);
+    EXPECT_TRUE(parseListSize("4294967296", size));
+    EXPECT_EQ(size, 0);
+    EXPECT_FALSE(parseListSize("", size));
+    EXPECT_FALSE(parseListSize("-", size));
+    EXPECT_FALSE(parseListSize(nullptr, size));
+    EXPECT_FALSE(parseListSize("99999999999999999999999", size));
+}
+
+TEST(FileListCompare, SameFileTimeAllowsSixtySecondsWithinOneHighHalf) {
+    const DWORD high = 0x01DA0000;
+    const DWORD second = 10000000;
+    FILETIME listed{1000u * second, high};
+    EXPECT_TRUE(sameFileTime(FILETIME{listed.dwLowDateTime + 59 * second, high}, listed));
+    EXPECT_TRUE(sameFileTime(listed, FILETIME{listed.dwLowDateTime + 59 * second, high}));
+    EXPECT_TRUE(sameFileTime(FILETIME{listed.dwLowDateTime + 60 * second, high}, listed));
+    EXPECT_FALSE(sameFileTime(FILETIME{listed.dwLowDateTime + 61 * second, high}, listed));
+    EXPECT_FALSE(sameFileTime(FILETIME{listed.dwLowDateTime - 61 * second, high}, listed));
+    // One second apart across a change of the high half: different.
+    FILETIME beforeCarry{0xFFFFFFFFu - second / 2, high};
+    FILETIME afterCarry{second / 2 - 1, high + 1};
+    EXPECT_FALSE(sameFileTime(beforeCarry, afterCarry));
+    // Within one high half the low halves compare as a signed 32-bit difference.
+    EXPECT_TRUE(sameFileTime(FILETIME{0x7FFFFFF0u, high}, FILETIME{0x80000010u, high}));
+    EXPECT_FALSE(sameFileTime(FILETIME{0u, high}, FILETIME{0x80000000u, high}));
+    EXPECT_FALSE(sameFileTime(FILETIME{0u, high}, FILETIME{0xFFFFFFFFu - 10u, high}) == false);
+}
+
+TEST(FileListCompare, LowerCasingTouchesOnlyAsciiLetters) {
+    EXPECT_EQ(lowerAscii(L"MODULE\\\u00c4BC[Z]@"), L"module\\\u00c4bc[z]@");
+}
+
+TEST_F(FileListFile_, MalformedDocumentsNeverCrash) {
+    const std::string good = "<l><f Path=\"a\" Size=\"1\"/><f Path=\"b\" Size=\"2\"/>";
+    // Truncated: the entries read before the fault, marked damaged.
+    FileList truncated = loadText(good + "<f Path=\"c");
+    EXPECT_TRUE(truncated.damaged());
+    EXPECT_TRUE(truncated.contains(L"a"));
+    EXPECT_TRUE(truncated.contains(L"b"));
+
+    std::string garbage;
+    unsigned seed = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        garbage += static_cast<char>(seed >> 16);
+    }
+    loadText(garbage);
+    loadText("<" + garbage);
+    loadText("<l>" + garbage);
+
+    FileList huge = loadText("<l><f Path=\"" + std::string(4 << 20, 'x') + "\" Size=\"1\"/></l>");
+    ASSERT_EQ(huge.size(), 1u);
+    EXPECT_EQ(huge.files()[0].path.size(), size_t(4) << 20);
+
+    std::string deep;
+    for (int i = 0; i < 200000; ++i) deep += "<d>";
+    FileList nested = loadText("<l><f Path=\"a\"/>" + deep);
+    EXPECT_TRUE(nested.damaged());
+    EXPECT_TRUE(nested.contains(L"a"));
+    std::string deepQuoted;
+    for (int i = 0; i < 200000; ++i) deepQuoted += "<d x=\"/>\">";
+    loadText("<l><f Path=\"a\"/>" + deepQuoted);
+    // A zero byte ends the document.
+    FileList zero = loadText(good + "</l>" + std::string(1, '\0') + "<x/>");
+    EXPECT_EQ(zero.size(), 2u);
+}
+
+TEST(XmlNesting, FollowsTheReadersTagRules) {
+    EXPECT_EQ(xmlPrefixWithinDepth("<a><b/><c></c></a>", 2), 18u);
+    EXPECT_EQ(xmlPrefixWithinDepth("<a><b><c/></b></a>", 1), 3u);
+    // Empty elements, quoted "/>" and ">" in values, comments and CDATA do not open levels.
+    EXPECT_EQ(xmlPrefixWithinDepth("<a x=\"/>\"><b>", 1), 10u);
+    EXPECT_EQ(xmlPrefixWithinDepth("<a y='>'><b>", 1), 9u);
+    const std::string skipped = "<a><!-- <c><c> --><![CDATA[<c><c>]]><b/></a><d>";
+    EXPECT_EQ(xmlPrefixWithinDepth(skipped, 2), skipped.size());
+    const std::string text = "<?xml version=\"1.0>\"?><a><b>";
+    EXPECT_EQ(xmlPrefixWithinDepth(text, 1), text.size() - 3);
+    EXPECT_EQ(xmlPrefixWithinDepth("<a></a><a></a>", 1), 14u);
+}
+
+} // namespace
+} // namespace ornivel

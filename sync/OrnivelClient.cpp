@@ -1,10 +1,102 @@
 #include "sync/OrnivelClient.h"
 
+#include <windows.h>
+
+#include <algorithm>
+
+#include "common/Handles.h"
+#include "logdriver/LastError.h"
+#include "sync/Md5.h"
+#include "sync/ModuleName.h"
+
 namespace ornivel {
 
-// Placeholder until the module scan lands: no checksum yet.
-OrnivelClient::OrnivelClient(const std::wstring& folder, const LogDriver& log) : folder_(folder), log_(log) {}
+namespace {
 
-std::wstring OrnivelClient::clientChecksum() { return {}; }
+const wchar_t* const kScanFolders[] = {L"module/", L"system/jar/"};
+const wchar_t* const kPatterns[] = {L"*.jar", L"*.jbn"};
+
+std::wstring withBackslash(const std::wstring& directory) {
+    if (!directory.empty() && directory.back() == L'\\') return directory;
+    return directory + L"\\";
+}
+
+// Calls `visit` for every entry of the enumeration of `query`.
+template <typename Visit>
+void enumerate(const std::wstring& query, Visit visit) {
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(FindFirstFileW(query.c_str(), &data));
+    if (!find) return;
+    do {
+        visit(data);
+    } while (FindNextFileW(find.get(), &data));
+}
+
+} // namespace
+
+OrnivelClient::OrnivelClient(const std::wstring& folder, const LogDriver& log) : folder_(folder), log_(log) {
+    if (folder_.empty() || (folder_.back() != L'\\' && folder_.back() != L'/')) folder_ += L'\\';
+    log_.log(LOG_DEBUG, L"Ornivel client in folder %s", folder_.c_str());
+}
+
+std::vector<std::wstring> OrnivelClient::listFiles(const std::wstring& directory, const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    enumerate(withBackslash(directory) + pattern, [&](const WIN32_FIND_DATAW& data) {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::wstring> OrnivelClient::listSubfolders(const std::wstring& directory) {
+    std::vector<std::wstring> names;
+    enumerate(withBackslash(directory) + L"*", [&](const WIN32_FIND_DATAW& data) {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.cFileName[0] != L'.')
+            names.push_back(data.cFileName);
+    });
+    return names;
+}
+
+std::vector<std::wstring> OrnivelClient::scanEntries() {
+    std::vector<std::wstring> entries;
+    for (const wchar_t* scanFolder : kScanFolders) {
+        log_.log(LOG_DEBUG, L"Checking directory '%s'", scanFolder);
+        const std::wstring directory = folder_ + scanFolder;
+        for (const wchar_t* pattern : kPatterns)
+            for (const std::wstring& name : listFiles(directory, pattern)) entries.push_back(scanFolder + name);
+        for (const std::wstring& name : listSubfolders(directory)) {
+            entries.push_back(scanFolder + name);
+            log_.log(LOG_DEBUG, L"Added JAR File'%s'", entries.back().c_str());
+        }
+    }
+    return entries;
+}
+
+// The low 32 bits of the entry's size; a folder has size 0. An entry that vanished since
+// the scan counts with size 0.
+int OrnivelClient::entrySize(const std::wstring& entry) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW((folder_ + entry).c_str(), GetFileExInfoStandard, &data)) {
+        log_.log(LOG_DEBUG, L"Could not read the size of %s: %s", entry.c_str(), LastError().text().c_str());
+        return 0;
+    }
+    return static_cast<int>(data.nFileSizeLow);
+}
+
+std::wstring OrnivelClient::clientChecksum() {
+    std::wstring text;
+    for (const std::wstring& entry : scanEntries()) {
+        log_.log(LOG_DEBUG, L"Modulname: %s", entry.c_str());
+        std::wstring name;
+        if (!moduleName(entry, name)) continue;
+        text += name;
+        text += L'=';
+        text += foldHash(checksumItem(entrySize(entry), entry));
+        text += L';';
+    }
+    const std::wstring checksum = md5HexOfText(kChecksumPrefix + text);
+    log_.log(LOG_DEBUG, L"MD5 is %s", checksum.c_str());
+    return checksum;
+}
 
 } // namespace ornivel

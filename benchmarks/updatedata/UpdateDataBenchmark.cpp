@@ -1,0 +1,143 @@
+// Reports: MD5 throughput over a large file (against a reference time measured outside,
+// e.g. md5sum), the client checksum time for 2,000 module files and the loading time of a
+// 20,000-entry file list.
+//
+//   bench_updatedata FILE [REFERENCE_SECONDS REFERENCE_DIGEST]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/Text.h"
+#include "logdriver/LogDriver.h"
+#include "sync/FileList.h"
+#include "sync/Md5.h"
+#include "sync/OrnivelClient.h"
+
+using namespace ornivel;
+
+namespace {
+
+double now() {
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+template <typename Work>
+double bestOf(int runs, Work work) {
+    double best = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        double start = now();
+        work();
+        best = std::min(best, now() - start);
+    }
+    return best;
+}
+
+void writeFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+}
+
+std::wstring makeScratchFolder() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = formatWide(L"%sornivel-bench-%u\\", temp, GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+void removeTree(const std::wstring& folder) {
+    std::wstring from = folder;
+    if (!from.empty() && from.back() == L'\\') from.pop_back();
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((from + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = from + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(from.c_str());
+}
+
+void md5Figures(const std::wstring& path, double referenceSeconds, const std::string& referenceDigest) {
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info)) {
+        std::printf("md5: cannot read %ls\n", path.c_str());
+        return;
+    }
+    const double mib = (static_cast<double>(info.nFileSizeHigh) * 4294967296.0 + info.nFileSizeLow) / 1048576.0;
+    std::string digest;
+    const double seconds = bestOf(3, [&] { digest = md5HexOfFile(_wfopen(path.c_str(), L"rb")); });
+    std::printf("md5: %.0f MiB in %.3f s = %.1f MiB/s (digest %s)\n", mib, seconds, mib / seconds, digest.c_str());
+    if (referenceSeconds > 0) {
+        std::printf("md5sum: %.3f s = %.1f MiB/s; md5sum time / ours = %.2f (1.00 = as fast as md5sum)\n", referenceSeconds,
+                    mib / referenceSeconds, referenceSeconds / seconds);
+        if (!referenceDigest.empty())
+            std::printf("digests %s\n", referenceDigest == digest ? "agree" : "DIFFER");
+    }
+}
+
+void clientChecksumFigures(const std::wstring& scratch) {
+    const std::wstring folder = scratch + L"client\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"module").c_str(), nullptr);
+    CreateDirectoryW((folder + L"system").c_str(), nullptr);
+    CreateDirectoryW((folder + L"system\\jar").c_str(), nullptr);
+    for (int i = 0; i < 2000; ++i)
+        writeFile(formatWide(L"%smodule\\component-%04d-%d.%d.jar", folder.c_str(), i, i % 7, i % 13),
+                  std::string(100 + i % 500, 'x'));
+    LogDriver silent(L"bench");
+    std::wstring checksum;
+    const double seconds = bestOf(5, [&] { checksum = OrnivelClient(folder, silent).clientChecksum(); });
+    std::printf("clientChecksum: 2000 module files in %.1f ms (checksum %ls)\n", seconds * 1000, checksum.c_str());
+}
+
+void fileListFigures(const std::wstring& scratch) {
+    std::string xml = "<FileList>\n";
+    for (int i = 0; i < 20000; ++i) {
+        xml += formatNarrow("  <File Path=\"module\\sub%03d\\component-%05d.jar\" TimestampGMT=\"%02d.%02d.2024 %02d:%02d:%02d\"",
+                            i % 100, i, 1 + i % 28, 1 + i % 12, i % 24, i % 60, (i * 7) % 60);
+        if (i % 2 == 0) xml += " checksum=\"0123456789abcdef0123456789abcdef\"";
+        xml += formatNarrow(" Size=\"%d\"/>\n", 1000 + i);
+    }
+    xml += "</FileList>\n";
+    const std::wstring path = scratch + L"TarnFileList.xml";
+    writeFile(path, xml);
+    size_t entries = 0;
+    const double seconds = bestOf(5, [&] { entries = FileList::load(path).size(); });
+    std::printf("FileList::load: %zu entries (%.1f MiB) in %.1f ms\n", entries, xml.size() / 1048576.0, seconds * 1000);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        std::printf("usage: bench_updatedata FILE [REFERENCE_SECONDS REFERENCE_DIGEST]\n");
+        return 2;
+    }
+    const double referenceSeconds = argc > 2 ? _wtof(argv[2]) : 0;
+    const std::string referenceDigest = argc > 3 ? toAnsi(argv[3]) : std::string();
+    md5Figures(argv[1], referenceSeconds, referenceDigest);
+    const std::wstring scratch = makeScratchFolder();
+    clientChecksumFigures(scratch);
+    fileListFigures(scratch);
+    removeTree(scratch);
+    return 0;
+}

@@ -1,0 +1,66 @@
+#include "sync/DeploymentServerInfo.h"
+
+#include <climits>
+
+namespace ornivel {
+
+std::wstring DeploymentServerInfo::displayName() const {
+    if (!label.empty()) return label;
+    if (type == L"http" || type == L"https" || type == L"inet") return host;
+    if (type == L"net") return path;
+    return {};
+}
+
+int parsePortField(const std::wstring& field) {
+    size_t i = 0;
+    while (i < field.size() && (field[i] == L' ' || (field[i] >= L'\t' && field[i] <= L'\r'))) ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == L'+' || field[i] == L'-')) negative = field[i++] == L'-';
+    long long value = 0;
+    for (; i < field.size() && field[i] >= L'0' && field[i] <= L'9'; ++i) {
+        value = value * 10 + (field[i] - L'0');
+        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) value = INT_MAX;
+    return static_cast<int>(value);
+}
+
+namespace {
+
+void assignLabels(std::vector<DeploymentServerInfo>& servers, const std::wstring& labels) {
+    size_t server = 0;
+    size_t start = 0;
+    while (start <= labels.size() && server < servers.size()) {
+        size_t end = labels.find(L'~', start);
+        if (end == std::wstring::npos) end = labels.size();
+        if (end > start) servers[server++].label = labels.substr(start, end - start);
+        start = end + 1;
+    }
+}
+
+} // namespace
+
+std::vector<DeploymentServerInfo> parseServerList(const std::wstring& answer) {
+    std::vector<DeploymentServerInfo> servers;
+    size_t position = 0;
+    while (position < answer.size()) {
+        std::wstring fields[6];
+        size_t count = 0;
+        while (count < 6) {
+            size_t bar = answer.find(L'|', position);
+            if (bar == std::wstring::npos) break;
+            fields[count++] = answer.substr(position, bar - position);
+            position = bar + 1;
+        }
+        if (count == 6) {
+            servers.emplace_back(fields[1], fields[2], fields[0], parsePortField(fields[3]), fields[4], fields[5]);
+        } else {
+            if (count > 0) assignLabels(servers, fields[0]);
+            break;  // no "|" left: the rest is not a field
+        }
+    }
+    return servers;
+}
+
+} // namespace ornivel

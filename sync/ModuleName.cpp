@@ -1,0 +1,53 @@
+#include "sync/ModuleName.h"
+
+#include <cstdint>
+
+namespace ornivel {
+
+const wchar_t* const kModuleMarker = L"module";
+const wchar_t* const kChecksumPrefix = L"Quorn58";
+
+namespace {
+
+// Removes every occurrence, scanning from the left and going on after each removal point.
+void removeAll(std::wstring& text, const std::wstring& part) {
+    size_t at = 0;
+    while ((at = text.find(part, at)) != std::wstring::npos) text.erase(at, part.size());
+}
+
+} // namespace
+
+bool moduleName(const std::wstring& relativePath, std::wstring& name) {
+    if (relativePath.find(kModuleMarker) == std::wstring::npos) return false;
+    name = relativePath;
+    removeAll(name, L".jar");
+    removeAll(name, kModuleMarker);
+    for (const wchar_t* part : {L"0", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L".", L"-", L"/", L"\\"})
+        removeAll(name, part);
+    return true;
+}
+
+std::wstring foldHash(const std::wstring& text) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < text.size(); i += 4) {
+        uint32_t group = 0;
+        for (size_t k = 0; k < 4; ++k) {
+            uint32_t unit = i + k < text.size() ? static_cast<uint16_t>(text[i + k]) : 0;
+            group |= unit << (8 * k);
+        }
+        value ^= group;
+    }
+    static const wchar_t kHex[] = L"0123456789abcdef";
+    std::wstring hex;
+    do {
+        hex.insert(hex.begin(), kHex[value & 15]);
+        value >>= 4;
+    } while (value != 0);
+    return hex;
+}
+
+std::wstring checksumItem(int size, const std::wstring& entry) {
+    return std::to_wstring(size) + L";" + entry;
+}
+
+} // namespace ornivel

@@ -1,0 +1,39 @@
+#include "sync/ServerFile.h"
+
+#include <windows.h>
+
+#include "common/Handles.h"
+
+namespace ornivel {
+
+namespace {
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+} // namespace
+
+std::string firstToken(const std::string& text) {
+    size_t start = 0;
+    while (start < text.size() && isSpace(text[start])) ++start;
+    size_t end = start;
+    while (end < text.size() && !isSpace(text[end]) && text[end] != '\0') ++end;
+    return text.substr(start, end - start);
+}
+
+bool readServerUrl(const std::wstring& path, std::string& url) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    // Read until the first token has ended; what follows it is never needed.
+    std::string text;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        text.append(chunk, read);
+        size_t start = 0;
+        while (start < text.size() && isSpace(text[start])) ++start;
+        if (text.find_first_of(" \t\n\v\f\r", start) != std::string::npos) break;
+    }
+    url = firstToken(text);
+    return true;
+}
+
+} // namespace ornivel

@@ -52,10 +52,33 @@ void normaliseLineEnds(std::string& text) {
     text.resize(out);
 }
 
+// Local file time is UTC shifted by the bias in force now (not the one of the listed date),
+// so one conversion gives the shift for a whole list.
+class LocalTimeShift {
+public:
+    LocalTimeShift() {
+        FILETIME utc{0, 0x01000000}, local;
+        if (FileTimeToLocalFileTime(&utc, &local)) shift_ = ticks(local) - ticks(utc);
+    }
+    bool toLocal(const FILETIME& utc, FILETIME& local) const {
+        long long value = ticks(utc) + shift_;
+        if (value < 0) return false;
+        local.dwLowDateTime = static_cast<DWORD>(value);
+        local.dwHighDateTime = static_cast<DWORD>(static_cast<unsigned long long>(value) >> 32);
+        return true;
+    }
+
+private:
+    static long long ticks(const FILETIME& t) {
+        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    }
+    long long shift_ = 0;
+};
+
 // The listed time, taken as UTC, as local file time. An unreadable or impossible time gives
 // the zero file time, which no existing file has: such an entry without checksum always
 // counts as changed.
-FILETIME localFileTime(const char* text) {
+FILETIME localFileTime(const char* text, const LocalTimeShift& shift) {
     FILETIME local{};
     ListTime time;
     if (!parseListTime(text, time)) return local;
@@ -67,18 +90,18 @@ FILETIME localFileTime(const char* text) {
     system.wMinute = time.minute;
     system.wSecond = time.second;
     FILETIME utc;
-    if (!SystemTimeToFileTime(&system, &utc) || !FileTimeToLocalFileTime(&utc, &local)) return FILETIME{};
+    if (!SystemTimeToFileTime(&system, &utc) || !shift.toLocal(utc, local)) return FILETIME{};
     return local;
 }
 
-FileListFile entryOf(const TiXmlElement& element) {
+FileListFile entryOf(const TiXmlElement& element, const LocalTimeShift& shift) {
     const char* path = element.Attribute("Path");
     const char* time = element.Attribute("TimestampGMT");
     if (!time) time = element.Attribute("Timestamp");
     const char* checksum = element.Attribute("checksum");
     int size = kUnknownListSize;
     if (!parseListSize(element.Attribute("Size"), size)) size = kUnknownListSize;
-    return FileListFile(fromAnsi(path ? path : ""), fromAnsi(checksum ? checksum : ""), size, localFileTime(time));
+    return FileListFile(fromAnsi(path ? path : ""), fromAnsi(checksum ? checksum : ""), size, localFileTime(time, shift));
 }
 
 } // namespace
@@ -105,8 +128,9 @@ FileList FileList::load(const std::wstring& path) {
     if (document.Error()) list.damaged_ = true;
     const TiXmlNode* root = document.FirstChild();
     if (!root) return list;
+    const LocalTimeShift shift;
     for (const TiXmlElement* element = root->FirstChildElement(); element; element = element->NextSiblingElement())
-        list.insert(entryOf(*element));
+        list.insert(entryOf(*element, shift));
     return list;
 }
 

@@ -196,5 +196,15 @@ TEST(XmlNesting, FollowsTheReadersTagRules) {
     EXPECT_EQ(xmlPrefixWithinDepth("<a></a><a></a>", 1), 14u);
 }
 
+// Registered a second time with ctest under the time zone Europe/Berlin (one hour east of
+// UTC in February; Wine takes the zone from TZ), see CMakeLists.txt.
+TEST_F(FileListFile_, ZoneOneHourEastOfUtc) {
+    if (GetEnvironmentVariableW(L"ORNIVEL_ZONE_TEST", nullptr, 0) == 0) GTEST_SKIP() << "runs in the zone test only";
+    FileList list = loadText("<l><f Path=\"a\" TimestampGMT=\"01.02.2024 10:00:00\" Size=\"1\"/></l>");
+    ASSERT_EQ(list.size(), 1u);
+    // 01.02.2024 11:00:00 as a file time: 1706785200 seconds after 1970.
+    EXPECT_EQ(ticksOf(list.files()[0].timestamp), ticksOf(fileTimeOfUnix(1706785200)));
+}
+
 } // namespace
 } // namespace ornivel

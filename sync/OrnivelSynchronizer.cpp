@@ -1,20 +1,264 @@
 #include "sync/OrnivelSynchronizer.h"
 
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "common/Text.h"
+#include "logdriver/LastError.h"
+#include "remote/RemoteSourceFactory.h"
+#include "remote/RemoteSourceWININET.h"
+#include "sync/DeploymentServerInfo.h"
+#include "sync/FileList.h"
+#include "sync/GhostscriptUnpacker.h"
+#include "sync/LocalPaths.h"
+#include "sync/OrnivelClient.h"
+#include "sync/RestartScript.h"
+#include "sync/ServerFile.h"
+#include "ui/stored/StoredLoginData.h"
+
 namespace ornivel {
 
-// Placeholder until the synchronisation driver lands: nothing is synchronised.
+namespace {
+
+const wchar_t kServerFile[] = L"ornivel-Server.dat";
+const wchar_t kFileList[] = L"TarnFileList.xml";
+const wchar_t kNewFileList[] = L"TarnFileList.new";
+
+// The first line of a text file read in text mode (a CR before the LF is dropped).
+std::string readFirstLine(const std::wstring& path) {
+    std::string line;
+    FILE* file = _wfopen(path.c_str(), L"r");
+    if (!file) return line;
+    for (int c = std::fgetc(file); c != EOF && c != '\n'; c = std::fgetc(file)) line.push_back(static_cast<char>(c));
+    std::fclose(file);
+    return line;
+}
+
+std::wstring temporaryFile() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    wchar_t file[MAX_PATH + 1] = {};
+    if (GetTempPathW(MAX_PATH + 1, folder) == 0) return {};
+    if (GetTempFileNameW(folder, L"ornivel-deploy", 0, file) == 0) return {};
+    return file;
+}
+
+} // namespace
+
+const wchar_t* failureReason(int step) {
+    switch (step) {
+    case FAILURE_CLIENT_CHECKSUM: return L"Adapting client checksum failed.";
+    case FAILURE_FILE_LIST: return L"Download of file list failed.";
+    case FAILURE_DELETING: return L"Deleting of local unused files failed.";
+    case FAILURE_DOWNLOADING: return L"Downloading files failed.";
+    default: return L"Loading of local configuration file failed.";
+    }
+}
+
+std::wstring failureMessage(int step) {
+    return std::wstring(L"An error occured while retrieving automatic updates: \r\n") + failureReason(step) +
+           L"\r\n\r\nSee log file for details.";
+}
+
 OrnivelSynchronizer::OrnivelSynchronizer(bool fieldService, const std::wstring& folder, const LogDriver& log,
                                          bool debug)
-    : fieldService_(fieldService), folder_(folder), log_(log), debug_(debug) {}
+    : folder_(folder.empty() ? currentFolder() : folder), log_(log), fieldService_(fieldService), debug_(debug) {
+    log_.log(LOG_INFO, L"---------------------------------------");
+}
+
 OrnivelSynchronizer::~OrnivelSynchronizer() = default;
 
-void OrnivelSynchronizer::addListener(ProgressListener* listener) { listeners_.push_back(listener); }
+void OrnivelSynchronizer::addListener(ProgressListener* listener) { progress_.addListener(listener); }
 
-bool OrnivelSynchronizer::synchronizeFolder(const std::wstring&, const std::wstring&) {
-    log_.log(LOG_INFO, L"Synchronisation is not available in this build.");
+void OrnivelSynchronizer::progress(const int* phase, const wchar_t* text, const int* current, const int* total,
+                                   const int* percent, const int* extra) {
+    progress_.progress(phase, text, current, total, percent, extra);
+}
+
+void OrnivelSynchronizer::reportPhase(int phase) { progress(&phase, nullptr, nullptr, nullptr, nullptr, nullptr); }
+
+void OrnivelSynchronizer::reportText(const std::wstring& text) {
+    progress(nullptr, text.c_str(), nullptr, nullptr, nullptr, nullptr);
+}
+
+std::wstring OrnivelSynchronizer::localPath(const std::wstring& name) {
+    if (folder_.back() != L'\\' && folder_.back() != L'/') folder_ += L'\\';
+    return folder_ + name;
+}
+
+std::wstring OrnivelSynchronizer::modulePath() { return ornivel::modulePath(); }
+
+std::wstring OrnivelSynchronizer::withExtension(const std::wstring& path, const std::wstring& extension) {
+    return ornivel::withExtension(path, extension);
+}
+
+bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, const std::wstring& restartArguments) {
+    bool success = true;
+    int step = FAILURE_LOCAL_CONFIGURATION;
+    std::string answer;
+
+    const std::wstring serverFile = localPath(kServerFile);
+    std::string url;
+    const bool serverFileRead = readServerUrl(serverFile, url);
+    const LastError serverFileError;  // taken before the next calls replace it
+    reportPhase(PHASE_WAITING);
+    DeleteFileW(L"copyrun.bat");  // left over from an earlier restart
+    log_.log(LOG_INFO, L"Synchronizing local folder %s", folder_.c_str());
+    log_.log(LOG_DEBUG, L"Server file name is %s", serverFile.c_str());
+
+    bool answered = true;
+    if (!serverFileRead) {
+        log_.log(LOG_DEBUG, L"Could not find Server file %s. %s", serverFile.c_str(), serverFileError.text().c_str());
+        if (fieldService_) {
+            log_.log(LOG_INFO, L"Error adapting client checksum. Error: %s", serverFileError.text().c_str());
+            return true;
+        }
+        RegistryString saved(deploymentKey);
+        answer = toAnsi(saved.get());
+        log_.log(LOG_DEBUG, L"Request unsuccessful, using Saved value '%S'", answer.c_str());
+        if (answer.empty()) {
+            success = false;
+            log_.log(LOG_INFO, L"Error adapting client checksum. Error: %s", serverFileError.text().c_str());
+            answered = false;
+        }
+    } else if (!checkVersion(url, answer)) {
+        return false;
+    }
+
+    if (answered) {
+        step = FAILURE_CLIENT_CHECKSUM;
+        log_.log(LOG_DEBUG, L"Response is '%S'", answer.c_str());
+        if (answer == "OK") {
+            log_.log(LOG_INFO, L"Version checksum is OK. No synchronisation necessary.");
+            return true;
+        }
+        if (answer == "ERROR") {
+            log_.log(LOG_INFO, L"Error adapting client checksum.");
+            success = false;
+        } else {
+            const std::vector<DeploymentServerInfo> servers = parseServerList(fromAnsi(answer));
+            step = FAILURE_FILE_LIST;
+            for (const DeploymentServerInfo& server : servers) {
+                reportText(server.displayName());
+                std::unique_ptr<RemoteSource> source = createRemoteSource(
+                    server.type, server.host, server.path, server.port, server.userName, server.password, log_);
+                if (!source) {
+                    log_.log(LOG_DEBUG, L"Unknown type of deployment server.");
+                    continue;
+                }
+                if (!source->download(kFileList, localPath(kNewFileList), this)) {
+                    log_.log(LOG_DEBUG, L"Could not get remote file list.");
+                    success = false;
+                    continue;
+                }
+                updateFromServer(*source, answer, deploymentKey, restartArguments, success, step);
+                break;
+            }
+        }
+    }
+
+    if (success) return true;
+    if (restartPending_) return false;
+    log_.log(LOG_FATAL, L"%s", failureMessage(step).c_str());
+    return false;
+}
+
+bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answer) {
+    OrnivelClient client(folder_, log_);
+    log_.log(LOG_DEBUG, L"Server URL is '%S'", url.c_str());
+    const std::wstring wideUrl = fromAnsi(url);
+    int phase = PHASE_CONTACTING_SERVER;
+    progress(&phase, wideUrl.c_str(), nullptr, nullptr, nullptr, nullptr);
+
+    // The components point into the URL itself, so no component length is limited.
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(wideUrl.c_str(), static_cast<DWORD>(wideUrl.size()), 0, &parts)) {
+        log_.log(LOG_DEBUG, L"Error parsing URL. Error: <<%s>>", LastError().text().c_str());
+        answer.clear();
+        return true;
+    }
+    const std::wstring scheme(parts.lpszScheme, parts.dwSchemeLength);
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    const std::wstring path(parts.lpszUrlPath ? parts.lpszUrlPath : L"", parts.dwUrlPathLength);
+
+    const std::wstring answerFile = temporaryFile();
+    bool delivered = false;
+    {
+        RemoteSourceWININET source(host, path, parts.nPort, log_, scheme == L"https");
+        delivered = !answerFile.empty() &&
+                    source.download(L"clientChecksum=" + client.clientChecksum(), answerFile, this);
+    }
+    if (!delivered) {
+        log_.log(LOG_DEBUG, L"Could not call Version check URL. Error: <<%s>>", LastError().text().c_str());
+        if (!answerFile.empty()) DeleteFileW(answerFile.c_str());
+        return false;
+    }
+    answer = readFirstLine(answerFile);
+    DeleteFileW(answerFile.c_str());
     return true;
 }
 
-void OrnivelSynchronizer::progress(const int*, const wchar_t*, const int*, const int*, const int*, const int*) {}
+void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::string& answer,
+                                           const std::wstring& deploymentKey, const std::wstring& restartArguments,
+                                           bool& success, int& step) {
+    RegistryString saved(deploymentKey);
+    saved.set(fromAnsi(answer));
+    reportPhase(PHASE_SEARCHING_UPDATES);
+
+    const FileList serverList = FileList::load(localPath(kNewFileList));
+    const FileList localList = FileList::load(localPath(kFileList));
+    if (!listStaysInside(serverList)) {
+        success = false;  // the list itself is unusable: nothing is deleted or downloaded
+        return;
+    }
+    step = FAILURE_DELETING;
+    if (!deleteUnusedFiles(L"", serverList, localList)) {
+        log_.log(LOG_DEBUG, L"Error deleting unused files.");
+        success = false;
+        return;
+    }
+    const bool ok = downloadChangedFiles(serverList, source);
+    if (ok) copyToParentFolder();
+    success = ok;
+    step = FAILURE_DOWNLOADING;
+    if (ok && ghostscriptLoaded_) unpackGhostscript();
+    if (success) {
+        DeleteFileW(localPath(kFileList).c_str());
+        MoveFileW(localPath(kNewFileList).c_str(), localPath(kFileList).c_str());
+        if (restartPending_) {
+            restart(restartArguments);
+            success = false;  // the launcher ends so that the script can replace it
+        }
+    }
+}
+
+void OrnivelSynchronizer::copyToParentFolder() {
+    const std::wstring current = currentFolder();  // ends with a backslash
+    const std::wstring here = current.substr(0, current.size() - 1);
+    if (GetFileAttributesW((current + L"ornivel.ini").c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    log_.log(LOG_DEBUG, L"ornivel.ini exists.");
+    if (!CopyFileW((current + L"ornivel.ini").c_str(), (here + L"\\..\\ornivel.ini").c_str(), FALSE))
+        log_.log(LOG_DEBUG, L"Copy of ornivel.ini failed.");
+    if (!CopyFileW(modulePath().c_str(), (here + L"\\..\\ornivel.exe").c_str(), FALSE))
+        log_.log(LOG_DEBUG, L"Copy of ornivel.exe failed.");
+}
+
+bool OrnivelSynchronizer::unpackGhostscript() {
+    reportPhase(PHASE_DECOMPRESSING);
+    localPath(L"");  // the folder ends with its backslash from here on
+    return ornivel::unpackGhostscript(folder_, log_);
+}
+
+void OrnivelSynchronizer::restart(const std::wstring& restartArguments) {
+    localPath(L"");
+    startRestartScript(folder_, restartArguments, log_);
+}
 
 } // namespace ornivel

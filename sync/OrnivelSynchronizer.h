@@ -1,32 +1,102 @@
 #pragma once
-// One synchronisation run: version check, file list, deletions and downloads, self-update.
+// One synchronisation run: version check, file list, deletions and downloads, Ghostscript
+// unpacking and self-update.
 #include <string>
 #include <vector>
 
 #include "logdriver/LogDriver.h"
 #include "remote/ProgressListener.h"
+#include "remote/ProgressMerger.h"
 
 namespace ornivel {
 
+class FileList;
+class RemoteSource;
+
+// The step a failed run reports in its final message.
+enum FailureStep : int {
+    FAILURE_LOCAL_CONFIGURATION = 0,
+    FAILURE_CLIENT_CHECKSUM = 2,
+    FAILURE_FILE_LIST = 3,
+    FAILURE_DELETING = 4,
+    FAILURE_DOWNLOADING = 5,
+};
+
+// The reason line of a failure step.
+const wchar_t* failureReason(int step);
+// The final message of a failed run.
+std::wstring failureMessage(int step);
+
 class OrnivelSynchronizer : public ProgressListener {
 public:
+    // `folder` is the installation folder (the current folder when empty).
     OrnivelSynchronizer(bool fieldService, const std::wstring& folder, const LogDriver& log, bool debug);
     ~OrnivelSynchronizer() override;
+    OrnivelSynchronizer(const OrnivelSynchronizer&) = delete;
+    OrnivelSynchronizer& operator=(const OrnivelSynchronizer&) = delete;
 
+    // The listener is not owned; it receives the complete progress state on every change.
     void addListener(ProgressListener* listener);
-    // True: go on and start the client. False: do not (failure reported, version check not
-    // possible, or a restart through the script).
+
+    // `deploymentKey`: registry path of the saved version-check answer (under the current
+    // user). `restartArguments`: handed to the launcher when the restart script starts it.
+    // True: go on and start the client. False: do not (a failure that has been reported, a
+    // version check that could not be made, or a restart through the script).
     bool synchronizeFolder(const std::wstring& deploymentKey, const std::wstring& restartArguments);
 
+    // Merges a partial report into the progress state and forwards a changed state.
     void progress(const int* phase, const wchar_t* text, const int* current, const int* total, const int* percent,
                   const int* extra) override;
 
+    // Removes the files below `subfolder` ("" or ending in "\") that the server list no
+    // longer names: in the managed folders every unlisted file, elsewhere only files that
+    // the previous (local) list named. Folders with a dot in their name are not entered.
+    // False when a file could not be deleted.
+    bool deleteUnusedFiles(const std::wstring& subfolder, const FileList& serverList, const FileList& localList);
+
+    // Fetches every listed file that is missing or differs and gives it the listed
+    // last-write time. The running executable arrives as ".tmp" (restartPending); the
+    // Ghostscript archive sets ghostscriptLoaded. False when a download, a checksum check
+    // after the download, or the setting of a timestamp failed, or when the list names a
+    // path outside the installation folder (then nothing is downloaded).
+    bool downloadChangedFiles(FileList serverList, RemoteSource& source);
+
+    // Unpacks "system\gs.rar" into "system\gs" (progress phase 6). The result does not fail
+    // the run.
+    bool unpackGhostscript();
+    // Writes and starts the restart script.
+    void restart(const std::wstring& restartArguments);
+
+    // `folder` followed by `name`.
+    std::wstring localPath(const std::wstring& name);
+    static std::wstring modulePath();
+    static std::wstring withExtension(const std::wstring& path, const std::wstring& extension);
+
+    bool restartPending() const { return restartPending_; }
+    bool ghostscriptLoaded() const { return ghostscriptLoaded_; }
+    const ProgressMerger& progressState() const { return progress_; }
+
 private:
-    bool fieldService_;
+    // Step of a run after a server delivered its file list; updates `success` and `step`.
+    void updateFromServer(RemoteSource& source, const std::string& answer, const std::wstring& deploymentKey,
+                          const std::wstring& restartArguments, bool& success, int& step);
+    // Asks the version-check service; false when the request could not be made.
+    bool checkVersion(const std::string& url, std::string& answer);
+    // False (logged) when the list names a path that leaves the installation folder.
+    bool listStaysInside(const FileList& list);
+    void copyToParentFolder();
+    bool changedOnDisk(const std::wstring& target, const std::wstring& checksum, int size, const FILETIME& timestamp);
+
+    void reportPhase(int phase);
+    void reportText(const std::wstring& text);
+
     std::wstring folder_;
     LogDriver log_;
+    bool restartPending_ = false;
+    bool ghostscriptLoaded_ = false;
+    bool fieldService_;
     bool debug_;
-    std::vector<ProgressListener*> listeners_;
+    ProgressMerger progress_;
 };
 
 } // namespace ornivel

@@ -1,0 +1,156 @@
+// Deleting files that the server list no longer names, and fetching the files that are
+// missing or differ, with the server's timestamps.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "common/Handles.h"
+#include "common/Text.h"
+#include "logdriver/LastError.h"
+#include "remote/DisplayForm.h"
+#include "remote/RemoteSource.h"
+#include "sync/FileList.h"
+#include "sync/LocalPaths.h"
+#include "sync/Md5.h"
+#include "sync/OrnivelSynchronizer.h"
+
+namespace ornivel {
+
+namespace {
+
+// Folders in which every file the server list does not name is removed.
+bool isManagedFolder(const std::wstring& lowerSubfolder) {
+    return lowerSubfolder == L"module\\" || lowerSubfolder == L"system\\jar\\" ||
+           lowerSubfolder == L"system\\jobs\\" || lowerSubfolder == L"java_17.0.1\\";
+}
+
+bool checksumDiffers(const std::wstring& path, const std::wstring& checksum) {
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file) return true;
+    return fromAnsi(md5HexOfFile(file)) != checksum;  // the digest closes the file
+}
+
+} // namespace
+
+bool OrnivelSynchronizer::deleteUnusedFiles(const std::wstring& subfolder, const FileList& serverList,
+                                            const FileList& localList) {
+    const std::wstring base = localPath(L"");
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle find(FindFirstFileW((base + subfolder + L"*").c_str(), &found));
+    if (!find) {
+        log_.log(LOG_ERROR, L"Could not list folder '%s'. Error: %s", displayForm(base + subfolder).c_str(),
+                 LastError().text().c_str());
+        return true;
+    }
+    const bool managed = isManagedFolder(lowerAscii(subfolder));
+    do {
+        const std::wstring name = found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (name.find(L'.') != std::wstring::npos) continue;  // ".", ".." and dotted folders
+            if (!deleteUnusedFiles(subfolder + name + L"\\", serverList, localList)) return false;
+            continue;
+        }
+        const std::wstring relative = subfolder + name;
+        const bool unused = managed ? !serverList.contains(subfolder + lowerAscii(name))
+                                    : !serverList.contains(relative) && localList.contains(relative);
+        if (!unused) continue;
+        log_.log(LOG_INFO, L"Deleting file '%s'", displayForm(name).c_str());
+        if (!DeleteFileW((base + relative).c_str())) {
+            log_.log(LOG_ERROR, L"Could not delete file %s. Error: %s", displayForm(name).c_str(),
+                     LastError().text().c_str());
+            return false;
+        }
+    } while (FindNextFileW(find.get(), &found));
+    return true;
+}
+
+bool OrnivelSynchronizer::listStaysInside(const FileList& list) {
+    bool inside = true;
+    for (const FileListFile& file : list.files()) {
+        if (!escapesInstallation(file.path)) continue;
+        log_.log(LOG_ERROR, L"The file list names '%s', which lies outside the installation folder.",
+                 displayForm(file.path).c_str());
+        inside = false;
+    }
+    return inside;
+}
+
+bool OrnivelSynchronizer::changedOnDisk(const std::wstring& target, const std::wstring& checksum, int size,
+                                        const FILETIME& timestamp) {
+    if (!checksum.empty()) return checksumDiffers(target, checksum);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(displayForm(target).c_str(), GetFileExInfoStandard, &data)) return true;
+    FILETIME localWrite;
+    if (data.nFileSizeLow != static_cast<DWORD>(size) || !FileTimeToLocalFileTime(&data.ftLastWriteTime, &localWrite))
+        return true;
+    return !sameFileTime(localWrite, timestamp);
+}
+
+bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource& source) {
+    const std::vector<FileListFile> files = serverList.files();
+    if (!listStaysInside(serverList)) return false;
+    DeleteFileW(L"ornivel.log");
+
+    int percent = 0, extra = 0;
+    progress(nullptr, nullptr, nullptr, nullptr, &percent, &extra);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+
+    // Comparison pass: the whole download list is known before the first download.
+    const std::wstring listPath = lowerAscii(localPath(L"TarnFileList.xml"));
+    std::vector<const FileListFile*> downloads;
+    int scanned = 0;
+    for (const FileListFile& file : files) {
+        const std::wstring target = localPath(file.path);
+        if (file.checksum.empty()) {
+            ++scanned;
+            int scanPercent = static_cast<int>(static_cast<double>(scanned) * 100.0 / static_cast<double>(files.size()));
+            progress(nullptr, nullptr, nullptr, nullptr, nullptr, &scanPercent);
+        }
+        if (changedOnDisk(target, file.checksum, file.size, file.timestamp) && lowerAscii(target) != listPath)
+            downloads.push_back(&file);
+    }
+
+    int phase = PHASE_LOADING_FILES;
+    int total = static_cast<int>(downloads.size());
+    progress(&phase, nullptr, nullptr, &total, nullptr, nullptr);
+
+    const std::wstring self = lowerAscii(modulePath());
+    int counter = 0;
+    for (const FileListFile* file : downloads) {
+        std::wstring target = localPath(file->path);
+        ++counter;
+        progress(nullptr, nullptr, &counter, nullptr, nullptr, nullptr);
+
+        const bool isSelf = self == lowerAscii(target);
+        if (isSelf) target = withExtension(target, L".tmp");
+
+        DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+            log_.log(LOG_INFO, L"File '%s' is write protected, skipping.", target.c_str());
+            continue;
+        }
+        if (!source.download(file->path, target, this)) return false;  // the source has logged why
+
+        // A file that arrived damaged must not be taken for the listed one.
+        if (!file->checksum.empty() && checksumDiffers(target, file->checksum)) {
+            log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", displayForm(target).c_str());
+            return false;
+        }
+
+        UniqueHandle written(CreateFileW(displayForm(target).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!written) continue;  // no timestamp and no flags for it, but no failure either
+        FILETIME lastWrite;
+        if (!LocalFileTimeToFileTime(&file->timestamp, &lastWrite) ||
+            !SetFileTime(written.get(), &now, &now, &lastWrite)) {
+            log_.log(LOG_ERROR, L"Error setting timestamp. Error: %s", LastError().text().c_str());
+            return false;
+        }
+        restartPending_ |= isSelf;
+        ghostscriptLoaded_ |= lowerAscii(file->path).find(L"gs.rar") != std::wstring::npos;
+    }
+    return true;
+}
+
+} // namespace ornivel

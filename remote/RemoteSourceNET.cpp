@@ -7,18 +7,14 @@
 
 namespace ornivel {
 
-namespace {
-
-DWORD CALLBACK copyProgress(LARGE_INTEGER totalSize, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD,
-                            DWORD, HANDLE, HANDLE, LPVOID context) {
+DWORD CALLBACK RemoteSourceNET::copyProgress(LARGE_INTEGER totalSize, LARGE_INTEGER transferred, LARGE_INTEGER,
+                                             LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID context) {
     auto* listener = static_cast<ProgressListener*>(context);
     if (totalSize.QuadPart == 0 || listener == nullptr) return PROGRESS_CONTINUE;
     int percent = static_cast<int>(transferred.QuadPart * 100 / totalSize.QuadPart);
     listener->progress(nullptr, nullptr, nullptr, nullptr, &percent, nullptr);
     return PROGRESS_CONTINUE;
 }
-
-} // namespace
 
 DWORD SystemShareConnector::addConnection(NETRESOURCEW* resource, const wchar_t* password, const wchar_t* userName,
                                           DWORD flags) {

@@ -44,6 +44,10 @@ public:
 
     const std::wstring& sharePath() const { return sharePath_; }
     bool connected() const { return connected_; }
+    // The copy's progress routine; `context` is the listener (may be null).
+    static DWORD CALLBACK copyProgress(LARGE_INTEGER totalSize, LARGE_INTEGER transferred, LARGE_INTEGER streamSize,
+                                       LARGE_INTEGER streamTransferred, DWORD stream, DWORD reason, HANDLE source,
+                                       HANDLE destination, LPVOID context);
     // The file on the share that a remote name is copied from.
     std::wstring sourceFile(const std::wstring& remoteName) const;
 

@@ -137,7 +137,11 @@ int RemoteSourceWININET::fetch(const std::wstring& remoteName, const std::wstrin
         }
     }
     if (status != 200) {
-        log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status, LastError().text().c_str());
+        const DWORD error = ::GetLastError();
+        log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status, LastError(error).text().c_str());
+        // The caller reports the same error once more after the request has been closed.
+        request.reset();
+        ::SetLastError(error);
     }
     return status;
 }

@@ -85,7 +85,7 @@ bool Request::readHeader(std::string& header) {
     HeaderEnd end;
     char c;
     while (::recv(socket_.get(), &c, 1, 0) == 1) {
-        if (header.size() >= kMaxHeaderBytes) return false;
+        if (header.size() >= maxHeaderBytes_) return false;
         header += c;
         if (end.add(c)) break;
     }
@@ -168,7 +168,7 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
 
     if (!readHeader(result.header)) {
         log_.log(LOG_ERROR, L"Response header from URL '%S' exceeds %u bytes.", url.c_str(),
-                 static_cast<unsigned>(kMaxHeaderBytes));
+                 static_cast<unsigned>(maxHeaderBytes_));
         closeSocket();
         return 0;
     }
@@ -213,6 +213,7 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
         Request redirected(log_, dump_);
         redirected.receiveTimeoutMs_ = receiveTimeoutMs_;
         redirected.pause_ = pause_;
+        redirected.maxHeaderBytes_ = maxHeaderBytes_;
         return redirected.execute(resolveLocation(url, value), extraHeader, body, bodyLength, result, listener,
                                   hops + 1);
     }

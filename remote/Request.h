@@ -41,8 +41,9 @@ public:
     static constexpr DWORD kReceiveTimeoutMs = 10000;
     // Refresh and redirect answers followed for one exchange at most.
     static constexpr int kMaxHops = 10;
-    // A response header beyond this size fails the exchange.
-    static constexpr size_t kMaxHeaderBytes = 1024 * 1024;
+    // A response header beyond this size fails the exchange (real headers have a few hundred
+    // bytes; the header is read one byte per receive, so a bound also bounds the time).
+    static constexpr size_t kMaxHeaderBytes = 64 * 1024;
     // Bodies above this size go to the result's spill file when one is named.
     static constexpr uint64_t kMemoryBodyLimit = 16 * 1024 * 1024;
 
@@ -67,6 +68,7 @@ public:
     // For tests: a shorter receive time-out, and a replacement for the refresh pause.
     void setReceiveTimeout(DWORD milliseconds) { receiveTimeoutMs_ = milliseconds; }
     void setPause(std::function<void(unsigned seconds)> pause) { pause_ = std::move(pause); }
+    void setMaxHeaderBytes(size_t bytes) { maxHeaderBytes_ = bytes; }
 
 private:
     int execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
@@ -81,6 +83,7 @@ private:
     LogDriver log_;
     bool dump_;
     DWORD receiveTimeoutMs_ = kReceiveTimeoutMs;
+    size_t maxHeaderBytes_ = kMaxHeaderBytes;
     std::function<void(unsigned)> pause_;
 };
 

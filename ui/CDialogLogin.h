@@ -1,12 +1,22 @@
 #pragma once
-// The login dialog: synchronisation progress, then the login form, then a please-wait text.
+// The login dialog: synchronisation progress over a background picture, then the login form,
+// then a please-wait text until the client's own window is on the screen.
+//
+// The window belongs to a thread of its own, so that the thread that creates the object can
+// block in the synchronisation and in waitForLogin while the dialog stays responsive. Cancel,
+// Escape, the close box and Alt+F4 end the process with exit status -1.
 #include <windows.h>
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "launcher/ServerInfo.h"
 #include "logdriver/LogDriver.h"
 #include "remote/ProgressListener.h"
+#include "ui/CPicture.h"
+#include "ui/WindowGeometry.h"
 
 namespace ornivel {
 
@@ -14,27 +24,72 @@ class ThreadStartVM;
 
 class CDialogLogin : public ProgressListener {
 public:
+    // Creates the dialog thread and returns once the dialog is visible.
     CDialogLogin(HINSTANCE instance, ThreadStartVM* javaHost);
+    // Closes the window on its own thread and waits (bounded) for the dialog's threads.
     ~CDialogLogin() override;
+    CDialogLogin(const CDialogLogin&) = delete;
+    CDialogLogin& operator=(const CDialogLogin&) = delete;
 
-    // Runs the update synchronisation with this dialog as progress listener; registers a
-    // message-box appender with `log`.
+    // Runs the update synchronisation with this dialog as progress listener; from now on
+    // errors logged through `log` appear in message boxes over the dialog.
     bool synchronize(LogDriver& log, bool fieldService, bool debug);
     // Shows the login form and blocks until Login (true) or Cancel (false).
     bool waitForLogin(std::vector<ServerInfo> servers);
 
+    // Shows a progress state; a null argument keeps the value of the previous call.
     void progress(const int* phase, const wchar_t* text, const int* current, const int* total, const int* percent,
                   const int* extra) override;
 
-    std::wstring userId() const { return userId_; }
-    std::wstring password() const { return password_; }
-    std::wstring serverHost() const { return serverHost_; }
-    std::wstring serverCaption() const { return serverCaption_; }
-    int serverPort() const { return serverPort_; }
-    int serverExtra() const { return serverExtra_; }
+    // The values of the last Login.
+    std::wstring userId() const;
+    std::wstring password() const;
+    std::wstring serverHost() const;
+    std::wstring serverCaption() const;
+    int serverPort() const;
+    int serverExtra() const;
+
     HWND window() const { return window_; }
+    // -1 pending, 0 cancelled, 1 accepted.
+    int loginState() const { return loginState_; }
+    Box progressPanel() const { return progressPanel_; }
 
 private:
+    static DWORD WINAPI dialogThreadEntry(void* self);
+    static DWORD WINAPI watcherThreadEntry(void* self);
+    static INT_PTR CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static BOOL CALLBACK countWindow(HWND window, LPARAM self);
+    static void requestPasswordLink(void* self);
+
+    DWORD runDialogThread();
+    DWORD runWatcher();
+    INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Window set-up (DialogLoginLayout.cpp).
+    void initDialog();
+    void layoutControls();
+    void assignFonts();
+    void placeLabels();
+    void createTooltip();
+    bool eraseBackground(HDC dc);
+    HBRUSH controlColour(HDC dc, HWND control) const;
+
+    // Phases of the window.
+    void onLogin();
+    void onCancel();
+    void openPasswordRequest();
+    void startWatcher();
+    void countIfClientWindow(HWND window);
+
+    // Control helpers; they work from any thread of the process.
+    HWND item(int id) const { return GetDlgItem(window_, id); }
+    std::wstring itemText(int id) const;
+    void setTextIfChanged(int id, const std::wstring& text);
+    void showItems(std::initializer_list<int> ids, int command) const;
+    void setPasswordStyle(bool on) const;
+    std::wstring loadString(UINT id) const;
+
+    mutable std::mutex valuesLock_;  // the Login values and the server list
     std::wstring serverHost_;
     std::wstring userId_;
     std::wstring password_;
@@ -42,8 +97,28 @@ private:
     int serverPort_ = 0;
     int serverExtra_ = -1;
     ThreadStartVM* javaHost_;
+    bool marquee_ = false;
+    std::atomic<bool> running_{true};
     HINSTANCE instance_;
-    HWND window_ = nullptr;
+    std::vector<ServerInfo> servers_;
+    std::atomic<int> loginState_{-1};
+    std::atomic<bool> formShown_{false};  // Login is accepted only while the form is shown
+    UniqueHandle dialogThread_;
+    DWORD dialogThreadId_ = 0;
+    UniqueHandle watcherThread_;
+    std::atomic<HWND> window_{nullptr};
+    HWND tooltip_ = nullptr;
+    Box progressPanel_;
+    std::atomic<int> selectedServer_{0};
+    CPicture picture_;
+    std::mutex lock_;  // the watcher's enumeration pass and its counter
+    int windowCounter_ = 0;
+    bool pictureTried_ = false;
+    wchar_t tooltipText_[1001] = {};
+
+    // Progress values kept for reports that leave some of them out.
+    int phase_ = 0, current_ = 0, total_ = 0, percent_ = 0;
+    std::wstring detail_;
 };
 
 } // namespace ornivel

@@ -1,0 +1,208 @@
+// Deleting unused files and fetching changed ones, against a source in memory.
+#include <gtest/gtest.h>
+
+#include "FakeSource.h"
+#include "common/Text.h"
+#include "sync/FileList.h"
+#include "sync/OrnivelSynchronizer.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/deployserver/TestDeploymentServer.h"
+
+namespace ornivel {
+namespace {
+
+using test::CapturingAppender;
+using test::entryFor;
+using test::FakeSource;
+using test::TempFolder;
+
+const char kTime[] = "01.02.2024 10:00:00";
+
+class FileMaintenance : public ::testing::Test {
+protected:
+    FileMaintenance() : cd_(inst_.path()) {
+        log_.addAppender(&capture_);
+        sync_ = std::make_unique<OrnivelSynchronizer>(false, inst_.path(), log_, false);
+    }
+
+    // Puts a file in place with the listed last-write time.
+    void placeFile(const std::wstring& path, const std::string& bytes, const std::string& timestampGmt = kTime) {
+        inst_.write(path, bytes);
+        HANDLE h = CreateFileW((inst_ / path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        FILETIME t = test::utcFileTimeOf(timestampGmt);
+        SetFileTime(h, nullptr, nullptr, &t);
+        CloseHandle(h);
+    }
+    void serve(FileList& list, const std::wstring& path, const std::string& bytes, bool withChecksum = true,
+               const std::string& time = kTime) {
+        list.insert(entryFor(path, bytes, time, withChecksum));
+        source_.files[path] = bytes;
+    }
+
+    TempFolder inst_{L"maint"};
+    test::WorkingFolder cd_;
+    CapturingAppender capture_;
+    LogDriver log_{L"ornivel"};
+    std::unique_ptr<OrnivelSynchronizer> sync_;
+    FakeSource source_;
+};
+
+TEST_F(FileMaintenance, ManagedFoldersLoseEveryUnlistedFileOtherFoldersOnlyFormerlyListedOnes) {
+    FileList server, local;
+    server.insert(entryFor(L"module\\keep.jar", "k", kTime, true));
+    server.insert(entryFor(L"lib\\Keep.txt", "k", kTime, true));
+    for (const wchar_t* path : {L"module\\keep.jar", L"module\\old.jar", L"module\\sub\\old.jar",
+                                L"module\\sub\\listed-before.jar", L"module\\my.dir\\old.jar", L"system\\jar\\x.jar",
+                                L"system\\jobs\\j.xml", L"java_17.0.1\\release", L"java_17.0.1\\bin\\java.dll",
+                                L"log\\launcher.log", L"lib\\keep.txt", L"lib\\gone.txt", L"Module2\\a.jar"})
+        inst_.write(path, "x");
+    local.insert(entryFor(L"module\\sub\\listed-before.jar", "x", kTime, false));
+    local.insert(entryFor(L"LIB\\GONE.TXT", "x", kTime, false));
+
+    ASSERT_TRUE(sync_->deleteUnusedFiles(L"", server, local));
+    for (const wchar_t* gone : {L"module\\old.jar", L"module\\sub\\listed-before.jar", L"system\\jar\\x.jar",
+                                L"system\\jobs\\j.xml", L"lib\\gone.txt"})
+        EXPECT_FALSE(inst_.exists(gone)) << gone;
+    // The runtime folder is managed, but its name has a dot, and such folders are never entered.
+    for (const wchar_t* kept : {L"java_17.0.1\\release", L"module\\keep.jar", L"module\\sub\\old.jar", L"module\\my.dir\\old.jar",
+                                L"java_17.0.1\\bin\\java.dll", L"log\\launcher.log", L"lib\\keep.txt",
+                                L"Module2\\a.jar"})
+        EXPECT_TRUE(inst_.exists(kept)) << kept;
+    EXPECT_TRUE(capture_.has(LOG_INFO, L"Deleting file 'old.jar'"));
+}
+
+TEST_F(FileMaintenance, AFileThatCannotBeDeletedStopsTheWalk) {
+    FileList server, local;
+    inst_.write(L"module\\locked.jar", "x");
+    HANDLE lock = CreateFileW((inst_ / L"module\\locked.jar").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(sync_->deleteUnusedFiles(L"", server, local));
+    CloseHandle(lock);
+    EXPECT_TRUE(capture_.hasPrefix(LOG_ERROR, L"Could not delete file locked.jar. Error: "));
+}
+
+TEST_F(FileMaintenance, ComparesFirstThenFetchesOnlyWhatDiffers) {
+    FileList server;
+    serve(server, L"module\\same.jar", "same bytes");
+    placeFile(L"module\\same.jar", "same bytes", "05.05.2020 10:00:00");  // checksum decides, not the time
+    serve(server, L"module\\changed.jar", "new bytes");
+    placeFile(L"module\\changed.jar", "old bytes");
+    serve(server, L"module\\missing.jar", "fresh");
+    serve(server, L"lib\\plain.txt", "1234", false);
+    placeFile(L"lib\\plain.txt", "abcd", "01.02.2024 10:00:59");  // same size, 59 s later: unchanged
+    serve(server, L"lib\\late.txt", "1234", false);
+    placeFile(L"lib\\late.txt", "abcd", "01.02.2024 10:01:01");  // 61 s later: changed
+    serve(server, L"lib\\resized.txt", "12345", false);
+    placeFile(L"lib\\resized.txt", "abcd");
+    server.insert(entryFor(L"TarnFileList.xml", "list", kTime, true));  // the list itself is never fetched
+
+    test::ProgressRecorder recorder;
+    sync_->addListener(&recorder);
+    ASSERT_TRUE(sync_->downloadChangedFiles(server, source_));
+    std::vector<std::wstring> expected = {L"lib\\late.txt", L"lib\\resized.txt", L"module\\changed.jar",
+                                          L"module\\missing.jar"};
+    EXPECT_EQ(source_.requested, expected);
+    EXPECT_EQ(inst_.read(L"module\\changed.jar"), "new bytes");
+    EXPECT_EQ(inst_.read(L"lib\\plain.txt"), "abcd");
+    EXPECT_FALSE(recorder.nullSeen);
+    ASSERT_FALSE(recorder.records.empty());
+    EXPECT_EQ(recorder.records.back().phase, PHASE_LOADING_FILES);
+    EXPECT_EQ(recorder.records.back().total, 4);
+    EXPECT_EQ(recorder.records.back().current, 4);
+    EXPECT_EQ(recorder.records.back().extra, 42);  // 3 of 7 entries have no checksum
+}
+
+TEST_F(FileMaintenance, TimestampsAreTheListedWriteTimeAndNowForCreationAndAccess) {
+    FileList server;
+    serve(server, L"module\\a.jar", "aaa", true, "03.04.2021 05:06:07");
+    FILETIME before;
+    GetSystemTimeAsFileTime(&before);
+    ASSERT_TRUE(sync_->downloadChangedFiles(server, source_));
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExW((inst_ / L"module\\a.jar").c_str(), GetFileExInfoStandard, &data));
+    FILETIME listed = test::utcFileTimeOf("03.04.2021 05:06:07");
+    EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &listed), 0);
+    // (Wine keeps no creation time of its own on Linux file systems, so only access is checked.)
+    EXPECT_GE(CompareFileTime(&data.ftLastAccessTime, &before), 0);
+}
+
+TEST_F(FileMaintenance, ExtraCountsTheEntriesWithoutChecksum) {
+    FileList server;
+    serve(server, L"a.txt", "a");
+    serve(server, L"b.txt", "b", false);
+    serve(server, L"c.txt", "c");
+    test::ProgressRecorder recorder;
+    sync_->addListener(&recorder);
+    ASSERT_TRUE(sync_->downloadChangedFiles(server, source_));
+    bool saw33 = false;
+    for (const auto& r : recorder.records) saw33 |= r.extra == 33;
+    EXPECT_TRUE(saw33);
+}
+
+TEST_F(FileMaintenance, ReadOnlyTargetIsSkippedAndGhostscriptIsNoticed) {
+    FileList server;
+    serve(server, L"module\\ro.jar", "new");
+    placeFile(L"module\\ro.jar", "old");
+    SetFileAttributesW((inst_ / L"module\\ro.jar").c_str(), FILE_ATTRIBUTE_READONLY);
+    serve(server, L"System\\GS.RAR", "rar");
+    ASSERT_TRUE(sync_->downloadChangedFiles(server, source_));
+    SetFileAttributesW((inst_ / L"module\\ro.jar").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(inst_.read(L"module\\ro.jar"), "old");
+    EXPECT_TRUE(capture_.has(LOG_INFO, L"File '" + inst_.path() + L"module\\ro.jar' is write protected, skipping."));
+    EXPECT_TRUE(sync_->ghostscriptLoaded());
+    EXPECT_FALSE(sync_->restartPending());
+}
+
+TEST_F(FileMaintenance, TheRunningExecutableArrivesBesideItAsTmp) {
+    const std::wstring exe = modulePath();
+    const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
+    const std::wstring name = exe.substr(folder.size());
+    OrnivelSynchronizer beside(false, folder, log_, false);
+    FileList server;
+    server.insert(entryFor(name, "new launcher", kTime, true));
+    source_.files[name] = "new launcher";
+    ASSERT_TRUE(beside.downloadChangedFiles(server, source_));
+    const std::wstring tmp = folder + name.substr(0, name.size() - 4) + L".tmp";
+    EXPECT_EQ(test::readFileBytes(tmp), "new launcher");
+    EXPECT_EQ(source_.localPaths.at(0), tmp);
+    EXPECT_TRUE(beside.restartPending());
+    DeleteFileW(tmp.c_str());
+}
+
+TEST_F(FileMaintenance, AFailedDownloadEndsThePass) {
+    FileList server;
+    serve(server, L"a.jar", "a");
+    serve(server, L"b.jar", "b");
+    serve(server, L"c.jar", "c");
+    source_.failing.insert(L"b.jar");
+    EXPECT_FALSE(sync_->downloadChangedFiles(server, source_));
+    EXPECT_TRUE(inst_.exists(L"a.jar"));
+    EXPECT_FALSE(inst_.exists(L"c.jar"));
+}
+
+TEST_F(FileMaintenance, ADamagedDownloadFailsThePass) {
+    FileList server;
+    server.insert(entryFor(L"system\\gs.rar", "the listed bytes", kTime, true));
+    source_.files[L"system\\gs.rar"] = "other bytes";
+    EXPECT_FALSE(sync_->downloadChangedFiles(server, source_));
+    EXPECT_FALSE(sync_->ghostscriptLoaded());
+    EXPECT_TRUE(capture_.has(LOG_ERROR, L"Downloaded file '" + inst_.path() +
+                                            L"system\\gs.rar' does not match its checksum."));
+}
+
+TEST_F(FileMaintenance, PathsOutsideTheInstallationAreNeverFetched) {
+    for (const wchar_t* bad : {L"..\\evil.dll", L"C:\\evil.dll", L"\\\\host\\share\\evil.dll", L"module\\..\\..\\x"}) {
+        FileList server;
+        serve(server, L"module\\a.jar", "a");
+        server.insert(entryFor(bad, "evil", kTime, true));
+        source_.files[bad] = "evil";
+        source_.requested.clear();
+        EXPECT_FALSE(sync_->downloadChangedFiles(server, source_)) << bad;
+        EXPECT_TRUE(source_.requested.empty()) << bad;
+        EXPECT_TRUE(capture_.hasPrefix(LOG_ERROR, L"The file list names '")) << bad;
+    }
+}
+
+} // namespace
+} // namespace ornivel

@@ -1,0 +1,287 @@
+// Whole synchronisation runs against the deployment test server, in a temporary installation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/Text.h"
+#include "sync/OrnivelSynchronizer.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/deployserver/TestDeploymentServer.h"
+#include "ui/stored/StoredLoginData.h"
+
+namespace ornivel {
+namespace {
+
+using test::CapturingAppender;
+using test::TempFolder;
+using test::TestDeploymentServer;
+
+const std::wstring kKey = L"Software\\OrnivelTests\\deployment\\";
+
+struct PhaseRecorder : ProgressListener {
+    void progress(const int* phase, const wchar_t*, const int*, const int*, const int*, const int*) override {
+        if (phases.empty() || phases.back() != *phase) phases.push_back(*phase);
+    }
+    std::vector<int> phases;
+};
+
+class Synchronizer : public ::testing::Test {
+protected:
+    Synchronizer() : cd_(inst_.path()) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\deployment");
+        log_.addAppender(&capture_);
+    }
+    ~Synchronizer() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\deployment"); }
+
+    bool run(bool fieldService = false) {
+        capture_.messages.clear();
+        OrnivelSynchronizer sync(fieldService, inst_.path(), log_, false);
+        sync.addListener(&phases_);
+        return sync.synchronizeFolder(kKey, L"");
+    }
+    bool logged(int level, const std::wstring& text) const { return capture_.has(level, text); }
+    bool loggedPrefix(int level, const std::wstring& text) const { return capture_.hasPrefix(level, text); }
+    size_t fatalCount() const {
+        return std::count_if(capture_.messages.begin(), capture_.messages.end(),
+                             [](const auto& m) { return m.first == LOG_FATAL; });
+    }
+    size_t requestsFor(const std::string& target) {
+        auto targets = server_.requestTargets();
+        return std::count(targets.begin(), targets.end(), target);
+    }
+    void standardDeployment() {
+        server_.putFile(L"module\\a.jar", "module a");
+        server_.putFile(L"module\\b.jar", "module b, first version");
+        server_.putFile(L"system\\jar\\c.jar", std::string(70000, 'c'), "15.06.2023 08:30:00");
+        server_.putFile(L"lib\\d.txt", "plain file without checksum", "02.01.2022 00:00:01", false);
+        server_.putFile(L"lib\\Sub Folder\\e f.txt", "blank in the name");
+        server_.listOnly(L"TarnFileList.xml", "TimestampGMT=\"01.01.2020 00:00:00\" Size=\"3\"");
+        server_.publish();
+        server_.writeServerFile(inst_.path());
+    }
+    // The installation without the files that are not the deployment's.
+    std::map<std::wstring, std::string> deployedState() {
+        auto files = test::filesBelow(inst_.path());
+        for (const wchar_t* own : {L"ornivel-Server.dat", L"TarnFileList.xml", L"docs\\notes.txt"}) files.erase(own);
+        return files;
+    }
+
+    TempFolder inst_{L"sync"};
+    test::WorkingFolder cd_;
+    CapturingAppender capture_;
+    LogDriver log_{L"ornivel"};
+    PhaseRecorder phases_;
+    TestDeploymentServer server_;
+};
+
+TEST_F(Synchronizer, FirstRunSecondRunAndAChangedFile) {
+    standardDeployment();
+    inst_.write(L"module\\old.jar", "outdated");
+    inst_.write(L"docs\\notes.txt", "the user's own");
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+
+    ASSERT_TRUE(run());
+    EXPECT_EQ(fatalCount(), 0u);
+    EXPECT_EQ(phases_.phases, (std::vector<int>{PHASE_WAITING, PHASE_CONTACTING_SERVER, PHASE_SEARCHING_UPDATES,
+                                                 PHASE_LOADING_FILES}));
+    auto server = test::filesBelow(server_.folder());
+    server.erase(L"TarnFileList.xml");
+    EXPECT_EQ(deployedState(), server);
+    EXPECT_EQ(inst_.read(L"TarnFileList.xml"), server_.fileListText());
+    EXPECT_FALSE(inst_.exists(L"TarnFileList.new"));
+    EXPECT_FALSE(inst_.exists(L"module\\old.jar"));
+    EXPECT_EQ(inst_.read(L"docs\\notes.txt"), "the user's own");
+    for (const auto& [path, bytes] : server) {
+        FILETIME here = test::lastWriteTimeOf(inst_ / path), there = test::lastWriteTimeOf(server_.folder() + path);
+        (void)bytes;
+        FILETIME listed = test::utcFileTimeOf(path == L"system\\jar\\c.jar" ? "15.06.2023 08:30:00"
+                                              : path == L"lib\\d.txt"        ? "02.01.2022 00:00:01"
+                                                                             : "01.02.2024 10:00:00");
+        EXPECT_EQ(CompareFileTime(&here, &listed), 0) << path;
+        (void)there;
+    }
+    EXPECT_EQ(requestsFor("/deploy/TarnFileList.xml"), 1u);
+    EXPECT_EQ(requestsFor("/deploy/lib/Sub%20Folder/e%20f.txt"), 1u);
+    EXPECT_EQ(RegistryString(kKey).get(), fromAnsi(server_.serverRecord("http")));
+
+    // Second run: the service finds the installation current.
+    server_.answerVersionCheck(inst_.path(), "OK");
+    auto before = test::filesBelow(inst_.path());
+    FILETIME aTime = test::lastWriteTimeOf(inst_ / L"module\\a.jar");
+    size_t requestsBefore = server_.requestTargets().size();
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(logged(LOG_INFO, L"Version checksum is OK. No synchronisation necessary."));
+    EXPECT_EQ(test::filesBelow(inst_.path()), before);
+    FILETIME aTimeAfter = test::lastWriteTimeOf(inst_ / L"module\\a.jar");
+    EXPECT_EQ(CompareFileTime(&aTime, &aTimeAfter), 0);
+    EXPECT_EQ(server_.requestTargets().size(), requestsBefore + 1);  // the version check only
+
+    // Third run: one file changed on the server.
+    server_.putFile(L"module\\b.jar", "module b, second version");
+    server_.publish();
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    ASSERT_TRUE(run());
+    EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, second version");
+    EXPECT_EQ(requestsFor("/deploy/module/b.jar"), 2u);
+    EXPECT_EQ(requestsFor("/deploy/module/a.jar"), 1u);
+    EXPECT_EQ(requestsFor("/deploy/lib/d.txt"), 1u);
+    EXPECT_EQ(requestsFor("/deploy/TarnFileList.xml"), 2u);
+}
+
+TEST_F(Synchronizer, NoServerFileAndNoSavedAnswer) {
+    EXPECT_FALSE(run());
+    EXPECT_TRUE(loggedPrefix(LOG_DEBUG, L"Could not find Server file " + inst_.path() + L"ornivel-Server.dat. "));
+    EXPECT_TRUE(logged(LOG_DEBUG, L"Request unsuccessful, using Saved value ''"));
+    EXPECT_TRUE(loggedPrefix(LOG_INFO, L"Error adapting client checksum. Error: "));
+    EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nLoading of local "
+                                  L"configuration file failed.\r\n\r\nSee log file for details."));
+}
+
+TEST_F(Synchronizer, FieldServiceWithoutServerFileGoesOn) {
+    EXPECT_TRUE(run(true));
+    EXPECT_TRUE(loggedPrefix(LOG_INFO, L"Error adapting client checksum. Error: "));
+    EXPECT_EQ(phases_.phases, std::vector<int>{PHASE_WAITING});
+    EXPECT_EQ(fatalCount(), 0u);
+}
+
+TEST_F(Synchronizer, SavedAnswerStandsInForTheServerFile) {
+    standardDeployment();
+    DeleteFileW((inst_ / L"ornivel-Server.dat").c_str());
+    RegistryString(kKey).set(fromAnsi(server_.serverRecord("http")));
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(logged(LOG_DEBUG, L"Request unsuccessful, using Saved value '" +
+                                      fromAnsi(server_.serverRecord("http")) + L"'"));
+    EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
+}
+
+TEST_F(Synchronizer, AnswerErrorAndAnswersWithoutServers) {
+    server_.writeServerFile(inst_.path());
+    server_.answerVersionCheck(inst_.path(), "ERROR");
+    EXPECT_FALSE(run());
+    EXPECT_TRUE(logged(LOG_INFO, L"Error adapting client checksum."));
+    EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nAdapting client "
+                                  L"checksum failed.\r\n\r\nSee log file for details."));
+
+    server_.answerVersionCheck(inst_.path(), "OK ");  // a server list without servers
+    EXPECT_TRUE(run());
+    EXPECT_TRUE(logged(LOG_DEBUG, L"Response is 'OK '"));
+    EXPECT_FALSE(inst_.exists(L"TarnFileList.xml"));
+}
+
+TEST_F(Synchronizer, UnknownTypeThenAWorkingServer) {
+    standardDeployment();
+    server_.answerVersionCheck(inst_.path(), "ftp|127.0.0.1|/deploy|21|||" + std::string("HTTP") +
+                                                 server_.serverRecord("http").substr(4));
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(logged(LOG_DEBUG, L"Unknown type of deployment server."));
+    EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
+}
+
+TEST_F(Synchronizer, FirstServerWithoutTheListSecondServerServesEverything) {
+    standardDeployment();
+    std::string first = "inet|127.0.0.1|/nolist|" + std::to_string(server_.http().httpPort()) + "|||";
+    server_.answerVersionCheck(inst_.path(), first + server_.serverRecord("http") + "First~Second|");
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(logged(LOG_DEBUG, L"Could not get remote file list."));
+    EXPECT_EQ(requestsFor("/nolist/TarnFileList.xml"), 1u);
+    EXPECT_EQ(requestsFor("/nolist/module/a.jar"), 0u);
+    EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
+}
+
+TEST_F(Synchronizer, NoServerDeliversTheList) {
+    server_.writeServerFile(inst_.path());
+    server_.answerVersionCheck(inst_.path(), "inet|127.0.0.1|/nolist|" + std::to_string(server_.http().httpPort()) +
+                                                 "|||");
+    EXPECT_FALSE(run());
+    EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nDownload of file list "
+                                  L"failed.\r\n\r\nSee log file for details."));
+}
+
+TEST_F(Synchronizer, AFailedDownloadKeepsTheOldList) {
+    standardDeployment();
+    inst_.write(L"TarnFileList.xml", "<FileList/>\n");
+    server_.failFile(L"module\\b.jar", 500);
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    EXPECT_FALSE(run());
+    EXPECT_EQ(inst_.read(L"TarnFileList.xml"), "<FileList/>\n");
+    EXPECT_EQ(inst_.read(L"TarnFileList.new"), server_.fileListText());
+    EXPECT_TRUE(inst_.exists(L"module\\a.jar"));  // what arrived before stays
+    EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nDownloading files "
+                                  L"failed.\r\n\r\nSee log file for details."));
+}
+
+TEST_F(Synchronizer, AFailedVersionCheckEndsWithoutMessage) {
+    server_.writeServerFile(inst_.path());
+    server_.http().route("/check/unused", test::HttpAnswer::ok(""));  // every other target: 404
+    EXPECT_FALSE(run());
+    EXPECT_TRUE(loggedPrefix(LOG_DEBUG, L"Could not call Version check URL. Error: <<"));
+    EXPECT_FALSE(loggedPrefix(LOG_FATAL, L"An error occured"));  // the source reports the status itself
+
+    // No service listening at all.
+    test::writeFileBytes(inst_ / L"ornivel-Server.dat", "http://127.0.0.1:9/check");
+    EXPECT_FALSE(run());
+    EXPECT_TRUE(loggedPrefix(LOG_DEBUG, L"Could not call Version check URL. Error: <<"));
+    EXPECT_EQ(fatalCount(), 0u);
+}
+
+TEST_F(Synchronizer, AListNamingPathsOutsideTheInstallationChangesNothing) {
+    standardDeployment();
+    server_.listOnly(L"..\\outside.dll", "Size=\"1\" checksum=\"0cc175b9c0f1b6a831c399e269772661\"");
+    server_.publish();
+    inst_.write(L"module\\old.jar", "outdated");
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    EXPECT_FALSE(run());
+    EXPECT_TRUE(inst_.exists(L"module\\old.jar"));
+    EXPECT_FALSE(inst_.exists(L"module\\a.jar"));
+    EXPECT_TRUE(loggedPrefix(LOG_ERROR, L"The file list names '..\\outside.dll'"));
+    EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nDownload of file list "
+                                  L"failed.\r\n\r\nSee log file for details."));
+}
+
+TEST_F(Synchronizer, ADamagedFileFailsTheRun) {
+    standardDeployment();
+    server_.corruptFile(L"module\\a.jar", "not what the list says");
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    EXPECT_FALSE(run());
+    EXPECT_FALSE(inst_.exists(L"TarnFileList.xml"));
+    EXPECT_TRUE(loggedPrefix(LOG_ERROR, L"Downloaded file '"));
+}
+
+TEST_F(Synchronizer, HttpsAndRedirectedFiles) {
+    if (server_.http().httpsPort() == 0) GTEST_SKIP() << "no TLS in this prefix";
+    standardDeployment();
+    server_.writeServerFile(inst_.path(), true);
+    server_.redirectFile(L"module\\a.jar", false, true);
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("https"));
+    ASSERT_TRUE(run());
+    for (const auto& request : server_.http().requests()) EXPECT_TRUE(request.tls) << request.requestLine();
+    EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
+    EXPECT_EQ(requestsFor("/deploy/moved/module/a.jar"), 1u);
+}
+
+TEST_F(Synchronizer, RedirectedFileOverHttp) {
+    standardDeployment();
+    server_.redirectFile(L"lib\\d.txt", false);
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    ASSERT_TRUE(run());
+    EXPECT_EQ(inst_.read(L"lib\\d.txt"), "plain file without checksum");
+    EXPECT_EQ(requestsFor("/deploy/moved/lib/d.txt"), 1u);
+}
+
+TEST_F(Synchronizer, ParentFolderCopiesWhenAnIniFileExists) {
+    TempFolder outer(L"outer");
+    outer.write(L"inst\\ornivel.ini", "[x]\n");
+    test::WorkingFolder inner(outer / L"inst");
+    server_.putFile(L"module\\a.jar", "module a");
+    server_.publish();
+    server_.writeServerFile(outer / L"inst\\");
+    server_.answerVersionCheck(outer / L"inst\\", server_.serverRecord("http"));
+    OrnivelSynchronizer sync(false, outer / L"inst\\", log_, false);
+    ASSERT_TRUE(sync.synchronizeFolder(kKey, L""));
+    EXPECT_TRUE(logged(LOG_DEBUG, L"ornivel.ini exists."));
+    EXPECT_EQ(outer.read(L"ornivel.ini"), "[x]\n");
+    EXPECT_EQ(outer.read(L"ornivel.exe"), test::readFileBytes(modulePath()));
+}
+
+} // namespace
+} // namespace ornivel

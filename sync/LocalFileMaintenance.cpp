@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "common/Handles.h"
 #include "common/Text.h"
@@ -28,6 +29,21 @@ bool checksumDiffers(const std::wstring& path, const std::wstring& checksum) {
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (!file) return true;
     return fromAnsi(md5HexOfFile(file)) != checksum;  // the digest closes the file
+}
+
+// The check after a download reads in large blocks: it is not bound to the digest's own
+// 1,024-byte file reading, and a first synchronisation checks every byte it fetched.
+bool downloadMatches(const std::wstring& path, const std::wstring& checksum) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    MD5 digest;
+    std::vector<unsigned char> block(256 * 1024);
+    DWORD got = 0;
+    while (ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &got, nullptr) && got > 0)
+        digest.update(block.data(), got);
+    digest.finalize();
+    return fromAnsi(digest.hex_digest()) == checksum;
 }
 
 } // namespace
@@ -133,7 +149,7 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
         if (!source.download(file->path, target, this)) return false;  // the source has logged why
 
         // A file that arrived damaged must not be taken for the listed one.
-        if (!file->checksum.empty() && checksumDiffers(target, file->checksum)) {
+        if (!file->checksum.empty() && !downloadMatches(target, file->checksum)) {
             log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", displayForm(target).c_str());
             return false;
         }

@@ -188,6 +188,17 @@ TEST_F(Synchronizer, FirstServerWithoutTheListSecondServerServesEverything) {
     EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
 }
 
+TEST_F(Synchronizer, ShareServerByUncPath) {
+    standardDeployment();
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("net") + server_.serverRecord("http"));
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(logged(LOG_DEBUG, L"Using UNC '" + server_.uncPath() + L"' for sync."));
+    // Wine has no network provider for the share connection, so there the web server takes
+    // over; where the share connects, it serves everything itself.
+    EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
+    EXPECT_EQ(test::readFileBytes(server_.uncPath() + L"\\module\\a.jar"), "module a");
+}
+
 TEST_F(Synchronizer, NoServerDeliversTheList) {
     server_.writeServerFile(inst_.path());
     server_.answerVersionCheck(inst_.path(), "inet|127.0.0.1|/nolist|" + std::to_string(server_.http().httpPort()) +

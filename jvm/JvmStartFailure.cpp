@@ -1,15 +1,50 @@
 #include "jvm/JvmStartFailure.h"
 
+#include <cstdlib>
+#include <string>
+
+#include "common/Text.h"
+#include "resource.h"
+
 namespace ornivel {
 
 namespace {
+
 HWND owner = nullptr;
+
+std::wstring loadText(HINSTANCE instance, UINT id) {
+    wchar_t buffer[1024];
+    int length = LoadStringW(instance, id, buffer, static_cast<int>(sizeof buffer / sizeof buffer[0]));
+    return std::wstring(buffer, length > 0 ? length : 0);
 }
+
+} // namespace
 
 void setJvmFailureOwner(HWND window) { owner = window; }
 HWND jvmFailureOwner() { return owner; }
 
-// Placeholder until the VM host lands: leaves every exception to the other handlers.
-LONG CALLBACK jvmStartFailureHandler(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+UINT jvmStartCodeStringId(int code) {
+    if (code > 0 || code < -6) return 0;
+    return static_cast<UINT>(IDS_JNI_OK - code);
+}
+
+LONG CALLBACK jvmStartFailureHandler(EXCEPTION_POINTERS* exception) {
+    const EXCEPTION_RECORD* record = exception->ExceptionRecord;
+    if (!(record->ExceptionFlags & EXCEPTION_NONCONTINUABLE)) return EXCEPTION_CONTINUE_SEARCH;
+    const int code = static_cast<short>(record->ExceptionCode & 0xFFFF);
+    const UINT textId = jvmStartCodeStringId(code);
+    if (textId == 0) return EXCEPTION_CONTINUE_SEARCH;
+
+    // The owner may be gone by now (the field-service path deletes the dialog before the
+    // Java start): a box with a destroyed owner would not appear at all.
+    HWND window = owner && IsWindow(owner) ? owner : nullptr;
+    HINSTANCE instance = window ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)) : nullptr;
+    if (!instance) instance = GetModuleHandleW(nullptr);
+    const std::wstring text = loadText(instance, textId);
+    const std::wstring body = loadText(instance, IDS_JVM_BODY);
+    const std::wstring caption = loadText(instance, IDS_JVM_CAPTION);
+    MessageBoxW(window, formatWide(body.c_str(), text.c_str()).c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+    std::exit(-1);
+}
 
 } // namespace ornivel

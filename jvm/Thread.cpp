@@ -14,15 +14,19 @@ DWORD WINAPI Thread::entry(void* self) {
 }
 
 void Thread::start() {
+    if (started_) return;
+    started_ = true;
     handle_.reset(CreateThread(nullptr, 0, &Thread::entry, this, 0, &id_));
     SetThreadPriority(handle_.get(), priority_);
 }
 
 bool Thread::waitForEnd(DWORD milliseconds) {
     if (!handle_) return true;
-    bool ok = WaitForSingleObject(handle_.get(), milliseconds) != WAIT_FAILED;
+    DWORD result = WaitForSingleObject(handle_.get(), milliseconds);
+    // A thread that is still running keeps its handle, so that a later wait still works.
+    if (result == WAIT_TIMEOUT) return false;
     handle_.reset();
-    return ok;
+    return result != WAIT_FAILED;
 }
 
 } // namespace ornivel

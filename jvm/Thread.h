@@ -13,8 +13,10 @@ public:
 
     // Creates the thread (running at once) and sets its priority.
     void start();
-    // Waits for the thread to end; true at once when it was never started.
+    // Waits for the thread to end; true at once when it was never started or has already
+    // been waited for. False when the wait failed or timed out (the thread then still runs).
     bool waitForEnd(DWORD milliseconds = INFINITE);
+    bool started() const { return started_; }
 
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
@@ -28,6 +30,7 @@ private:
     UniqueHandle handle_;
     DWORD id_ = 0;
     int priority_;
+    bool started_ = false;
 };
 
 } // namespace ornivel

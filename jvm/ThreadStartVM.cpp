@@ -1,11 +1,40 @@
 #include "jvm/ThreadStartVM.h"
 
+#include "jvm/JavaVirtualMachine.h"
+
 namespace ornivel {
 
-// Placeholder until the VM host lands: the thread logs its start and ends; calls answer
-// with the empty text.
-ThreadStartVM::ThreadStartVM() : Thread(THREAD_PRIORITY_ABOVE_NORMAL) {}
-ThreadStartVM::~ThreadStartVM() { waitForEnd(INFINITE); }
+namespace {
+
+const wchar_t* const kMainCommand = L"main";
+const wchar_t* const kQuitCommand = L"quit";
+
+class LockGuard {
+public:
+    explicit LockGuard(CRITICAL_SECTION& lock) : lock_(lock) { EnterCriticalSection(&lock_); }
+    ~LockGuard() { LeaveCriticalSection(&lock_); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+
+private:
+    CRITICAL_SECTION& lock_;
+};
+
+HANDLE autoResetEvent() { return CreateEventW(nullptr, FALSE, FALSE, nullptr); }
+
+} // namespace
+
+ThreadStartVM::ThreadStartVM() : Thread(THREAD_PRIORITY_ABOVE_NORMAL) {
+    replyEvent_.reset(autoResetEvent());
+    requestEvent_.reset(autoResetEvent());
+    endedEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    InitializeCriticalSection(&lock_);
+}
+
+ThreadStartVM::~ThreadStartVM() {
+    waitForEnd(INFINITE);
+    DeleteCriticalSection(&lock_);
+}
 
 void ThreadStartVM::setSystemProperty(const std::wstring& name, const std::wstring& value) {
     systemProperties_[name] = value;
@@ -17,17 +46,78 @@ void ThreadStartVM::setLogDriver(const LogDriver& driver) { log_ = driver; }
 void ThreadStartVM::setMainClass(const std::wstring& dottedName) { mainClass_ = dottedName; }
 void ThreadStartVM::addArgument(const std::wstring& argument) { arguments_.push_back(argument); }
 
-std::wstring ThreadStartVM::callStaticMethod(const std::wstring&, const std::string&, const std::vector<JObject*>&) {
-    return {};
+std::wstring ThreadStartVM::callStaticMethod(const std::wstring& method, const std::string& signature,
+                                             const std::vector<JObject*>& arguments) {
+    LockGuard guard(lock_);
+    if (!started() || closed_) return {};
+    commandSlot_ = method;
+    signature_ = signature;
+    callArguments_ = arguments;
+    SetEvent(requestEvent_.get());
+    HANDLE answers[] = {replyEvent_.get(), endedEvent_.get()};
+    if (WaitForMultipleObjects(2, answers, FALSE, INFINITE) != WAIT_OBJECT_0) return {};
+    return commandSlot_;
 }
+
 std::wstring ThreadStartVM::callStaticStringMethod(const std::wstring& method) {
     return callStaticMethod(method, "()Ljava/lang/String;", {});
 }
-void ThreadStartVM::postQuit() { callStaticStringMethod(L"quit"); }
+
+void ThreadStartVM::postQuit() { callStaticStringMethod(kQuitCommand); }
+
+void ThreadStartVM::markEnded() {
+    closed_ = true;
+    SetEvent(endedEvent_.get());
+}
 
 DWORD ThreadStartVM::run() {
+    // However the thread ends, a caller waiting for an answer is released.
+    struct EndMark {
+        ThreadStartVM& self;
+        ~EndMark() { self.markEnded(); }
+    } endMark{*this};
+
     log_.log(LOG_INFO, L"ThreadStartVM");
+    vm_ = std::make_unique<JavaVirtualMachine>(classPath_, log_, heapSizeMb_, jvmOptions_, systemProperties_);
+    log_.log(LOG_INFO, L"ThreadStartVM 2");
+    if (!vm_->running()) {
+        log_.log(LOG_WARNING, L"ThreadStartVM: no Java VM, the Java main thread ends.");
+        vm_.reset();
+        return 0;
+    }
+    // main runs before any request is taken; requests posted meanwhile stay pending.
+    runMain();
+    serveRequests();
     return 0;
+}
+
+void ThreadStartVM::runMain() {
+    log_.log(LOG_INFO, L"ThreadStartVM methode main");
+    vm_->attachCurrentThread();
+    log_.log(LOG_INFO, L"ThreadStartVM AttachToCurrentThread");
+    vm_->callMain(mainClass_, std::vector<std::wstring>(arguments_));
+    log_.log(LOG_INFO, L"ThreadStartVM CallMainMethod");
+}
+
+void ThreadStartVM::serveRequests() {
+    for (;;) {
+        WaitForSingleObject(requestEvent_.get(), INFINITE);
+        if (commandSlot_ == kQuitCommand) {
+            closed_ = true;
+            SetEvent(replyEvent_.get());
+            // Returns when every non-daemon Java thread has ended.
+            vm_.reset();
+            return;
+        }
+        if (commandSlot_ == kMainCommand) {
+            runMain();
+            // A caller is waiting: it gets the empty text once main has returned.
+            commandSlot_.clear();
+        } else {
+            commandSlot_ = vm_->callStaticMethod(mainClass_, commandSlot_, signature_, callArguments_);
+        }
+        SetEvent(replyEvent_.get());
+    }
 }
 
 } // namespace ornivel

@@ -1,16 +1,20 @@
 #pragma once
 // The Java main thread: creates the VM, runs the client's main method, then serves calls
 // of static methods of the main class posted by other threads through a one-slot mailbox.
+#include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "jvm/Thread.h"
 #include "logdriver/LogDriver.h"
 
 namespace ornivel {
 
 class JObject;
+class JavaVirtualMachine;
 
 class ThreadStartVM : public Thread {
 public:
@@ -33,23 +37,42 @@ public:
     const std::wstring& mainClass() const { return mainClass_; }
     int heapSizeMb() const { return heapSizeMb_; }
 
-    // Calls from any thread after start(); each blocks until the Java main thread answered.
+    // Calls from any thread after start(); each blocks until the Java main thread has
+    // answered. A request posted while main still runs is answered after main returns.
+    // When the thread was never started, has accepted "quit" or has ended (no VM could be
+    // created), the answer is the empty text at once.
     std::wstring callStaticMethod(const std::wstring& method, const std::string& signature,
                                   const std::vector<JObject*>& arguments);
     std::wstring callStaticStringMethod(const std::wstring& method);
+    // Tells the Java main thread to destroy the VM and end; returns once it has accepted.
     void postQuit();
 
 protected:
     DWORD run() override;
 
 private:
+    void runMain();
+    void serveRequests();
+    void markEnded();
+
     LogDriver log_;
+    UniqueHandle requestEvent_;
+    UniqueHandle replyEvent_;
+    // Manual-reset: set when the Java main thread ends, so that no caller waits for ever.
+    UniqueHandle endedEvent_;
+    std::wstring commandSlot_;
+    std::string signature_;
+    std::vector<JObject*> callArguments_;
     std::wstring classPath_;
     std::wstring mainClass_;
     std::vector<std::wstring> arguments_;
     std::map<std::wstring, std::wstring> systemProperties_;
     std::vector<std::wstring> jvmOptions_;
+    std::unique_ptr<JavaVirtualMachine> vm_;
     int heapSizeMb_ = 0;
+    CRITICAL_SECTION lock_;
+    // Set once "quit" has been accepted or the thread has ended; read under the lock.
+    std::atomic<bool> closed_{false};
 };
 
 } // namespace ornivel

@@ -1,0 +1,101 @@
+// The out-of-memory watcher of a host program (it carries the program-wide watcher).
+#include <gtest/gtest.h>
+
+#include "common/Text.h"
+#include "tests/jvm/JvmHostRun.h"
+#include "tests/support/windows/ChildProcess.h"
+#include "tests/support/windows/WindowDriver.h"
+
+using namespace ornivel;
+using namespace ornivel::test;
+
+namespace {
+// The icon of a message box is a static control (id 0x14 on Windows, 0x440 in Wine) that
+// holds an icon and is visible.
+bool showsIcon(HWND box) {
+    for (int id : {0x14, 0x440}) {
+        HWND icon = GetDlgItem(box, id);
+        if (icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0)) return true;
+    }
+    return false;
+}
+} // namespace
+
+namespace {
+
+std::wstring dumpName(DWORD processId) { return formatWide(L"java_pid%lu.hprof", processId); }
+
+// The host started with its first thread stopped, so that a file can be put in place
+// before its static initialisation runs.
+struct SuspendedHost {
+    PROCESS_INFORMATION info{};
+    explicit SuspendedHost(const std::wstring& folder) {
+        std::wstring commandLine = L"\"" + jvmHostPath() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        CreateProcessW(jvmHostPath().c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                       folder.c_str(), &startup, &info);
+    }
+    ~SuspendedHost() {
+        if (!info.hProcess) return;
+        TerminateProcess(info.hProcess, 999);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+};
+
+} // namespace
+
+TEST(OutOfMemoryWatcher, OwnHeapDumpEndsTheProcessWithZero) {
+    TempFolder installation;
+    installation.write(L"jvmhost.script", "sleep\t20000\n");
+    ChildProcess host(jvmHostPath(), L"", installation.path());
+    ASSERT_TRUE(host.started());
+    Sleep(300);
+    const ULONGLONG written = GetTickCount64();
+    installation.write(dumpName(host.id()), "JAVA PROFILE 1.0.2");
+    HWND box = waitForMessageBox(host.id(), 5000);
+    ASSERT_NE(box, nullptr);
+    const ULONGLONG seen = GetTickCount64() - written;
+    EXPECT_LE(seen, 2000u);
+    EXPECT_EQ(windowText(box), L"Out Of Memory");
+    EXPECT_EQ(messageBoxText(box), L"Ornivel has run out of memory. Press OK to terminate.");
+    EXPECT_FALSE(showsIcon(box));
+    // The process waits for the user.
+    DWORD code = 0;
+    EXPECT_FALSE(host.waitForExit(300, code));
+    answerMessageBox(box, IDOK);
+    ASSERT_TRUE(host.waitForExit(5000, code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(installation.exists(dumpName(host.id())));  // the dump stays
+    std::printf("[ figure ] heap dump noticed after %llu ms\n", seen);
+}
+
+TEST(OutOfMemoryWatcher, AnotherProcessDumpIsIgnored) {
+    TempFolder installation;
+    installation.write(L"jvmhost.script", "sleep\t2500\n");
+    ChildProcess host(jvmHostPath(), L"", installation.path());
+    ASSERT_TRUE(host.started());
+    installation.write(dumpName(host.id() + 4), "JAVA PROFILE 1.0.2");
+    EXPECT_EQ(waitForMessageBox(host.id(), 2200), nullptr);
+    DWORD code = 0;
+    ASSERT_TRUE(host.waitForExit(10000, code));
+    EXPECT_EQ(code, 3u);
+    EXPECT_TRUE(installation.exists(dumpName(host.id() + 4)));
+}
+
+TEST(OutOfMemoryWatcher, LeftoverDumpOfTheOwnIdIsDeletedAtStart) {
+    TempFolder installation;
+    installation.write(L"jvmhost.script", "sleep\t2500\n");
+    SuspendedHost host(installation.path());
+    ASSERT_NE(host.info.hProcess, nullptr);
+    const DWORD id = host.info.dwProcessId;
+    installation.write(dumpName(id), "left over");
+    ResumeThread(host.info.hThread);
+    EXPECT_EQ(waitForMessageBox(id, 2200), nullptr);
+    EXPECT_FALSE(installation.exists(dumpName(id)));
+    ASSERT_EQ(WaitForSingleObject(host.info.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(host.info.hProcess, &code);
+    EXPECT_EQ(code, 3u);
+}

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "jvm/ThreadStartVM.h"
+#include "tests/support/TestSupport.h"
+
+using namespace ornivel;
+using namespace ornivel::test;
+
+namespace {
+class Sleeper : public Thread {
+public:
+    explicit Sleeper(DWORD ms) : Thread(THREAD_PRIORITY_NORMAL), ms_(ms) {}
+    ~Sleeper() override { waitForEnd(); }
+    std::atomic<bool> done{false};
+
+protected:
+    DWORD run() override {
+        Sleep(ms_);
+        done = true;
+        return 0;
+    }
+
+private:
+    DWORD ms_;
+};
+} // namespace
+
+TEST(Thread, WaitForEndWaitsForTheBodyAndKeepsTheHandleOnTimeout) {
+    Sleeper sleeper(400);
+    EXPECT_TRUE(sleeper.waitForEnd(0));  // not started yet
+    sleeper.start();
+    EXPECT_FALSE(sleeper.waitForEnd(10));
+    EXPECT_FALSE(sleeper.done);
+    EXPECT_TRUE(sleeper.waitForEnd(INFINITE));
+    EXPECT_TRUE(sleeper.done);
+    EXPECT_TRUE(sleeper.waitForEnd(0));
+}
+
+TEST(ThreadStartVM, NeverStartedAnswersAtOnceAndEndsAtOnce) {
+    ULONGLONG begin = GetTickCount64();
+    {
+        ThreadStartVM javaHost;
+        EXPECT_EQ(javaHost.callStaticStringMethod(L"getError"), L"");
+        javaHost.postQuit();
+        EXPECT_TRUE(javaHost.waitForEnd(INFINITE));
+    }
+    EXPECT_LT(GetTickCount64() - begin, 1000u);
+}
+
+TEST(ThreadStartVM, ConfigurationIsKeptAndPropertiesAreReplacedByName) {
+    ThreadStartVM javaHost;
+    javaHost.setSystemProperty(L"file.encoding", L"UTF-8");
+    javaHost.setSystemProperty(L"file.encoding", L"Cp1252");
+    javaHost.addJvmOption(L"-Xss2m");
+    javaHost.addArgument(L"-hold");
+    javaHost.setMainClass(L"a.b.C");
+    javaHost.setHeapSizeMb(768);
+    EXPECT_EQ(javaHost.systemProperties().at(L"file.encoding"), L"Cp1252");
+    EXPECT_EQ(javaHost.systemProperties().size(), 1u);
+    EXPECT_EQ(javaHost.jvmOptions(), std::vector<std::wstring>{L"-Xss2m"});
+    EXPECT_EQ(javaHost.heapSizeMb(), 768);
+}
+
+TEST(ThreadStartVM, WithoutRuntimeTheThreadEndsAndCallsDoNotHang) {
+    TempFolder installation;
+    WorkingFolder inside(installation.path());
+    auto* capture = new CapturingAppender();
+    LogDriver log(L"test");
+    log.addAppender(capture);
+    ThreadStartVM javaHost;
+    javaHost.setLogDriver(log);
+    javaHost.setMainClass(L"de.torbenwald.zolp.adm.Adm");
+    javaHost.start();
+    ULONGLONG begin = GetTickCount64();
+    EXPECT_EQ(javaHost.callStaticStringMethod(L"getError"), L"");
+    EXPECT_EQ(javaHost.callStaticStringMethod(L"getError"), L"");
+    javaHost.postQuit();
+    EXPECT_TRUE(javaHost.waitForEnd(INFINITE));
+    EXPECT_LT(GetTickCount64() - begin, 2000u);
+    EXPECT_TRUE(capture->has(LOG_INFO, L"ThreadStartVM"));
+    EXPECT_TRUE(capture->has(LOG_DEBUG, L"runVMDll"));
+    EXPECT_TRUE(capture->has(LOG_ERROR, L"Could not find JVM, exiting..."));
+    EXPECT_TRUE(capture->has(LOG_INFO, L"ThreadStartVM 2"));
+    EXPECT_FALSE(capture->has(LOG_INFO, L"ThreadStartVM methode main"));
+}

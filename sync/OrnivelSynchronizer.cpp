@@ -190,13 +190,15 @@ bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answ
 
     const std::wstring answerFile = temporaryFile();
     bool delivered = false;
+    LastError requestError(0);
     {
         RemoteSourceWININET source(host, path, parts.nPort, log_, scheme == L"https");
         delivered = !answerFile.empty() &&
                     source.download(L"clientChecksum=" + client.clientChecksum(), answerFile, this);
+        if (!delivered) requestError = LastError();  // before the source's clean-up replaces it
     }
     if (!delivered) {
-        log_.log(LOG_DEBUG, L"Could not call Version check URL. Error: <<%s>>", LastError().text().c_str());
+        log_.log(LOG_DEBUG, L"Could not call Version check URL. Error: <<%s>>", requestError.text().c_str());
         if (!answerFile.empty()) DeleteFileW(answerFile.c_str());
         return false;
     }

@@ -19,6 +19,13 @@ size_t countContaining(const std::vector<std::string>& lines, const std::string&
     return n;
 }
 
+size_t countMessages(const std::vector<std::string>& lines, const std::string& message) {
+    size_t n = 0;
+    for (const auto& line : lines)
+        n += line.size() >= message.size() && line.compare(line.size() - message.size(), message.size(), message) == 0;
+    return n;
+}
+
 class StartUp : public ::testing::Test {
 protected:
     TempFolder installation{L"startup"};
@@ -33,7 +40,7 @@ TEST_F(StartUp, FieldServiceWithoutUpdateEndsWithOneAndWritesPatternLines) {
     std::vector<std::string> lines = launcher.logLines();
     ASSERT_FALSE(lines.empty());
     for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, kLogLine)) << line;
-    EXPECT_EQ(countContaining(lines, "| ThreadStartVM"), 1u);
+    EXPECT_EQ(countMessages(lines, "| info    | ThreadStartVM"), 1u);
     // The log is written with CR LF line ends.
     EXPECT_NE(launcher.logText().find("\r\n"), std::string::npos);
 }
@@ -41,7 +48,7 @@ TEST_F(StartUp, FieldServiceWithoutUpdateEndsWithOneAndWritesPatternLines) {
 TEST_F(StartUp, EachStartBeginsANewLogFile) {
     launcher.run(L"aussendienst -noupdate");
     launcher.run(L"aussendienst -noupdate");
-    EXPECT_EQ(countContaining(launcher.logLines(), "| ThreadStartVM"), 1u);
+    EXPECT_EQ(countMessages(launcher.logLines(), "| info    | ThreadStartVM"), 1u);
 }
 
 TEST_F(StartUp, RejectedValueOptionsAreLoggedAndIgnored) {

@@ -8,6 +8,7 @@
 
 #include "common/Text.h"
 #include "logdriver/LastError.h"
+#include "remote/DisplayForm.h"
 #include "remote/RemoteSourceFactory.h"
 #include "remote/RemoteSourceWININET.h"
 #include "sync/DeploymentServerInfo.h"
@@ -216,6 +217,12 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
 
     const FileList serverList = FileList::load(localPath(kNewFileList));
     const FileList localList = FileList::load(localPath(kFileList));
+    if (serverList.damaged()) {
+        // A list cut short would make every file it no longer reaches look unused.
+        log_.log(LOG_ERROR, L"The file list %s could not be read whole.", displayForm(localPath(kNewFileList)).c_str());
+        success = false;
+        return;
+    }
     if (!listStaysInside(serverList)) {
         success = false;  // the list itself is unusable: nothing is deleted or downloaded
         return;

@@ -249,6 +249,20 @@ TEST_F(Synchronizer, AListNamingPathsOutsideTheInstallationChangesNothing) {
                                   L"failed.\r\n\r\nSee log file for details."));
 }
 
+TEST_F(Synchronizer, AListCutShortChangesNothing) {
+    standardDeployment();
+    std::string list = server_.fileListText();
+    server_.corruptFile(L"TarnFileList.xml", list.substr(0, list.size() / 2));
+    inst_.write(L"module\\old.jar", "outdated");
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    EXPECT_FALSE(run());
+    EXPECT_TRUE(inst_.exists(L"module\\old.jar"));
+    EXPECT_FALSE(inst_.exists(L"module\\b.jar"));
+    EXPECT_TRUE(loggedPrefix(LOG_ERROR, L"The file list "));
+    EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nDownload of file list "
+                                  L"failed.\r\n\r\nSee log file for details."));
+}
+
 TEST_F(Synchronizer, ADamagedFileFailsTheRun) {
     standardDeployment();
     server_.corruptFile(L"module\\a.jar", "not what the list says");

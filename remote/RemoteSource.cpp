@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
+
+#include "logdriver/LastError.h"
+#include "remote/DisplayForm.h"
 
 namespace ornivel {
 
@@ -31,6 +35,14 @@ bool RemoteSource::createParentDirectories(const std::wstring& localPath) {
         if (!::CreateDirectoryW(it->c_str(), nullptr)) return false;
     }
     return true;
+}
+
+bool RemoteSource::beginHttpDownload(std::wstring& remoteName, const std::wstring& localPath) {
+    std::replace(remoteName.begin(), remoteName.end(), L'\\', L'/');
+    log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", displayForm(remoteName).c_str(), displayForm(localPath).c_str());
+    if (createParentDirectories(localPath)) return true;
+    log_.log(LOG_DEBUG, L"Could not create dir. OS error: %s", LastError().text().c_str());
+    return false;
 }
 
 } // namespace ornivel

@@ -26,6 +26,11 @@ public:
     bool createParentDirectories(const std::wstring& localPath);
 
 protected:
+    // The common start of an HTTP download: "/" separators in the remote name, the
+    // "Downloading file" line, and the local file's folders. False (logged) when a folder
+    // cannot be created.
+    bool beginHttpDownload(std::wstring& remoteName, const std::wstring& localPath);
+
     LogDriver log_;
 };
 

@@ -17,13 +17,7 @@ RemoteSourceHTTP::RemoteSourceHTTP(const std::wstring& host, const std::wstring&
 }
 
 bool RemoteSourceHTTP::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
-    std::replace(remoteName.begin(), remoteName.end(), L'\\', L'/');
-    log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", displayForm(remoteName).c_str(),
-             displayForm(localPath).c_str());
-    if (!createParentDirectories(localPath)) {
-        log_.log(LOG_DEBUG, L"Could not create dir. OS error: %s", LastError().text().c_str());
-        return false;
-    }
+    if (!beginHttpDownload(remoteName, localPath)) return false;
     const std::string url = toAnsi(baseUrl_) + urlEncode(toAnsi(remoteName));
     const std::string path = toAnsi(localPath);
     int status = 0;

@@ -63,13 +63,7 @@ std::wstring RemoteSourceWININET::objectName(const std::wstring& basePath, const
 }
 
 bool RemoteSourceWININET::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
-    std::replace(remoteName.begin(), remoteName.end(), L'\\', L'/');
-    log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", displayForm(remoteName).c_str(),
-             displayForm(localPath).c_str());
-    if (!createParentDirectories(localPath)) {
-        log_.log(LOG_DEBUG, L"Could not create dir. OS error: %s", LastError().text().c_str());
-        return false;
-    }
+    if (!beginHttpDownload(remoteName, localPath)) return false;
     bool badStatus = false;
     const int status = fetch(remoteName, localPath, listener, badStatus);
     if (status == 200) return true;

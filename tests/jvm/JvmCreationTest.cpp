@@ -9,17 +9,6 @@
 using namespace ornivel;
 using namespace ornivel::test;
 
-namespace {
-// The icon of a message box is a static control (id 0x14 on Windows, 0x440 in Wine) that
-// holds an icon and is visible.
-bool showsIcon(HWND box) {
-    for (int id : {0x14, 0x440}) {
-        HWND icon = GetDlgItem(box, id);
-        if (icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0)) return true;
-    }
-    return false;
-}
-} // namespace
 using standin::Record;
 using standin::Scenario;
 
@@ -52,7 +41,7 @@ FailureReport failedCreation(int createResult) {
     }
     report.caption = windowText(box);
     report.text = messageBoxText(box);
-    report.hadIcon = showsIcon(box);
+    report.hadIcon = messageBoxShowsIcon(box);
     answerMessageBox(box, IDOK);
     DWORD code = 0;
     report.ended = host.waitForExit(10000, code);

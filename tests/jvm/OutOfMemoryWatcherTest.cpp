@@ -10,18 +10,6 @@ using namespace ornivel;
 using namespace ornivel::test;
 
 namespace {
-// The icon of a message box is a static control (id 0x14 on Windows, 0x440 in Wine) that
-// holds an icon and is visible.
-bool showsIcon(HWND box) {
-    for (int id : {0x14, 0x440}) {
-        HWND icon = GetDlgItem(box, id);
-        if (icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0)) return true;
-    }
-    return false;
-}
-} // namespace
-
-namespace {
 
 std::wstring dumpName(DWORD processId) { return formatWide(L"java_pid%lu.hprof", processId); }
 
@@ -60,7 +48,7 @@ TEST(OutOfMemoryWatcher, OwnHeapDumpEndsTheProcessWithZero) {
     EXPECT_LE(seen, 2000u);
     EXPECT_EQ(windowText(box), L"Out Of Memory");
     EXPECT_EQ(messageBoxText(box), L"Ornivel has run out of memory. Press OK to terminate.");
-    EXPECT_FALSE(showsIcon(box));
+    EXPECT_FALSE(messageBoxShowsIcon(box));
     // The process waits for the user.
     DWORD code = 0;
     EXPECT_FALSE(host.waitForExit(300, code));

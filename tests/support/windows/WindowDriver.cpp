@@ -131,4 +131,12 @@ std::wstring messageBoxText(HWND box) { return controlText(box, 0xFFFF); }
 
 bool answerMessageBox(HWND box, int buttonId) { return clickButton(box, buttonId); }
 
+bool messageBoxShowsIcon(HWND box) {
+    for (int id : {0x14, 0x440}) {
+        HWND icon = GetDlgItem(box, id);
+        if (icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0)) return true;
+    }
+    return false;
+}
+
 } // namespace ornivel::test

@@ -46,5 +46,8 @@ bool pressAltF4(HWND window);
 HWND waitForMessageBox(DWORD processId, DWORD timeoutMs = 10000, HWND owner = nullptr);
 std::wstring messageBoxText(HWND box);
 bool answerMessageBox(HWND box, int buttonId = IDOK);
+// Whether the box shows an icon (a visible static control holding one: id 0x14 on Windows,
+// 0x440 in Wine).
+bool messageBoxShowsIcon(HWND box);
 
 } // namespace ornivel::test

@@ -45,6 +45,20 @@ jvalue stringValue(const std::string& utf8Text) {
 LRESULT CALLBACK clientWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TIMER: DestroyWindow(window); return 0;
+    case WM_PAINT: {
+        // A visible sign for a person watching (the demo): the client is up.
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        RECT area;
+        GetClientRect(window, &area);
+        InflateRect(&area, -16, -16);
+        SetBkMode(dc, TRANSPARENT);
+        DrawTextW(dc, L"ornivel client (stand-in)\n\nThe Java client runs: the login was handed over.\n"
+                      L"Close this window to end the client and the launcher.",
+                  -1, &area, DT_LEFT | DT_WORDBREAK);
+        EndPaint(window, &paint);
+        return 0;
+    }
     case WM_DESTROY: PostQuitMessage(0); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
     }

@@ -105,6 +105,36 @@ void answerVersionCheck(TestDeploymentServer& server, const std::wstring& folder
     server.http().route("/check/clientChecksum%3d" + checksumOf(folder), reply);
 }
 
+ProcessResult runWithOutput(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingFolder,
+                            const std::wstring& outputPath, DWORD timeoutMs) {
+    ProcessResult result;
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    UniqueHandle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output) return result;
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output.get();
+    startup.hStdError = output.get();
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, workingFolder.c_str(),
+                        &startup, &info))
+        return result;
+    UniqueHandle process(info.hProcess);
+    CloseHandle(info.hThread);
+    result.started = true;
+    if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_TIMEOUT) {
+        result.timedOut = true;
+        TerminateProcess(process.get(), 999);
+        WaitForSingleObject(process.get(), 5000);
+    }
+    GetExitCodeProcess(process.get(), &result.exitCode);
+    return result;
+}
+
 std::vector<DWORD> processesOf(const std::wstring& exePath) {
     std::vector<DWORD> found;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Handles.h"
@@ -46,6 +47,11 @@ std::string checksumOf(const std::wstring& folder);
 // Answers the version check of `folder`'s current state with `answer` after `delaySeconds`.
 void answerVersionCheck(TestDeploymentServer& server, const std::wstring& folder, const std::string& answer,
                         double delaySeconds = 0);
+
+// Runs `exe` like runProgram, with its standard output and error going to the file
+// `outputPath` (the launcher logs there too, and its log file starts anew at every start).
+ProcessResult runWithOutput(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingFolder,
+                            const std::wstring& outputPath, DWORD timeoutMs = 30000);
 
 // Processes (ids) whose image is the file `exePath`.
 std::vector<DWORD> processesOf(const std::wstring& exePath);

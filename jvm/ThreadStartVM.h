@@ -46,6 +46,9 @@ public:
     std::wstring callStaticStringMethod(const std::wstring& method);
     // Tells the Java main thread to destroy the VM and end; returns once it has accepted.
     void postQuit();
+    // Whether calls can still be answered: false once "quit" was accepted or the Java main
+    // thread has ended (for instance because no VM could be created).
+    bool answering() const { return !closed_; }
 
 protected:
     DWORD run() override;

@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "jvm/ThreadStartVM.h"
 #include "launcher/LoginRecord.h"
+#include "logdriver/LogDriver.h"
 #include "ui/CDialogLogin.h"
 
 namespace ornivel {
@@ -38,9 +39,11 @@ LoginInput inputOf(const CDialogLogin& dialog) {
             dialog.serverExtra()};
 }
 
+// The Java side's outcome of the attempt; empty when the Java main thread has ended
+// without one (then nobody could ever answer, and waiting on would never end).
 std::wstring waitForOutcome(ThreadStartVM& javaHost) {
     std::wstring outcome;
-    while (outcome.empty()) {
+    while (outcome.empty() && javaHost.answering()) {
         outcome = javaHost.callStaticStringMethod(L"getError");
         Sleep(40);
     }
@@ -49,7 +52,8 @@ std::wstring waitForOutcome(ThreadStartVM& javaHost) {
 
 } // namespace
 
-void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& servers, ThreadStartVM& javaHost) {
+void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& servers, ThreadStartVM& javaHost,
+                     LogDriver log) {
     for (;;) {
         if (!dialog->waitForLogin(servers)) {
             delete dialog;
@@ -59,6 +63,10 @@ void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& server
         DeleteFileW(L"launcher2.dat");
         writeLoginRecord(buildLoginRequest(inputOf(*dialog)));
         std::wstring outcome = waitForOutcome(javaHost);
+        if (outcome.empty()) {
+            log.log(LOG_INFO, L"The Java client ended without reporting the outcome of the login.");
+            return;
+        }
         javaHost.callStaticStringMethod(L"resetError");
         if (!outcomeAsksForAnotherLogin(outcome)) return;
     }

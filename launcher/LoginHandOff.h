@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "launcher/ServerInfo.h"
+#include "logdriver/LogDriver.h"
 
 namespace ornivel {
 
@@ -10,7 +11,9 @@ class CDialogLogin;
 class ThreadStartVM;
 
 // Returns once the Java side reported an outcome other than a connection failure or wrong
-// credentials. A cancelled login deletes the dialog and ends the process with -1.
-void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& servers, ThreadStartVM& javaHost);
+// credentials, or once the Java main thread has ended without an outcome. A cancelled login
+// deletes the dialog and ends the process with -1.
+void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& servers, ThreadStartVM& javaHost,
+                     LogDriver log);
 
 } // namespace ornivel

@@ -126,7 +126,7 @@ int runLauncher(HINSTANCE instance, const std::wstring& commandLine) {
         javaHost.addArgument(L"launcher.dat");
         std::vector<ServerInfo> servers = readServerList();
         javaHost.start();
-        runLoginHandOff(dialog, servers, javaHost);
+        runLoginHandOff(dialog, servers, javaHost, log);
         delete dialog;
         javaHost.postQuit();
         javaHost.waitForEnd(INFINITE);

@@ -3,6 +3,8 @@
 #include <regex>
 
 #include "tests/support/TestSupport.h"
+#include "tests/support/windows/ChildProcess.h"
+#include "tests/support/windows/WindowDriver.h"
 
 namespace ornivel {
 namespace {
@@ -84,6 +86,30 @@ TEST_F(StartUp, ServerFileKeepsTheChooserAway) {
     test::ProcessResult result = launcher.run(L"aussendienst -noupdate");
     EXPECT_EQ(result.status(), 1);
     EXPECT_FALSE(launcher.logLines().empty());
+}
+
+TEST_F(StartUp, StandardModeWithoutJavaEndsAfterLoginInsteadOfWaitingForEver) {
+    installation.write(L"system\\config\\server.ini", "srv01|8080|Production\r\n");
+    launcher.installLauncher();
+    test::ChildProcess process(installation / L"ornivel.exe", L"-noupdate", installation.path());
+    ASSERT_TRUE(process.started());
+    HWND dialog = nullptr;
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            dialog = test::findWindow({L"#32770", L"", process.id(), nullptr, true});
+            return dialog && test::controlVisible(dialog, 1003);
+        },
+        20000));
+    Sleep(500);  // the form fills in the stored values after showing its fields
+    test::setControlText(dialog, 1003, L"anna");
+    test::clickButton(dialog, 1);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(process.waitForExit(20000, exitCode)) << launcher.logText();
+    EXPECT_EQ(exitCode, 1u);
+    std::vector<std::string> lines = launcher.logLines();
+    EXPECT_EQ(countMessages(lines, "| error   | Could not find JVM, exiting..."), 1u);
+    EXPECT_EQ(countMessages(lines, "| info    | The Java client ended without reporting the outcome of the login."), 1u);
+    EXPECT_TRUE(installation.exists(L"launcher.dat"));
 }
 
 } // namespace

@@ -26,17 +26,20 @@ const wchar_t* const kProductKey = L"Software\\Torbenwald\\ornivel\\";
 
 struct DialogSearch {
     DWORD processId;
+    int controlId;
     HWND found = nullptr;
 };
 
-BOOL CALLBACK matchLoginDialog(HWND window, LPARAM parameter) {
+// A "#32770" window of the process that holds the control.
+BOOL CALLBACK matchDialog(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<DialogSearch*>(parameter);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     if (process != search->processId) return TRUE;
     wchar_t name[32] = {};
     GetClassNameW(window, name, 32);
-    if (lstrcmpW(name, L"#32770") != 0 || !GetDlgItem(window, IDC_PROGRESS_BAR)) return TRUE;
+    if (lstrcmpW(name, L"#32770") != 0 || !GetDlgItem(window, search->controlId)) return TRUE;
+    if (search->controlId == 0xFFFF && !IsWindowVisible(window)) return TRUE;
     search->found = window;
     return FALSE;
 }
@@ -160,14 +163,22 @@ bool ForeignProcess::waitForExit(DWORD timeoutMs, DWORD& exitCode) {
     return GetExitCodeProcess(handle_.get(), &exitCode) != FALSE;
 }
 
-HWND waitForLoginDialog(DWORD processId, DWORD timeoutMs) {
-    DialogSearch search{processId};
+namespace {
+
+HWND waitForDialog(DWORD processId, int controlId, DWORD timeoutMs) {
+    DialogSearch search{processId, controlId};
     waitUntil([&] {
-        EnumWindows(matchLoginDialog, reinterpret_cast<LPARAM>(&search));
+        EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&search));
         return search.found != nullptr;
     }, timeoutMs);
     return search.found;
 }
+
+} // namespace
+
+HWND waitForLoginDialog(DWORD processId, DWORD timeoutMs) { return waitForDialog(processId, IDC_PROGRESS_BAR, timeoutMs); }
+
+HWND waitForBox(DWORD processId, DWORD timeoutMs) { return waitForDialog(processId, 0xFFFF, timeoutMs); }
 
 bool waitForLoginForm(HWND dialog, DWORD timeoutMs) {
     const bool shown = waitUntil([&] {

@@ -181,9 +181,9 @@ TEST(JavaMainThread, ResetPasswordCanAnswerFalseAndPendingNullOrEmptyGiveEmptyTe
     EXPECT_EQ(out.result("resetError"), "");
     Record record = Record::read(installation);
     EXPECT_TRUE(record.has("return"));
-    // No quit was posted: the host ended without destroying the VM, the client still waiting.
+    // No quit was posted: the host ended without destroying the VM, the client still waiting
+    // (its thread may not even have recorded its start before the host ended).
     EXPECT_FALSE(record.has("destroy-begin"));
-    EXPECT_TRUE(record.has("client-start"));
     EXPECT_FALSE(record.has("client-end"));
 }
 

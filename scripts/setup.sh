@@ -12,7 +12,7 @@ TRIPLETS=(i686-w64-mingw32 x86_64-w64-mingw32)
 PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64 xvfb x11-apps imagemagick xauth
-  cmake ninja-build googletest dpkg-dev
+  cmake ninja-build googletest libgtest-dev g++ dpkg-dev
   python3 openjdk-17-jdk-headless openssl curl ca-certificates
 )
 

@@ -19,20 +19,10 @@ for ((i = 0; i < SMALL; i++)); do
   [[ -f "$data/small/f$i.bin" ]] || head -c 10240 /dev/urandom >"$data/small/f$i.bin"
 done
 
-rm -f "$work/ports"
-python3 "$ROOT/tests/support/httpserver/ornivel_httpserver.py" --port-file "$work/ports" --no-lease \
-  --folder "/bench/=$data" --folder "//bench/=$data" --log "$work/server.log" &
-server=$!
-source "$ROOT/scripts/wine-session.sh"
-cleanup() { kill "$server" 2>/dev/null || true; wine_session_stop; }
-trap cleanup EXIT
-for _ in $(seq 100); do [[ -s "$work/ports" ]] && break; sleep 0.1; done
-port=$(sed -n 's/^http=//p' "$work/ports")
-wine_session_start "$B"
+source "$ROOT/benchmarks/bench-session.sh"
+bench_session_start "$ROOT" "$B" "$work" --folder "/bench/=$data" --folder "//bench/=$data"
 
 rm -rf "$work/out" && mkdir -p "$work/out/curl/small"
-now() { date +%s.%N; }
-calc() { python3 -c "print($1)"; }
 t0=$(now)
 curl -s -o "$work/out/curl/big.bin" "http://127.0.0.1:$port/bench/big.bin"
 t1=$(now)

@@ -38,18 +38,8 @@ with open(os.path.join(data, "TarnFileList.xml"), "w") as out:
 open(marker, "w").write(f"{files} {size}")
 PY
 
-rm -f "$work/ports"
-python3 "$ROOT/tests/support/httpserver/ornivel_httpserver.py" --port-file "$work/ports" --no-lease \
-  --folder "/bench/=$data" --log "$work/server.log" &
-server=$!
-source "$ROOT/scripts/wine-session.sh"
-cleanup() { kill "$server" 2>/dev/null || true; wine_session_stop; }
-trap cleanup EXIT
-for _ in $(seq 100); do [[ -s "$work/ports" ]] && break; sleep 0.1; done
-port=$(sed -n 's/^http=//p' "$work/ports")
-wine_session_start "$B"
-now() { date +%s.%N; }
-calc() { python3 -c "print($1)"; }
+source "$ROOT/benchmarks/bench-session.sh"
+bench_session_start "$ROOT" "$B" "$work" --folder "/bench/=$data"
 
 # curl: the list and every file, one connection reused, as the synchroniser does.
 rm -rf "$work/curl" && mkdir -p "$work/curl"

@@ -23,6 +23,9 @@ std::string toAnsi(const std::wstring& text);
 std::wstring fromAnsi(const std::string& text);
 std::string toUtf8(const std::wstring& text);
 std::wstring fromUtf8(const std::string& text);
+// The text of bytes that are meant to be UTF-8 (names in file lists): decoded as UTF-8 when
+// they are valid UTF-8, otherwise through the ANSI code page, so no byte is lost.
+std::wstring fromUtf8OrAnsi(const std::string& bytes);
 
 // The process's working folder, always with a trailing backslash.
 std::wstring currentFolder();

@@ -24,10 +24,18 @@ void publishLoginTime() {
     putProcessEnvironment(L"loginTime", elapsedMillisecondsText(asCount(creation), asCount(now)));
 }
 
+const wchar_t kLoginRecord[] = L"launcher.dat";
+
+// The record carries the password's digest: it lives only until the Java side has answered,
+// and never beyond the launcher's end, however the process ends.
+void removeLoginRecord() { DeleteFileW(kLoginRecord); }
+
 // The record is written whole with one write; failures show up as a Java side that never
 // answers, as nothing else can be done about them here.
 void writeLoginRecord(const std::wstring& record) {
-    UniqueHandle file(CreateFileW(L"launcher.dat", GENERIC_ALL, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    static const bool removedAtExit = std::atexit(removeLoginRecord) == 0;
+    (void)removedAtExit;
+    UniqueHandle file(CreateFileW(kLoginRecord, GENERIC_ALL, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     std::string bytes = toUtf8(record);
     DWORD written = 0;
@@ -63,6 +71,7 @@ void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& server
         DeleteFileW(L"launcher2.dat");
         writeLoginRecord(buildLoginRequest(inputOf(*dialog)));
         std::wstring outcome = waitForOutcome(javaHost);
+        removeLoginRecord();
         if (outcome.empty()) {
             log.log(LOG_INFO, L"The Java client ended without reporting the outcome of the login.");
             return;

@@ -116,11 +116,22 @@ bool headerValue(const std::string& header, const char* name, std::string& value
 
 Refresh parseRefresh(const std::string& value, const std::string& currentUrl) {
     Refresh refresh;
-    int seconds = std::atoi(value.c_str());
-    refresh.seconds = seconds > 0 ? static_cast<unsigned>(seconds) : 0;
+    size_t at = 0;
+    while (at < value.size() && isSpace(value[at])) ++at;
+    if (at < value.size() && value[at] == '+') ++at;
+    for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at) {
+        refresh.seconds = refresh.seconds * 10 + static_cast<unsigned>(value[at] - '0');
+        if (refresh.seconds > kMaxRefreshSeconds) refresh.seconds = kMaxRefreshSeconds;  // no overflow either
+    }
     size_t url = value.find("url=");
     refresh.url = url == std::string::npos ? currentUrl : value.substr(url + 4);
     return refresh;
+}
+
+bool hasControlCharacter(const std::string& url) {
+    for (char c : url)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
 }
 
 std::string resolveLocation(const std::string& currentUrl, const std::string& location) {

@@ -43,9 +43,14 @@ struct Refresh {
     unsigned seconds = 0;
     std::string url;
 };
-// The wait at the start of a Refresh value and its target: the text after the first "url=",
-// or `currentUrl` without one.
+// A Refresh wait longer than this is cut to it: a server cannot hold a download for long.
+constexpr unsigned kMaxRefreshSeconds = 5;
+// The wait at the start of a Refresh value (at most kMaxRefreshSeconds) and its target: the
+// text after the first "url=", or `currentUrl` without one.
 Refresh parseRefresh(const std::string& value, const std::string& currentUrl);
+
+// Whether a URL holds a byte that must never reach a request line (a control character).
+bool hasControlCharacter(const std::string& url);
 
 // The URL a Location value leads to: a value starting with a single "/" is a path on the
 // server of `currentUrl`; any other value is taken as it is.

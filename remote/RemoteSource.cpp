@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "logdriver/LastError.h"
-#include "remote/DisplayForm.h"
+#include "remote/UrlEncode.h"
 
 namespace ornivel {
 
@@ -39,7 +39,7 @@ bool RemoteSource::createParentDirectories(const std::wstring& localPath) {
 
 bool RemoteSource::beginHttpDownload(std::wstring& remoteName, const std::wstring& localPath) {
     std::replace(remoteName.begin(), remoteName.end(), L'\\', L'/');
-    log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", displayForm(remoteName).c_str(), displayForm(localPath).c_str());
+    log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", remoteName.c_str(), localPath.c_str());
     if (createParentDirectories(localPath)) return true;
     log_.log(LOG_DEBUG, L"Could not create dir. OS error: %s", LastError().text().c_str());
     return false;

@@ -7,8 +7,8 @@
 
 namespace ornivel {
 
-// "http": WinHTTP, then the socket client; "https": the same with TLS for WinHTTP (the
-// socket client speaks plain HTTP only); "inet": WinHTTP alone; "net": the network share
+// "http": WinHTTP, then the socket client; "https": WinHTTP with TLS alone (no clear-text
+// fallback); "inet": WinHTTP alone; "net": the network share
 // `path` with the credentials. The type is compared case-insensitively. Null for any other
 // type (the caller logs "Unknown type of deployment server.").
 std::unique_ptr<RemoteSource> createRemoteSource(const std::wstring& type, const std::wstring& host,

@@ -4,7 +4,7 @@
 
 #include "common/Text.h"
 #include "logdriver/LastError.h"
-#include "remote/DisplayForm.h"
+#include "remote/UrlEncode.h"
 
 namespace ornivel {
 
@@ -18,11 +18,10 @@ RemoteSourceHTTP::RemoteSourceHTTP(const std::wstring& host, const std::wstring&
 
 bool RemoteSourceHTTP::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
     if (!beginHttpDownload(remoteName, localPath)) return false;
-    const std::string url = toAnsi(baseUrl_) + urlEncode(toAnsi(remoteName));
-    const std::string path = toAnsi(localPath);
+    const std::string url = toAnsi(baseUrl_) + urlEncode(toUtf8(remoteName));
     int status = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        status = request_.getToFile(url, path, listener);
+        status = request_.getToFile(url, localPath, listener);
         if (status == 200) return true;
     }
     log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status, LastError().text().c_str());

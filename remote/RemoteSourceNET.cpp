@@ -3,7 +3,7 @@
 #include <winnetwk.h>
 
 #include "logdriver/LastError.h"
-#include "remote/DisplayForm.h"
+#include "remote/UrlEncode.h"
 
 namespace ornivel {
 
@@ -47,7 +47,7 @@ RemoteSourceNET::~RemoteSourceNET() {
 }
 
 std::wstring RemoteSourceNET::sourceFile(const std::wstring& remoteName) const {
-    return sharePath_ + L"\\" + displayForm(remoteName);
+    return sharePath_ + L"\\" + remoteName;
 }
 
 bool RemoteSourceNET::connect() {
@@ -67,8 +67,7 @@ bool RemoteSourceNET::download(std::wstring remoteName, std::wstring localPath, 
         log_.log(LOG_DEBUG, L"Error connecting to remote drive. OS Error: %s", LastError(connectError_).text().c_str());
         return false;
     }
-    log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", displayForm(remoteName).c_str(),
-             displayForm(localPath).c_str());
+    log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", remoteName.c_str(), localPath.c_str());
     if (!createParentDirectories(localPath)) {
         log_.log(LOG_DEBUG, L"Could not create dir. OS Error: %s", LastError().text().c_str());
         return false;

@@ -7,7 +7,7 @@
 #include "common/Handles.h"
 #include "common/Text.h"
 #include "logdriver/LastError.h"
-#include "remote/DisplayForm.h"
+#include "remote/UrlEncode.h"
 #include "remote/HttpText.h"
 
 namespace ornivel {
@@ -59,7 +59,7 @@ uint32_t RemoteSourceWININET::requestFlags(bool secure) {
 std::wstring RemoteSourceWININET::objectName(const std::wstring& basePath, const std::wstring& remoteName) {
     std::wstring name = remoteName;
     std::replace(name.begin(), name.end(), L'\\', L'/');
-    return basePath + fromAnsi(urlEncode(toAnsi(name)));
+    return basePath + fromAnsi(urlEncode(toUtf8(name)));
 }
 
 bool RemoteSourceWININET::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {

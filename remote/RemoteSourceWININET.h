@@ -20,6 +20,7 @@ public:
 
     // The flags every request is opened with: always past caches, TLS when secure.
     static uint32_t requestFlags(bool secure);
+    bool secure() const { return secure_; }
     // The request's object name: base path (server path and "/") and the encoded remote name.
     static std::wstring objectName(const std::wstring& basePath, const std::wstring& remoteName);
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/Text.h"
-#include "remote/DisplayForm.h"
+#include "remote/UrlEncode.h"
 #include "remote/HttpText.h"
 
 namespace ornivel {
@@ -32,6 +32,13 @@ bool writeAll(HANDLE file, const char* data, uint64_t length) {
         length -= written;
     }
     return true;
+}
+
+// The URL with its control characters shown as "?", for the log.
+std::string printableUrl(std::string url) {
+    for (char& c : url)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return url;
 }
 
 void reportPercent(ProgressListener* listener, int percent) {
@@ -151,6 +158,11 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
 
     const ParsedUrl parsed = parseUrl(url);
     if (parsed.scheme != "HTTP") return 0;
+    if (parsed.host.empty() || hasControlCharacter(url)) {
+        log_.log(LOG_ERROR, L"Refused to request URL '%S': it names no host or holds a control character.",
+                 printableUrl(url).c_str());
+        return 0;
+    }
     if (!connect(parsed.host, parsed.port)) return 0;
 
     if (body == nullptr) bodyLength = 0;
@@ -220,8 +232,7 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
     return status;
 }
 
-int Request::getToFile(const std::string& url, const std::string& localPath, ProgressListener* listener) {
-    const std::wstring path = displayForm(fromAnsi(localPath));
+int Request::getToFile(const std::string& url, const std::wstring& path, ProgressListener* listener) {
     RequestResult result;
     result.spillPath = path + L".download";
     int status = execute(url, nullptr, nullptr, 0, result, listener);

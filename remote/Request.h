@@ -61,9 +61,9 @@ public:
     int execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
                 RequestResult& result, ProgressListener* listener);
 
-    // A GET whose body is written to `localPath` (8-bit, ANSI) when the status is 200; 0 when
-    // the file cannot be written.
-    int getToFile(const std::string& url, const std::string& localPath, ProgressListener* listener);
+    // A GET whose body is written to `localPath` when the status is 200; 0 when the file cannot
+    // be written.
+    int getToFile(const std::string& url, const std::wstring& localPath, ProgressListener* listener);
 
     // For tests: a shorter receive time-out, and a replacement for the refresh pause.
     void setReceiveTimeout(DWORD milliseconds) { receiveTimeoutMs_ = milliseconds; }

@@ -11,6 +11,13 @@ std::wstring DeploymentServerInfo::displayName() const {
     return {};
 }
 
+bool DeploymentServerInfo::hasControlCharacter() const {
+    for (const std::wstring* text : {&host, &path})
+        for (wchar_t c : *text)
+            if (c < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
 int parsePortField(const std::wstring& field) {
     size_t i = 0;
     while (i < field.size() && (field[i] == L' ' || (field[i] >= L'\t' && field[i] <= L'\r'))) ++i;
@@ -61,6 +68,33 @@ std::vector<DeploymentServerInfo> parseServerList(const std::wstring& answer) {
         }
     }
     return servers;
+}
+
+std::string maskedServerList(const std::string& answer) {
+    std::string masked;
+    masked.reserve(answer.size());
+    size_t position = 0;
+    for (;;) {
+        // One record: six fields, each ended by "|"; the credentials are the fifth and sixth.
+        size_t ends[6];
+        size_t count = 0;
+        for (size_t at = position; count < 6; ++count) {
+            const size_t bar = answer.find('|', at);
+            if (bar == std::string::npos) break;
+            ends[count] = bar;
+            at = bar + 1;
+        }
+        if (count < 6) break;
+        masked.append(answer, position, ends[3] + 1 - position);
+        for (size_t field = 4; field < 6; ++field) {
+            const size_t start = ends[field - 1] + 1;
+            if (ends[field] > start) masked += "***";
+            masked += '|';
+        }
+        position = ends[5] + 1;
+    }
+    masked.append(answer, position, std::string::npos);
+    return masked;
 }
 
 } // namespace ornivel

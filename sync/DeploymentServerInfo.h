@@ -18,6 +18,8 @@ public:
     // What the progress display names this server by: the label, else the host of a web
     // server or the share path of a network share; empty for an unknown type.
     std::wstring displayName() const;
+    // Whether host or path holds a control character (a line break would split a request).
+    bool hasControlCharacter() const;
 
     std::wstring host;
     std::wstring path;      // server path, or the UNC path of a share ("net")
@@ -32,6 +34,10 @@ public:
 // (type, host, path, port, user name, password); a last group of fewer than six fields
 // carries the labels, "~"-separated, in server order.
 std::vector<DeploymentServerInfo> parseServerList(const std::wstring& answer);
+
+// The answer as it may be shown in the log: the user name and password of every server
+// record replaced by "***" (when not empty); everything else unchanged.
+std::string maskedServerList(const std::string& answer);
 
 // A port field: leading white space and a sign allowed, reading stops at the first other
 // character, no digit gives 0; values beyond the 32-bit range are clamped.

@@ -5,14 +5,16 @@
 
 #include <vector>
 
+#include "common/CommandLine.h"
 #include "common/Handles.h"
 #include "common/Text.h"
 
 namespace ornivel {
 
-bool runAndWait(const std::wstring& program, const std::wstring& arguments, LogDriver& log) {
+bool runAndWait(const std::wstring& program, const std::wstring& arguments, LogDriver& log, unsigned long* exitCode) {
     // The command line has no fixed bound here: CreateProcessW takes up to 32,767 characters.
-    std::wstring commandLine = formatWide(L"%s %s", program.c_str(), arguments.c_str());
+    // The program is named separately too, so a blank in its path cannot start another one.
+    std::wstring commandLine = formatWide(L"%s %s", quoteArgument(program).c_str(), arguments.c_str());
     log.log(LOG_DEBUG, L"Executing: %s", commandLine.c_str());
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
@@ -20,12 +22,15 @@ bool runAndWait(const std::wstring& program, const std::wstring& arguments, LogD
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr,
+    if (!CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr,
                         &startup, &process))
         return false;
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
     WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(processHandle.get(), &code);
+    if (exitCode) *exitCode = code;
     return true;
 }
 

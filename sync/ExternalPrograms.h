@@ -7,9 +7,11 @@
 
 namespace ornivel {
 
-// Starts "program arguments" (the program path as given, unquoted) and waits for it to end.
-// True when the program was started; it has ended then. The command line is logged at debug.
-bool runAndWait(const std::wstring& program, const std::wstring& arguments, LogDriver& log);
+// Starts `program` (named by its full path; on the command line it stands quoted) with the
+// arguments and waits for it to end. True when the program was started; it has ended then
+// and `exitCode` (when given) holds its exit code. The command line is logged at debug.
+bool runAndWait(const std::wstring& program, const std::wstring& arguments, LogDriver& log,
+                unsigned long* exitCode = nullptr);
 
 // Deletes a folder with everything in it (to the recycle bin unless `permanently`). A
 // missing folder counts as deleted.

@@ -2,20 +2,17 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 
 #include "common/Handles.h"
 #include "common/Text.h"
+#include "sync/FileListScanner.h"
 #include "sync/FileListValues.h"
-#include "sync/XmlNesting.h"
 #include "tinyxml.h"
 
 namespace ornivel {
 
 namespace {
-
-// Entries are children of the root; nothing in a list needs more than a few levels, and
-// the reader's recursion stays far from the stack's end with this limit.
-constexpr size_t kMaxXmlDepth = 256;
 
 bool readWholeFile(const std::wstring& path, std::string& bytes) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -101,7 +98,66 @@ FileListFile entryOf(const TiXmlElement& element, const LocalTimeShift& shift) {
     const char* checksum = element.Attribute("checksum");
     int size = kUnknownListSize;
     if (!parseListSize(element.Attribute("Size"), size)) size = kUnknownListSize;
-    return FileListFile(fromAnsi(path ? path : ""), fromAnsi(checksum ? checksum : ""), size, localFileTime(time, shift));
+    return FileListFile(fromUtf8OrAnsi(path ? path : ""), fromAnsi(checksum ? checksum : ""), size,
+                        localFileTime(time, shift));
+}
+
+// How the XML reader would read the values of this document: UTF-8 after a byte-order mark or
+// a declaration naming UTF-8 (or no encoding), the legacy 8-bit reading for other declared
+// encodings, undecided without either.
+TiXmlEncoding documentEncoding(const FileListScan& scan) {
+    if (scan.byteOrderMark) return TIXML_ENCODING_UTF8;
+    if (scan.declaration.empty()) return TIXML_ENCODING_UNKNOWN;
+    TiXmlDocument declaration;
+    std::string text(scan.declaration);
+    text.append(4, '\0');
+    declaration.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+    const TiXmlNode* node = declaration.FirstChild();
+    const TiXmlDeclaration* parsed = node ? node->ToDeclaration() : nullptr;
+    const std::string encoding = parsed && parsed->Encoding() ? parsed->Encoding() : "";
+    std::string lower;
+    for (char c : encoding) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return lower.empty() || lower == "utf-8" || lower == "utf8" ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY;
+}
+
+// Reads one entry from its start tag alone (made an empty element), so the reader never
+// nests. The zero bytes after the text keep the reader's multi-byte steps inside the buffer.
+bool readEntry(std::string_view tag, TiXmlEncoding encoding, const LocalTimeShift& shift, TiXmlDocument& document,
+               FileListFile& entry) {
+    std::string text(tag);
+    if (text.size() < 2 || text[text.size() - 2] != '/') text.insert(text.size() - 1, 1, '/');
+    text.append(4, '\0');
+    document.Clear();
+    document.Parse(text.c_str(), nullptr, encoding);
+    const TiXmlElement* element = document.RootElement();
+    if (document.Error() || !element) return false;
+    entry = entryOf(*element, shift);
+    return true;
+}
+
+void readList(const std::wstring& path, FileList& list, FileList::State& state) {
+    std::string text;
+    if (!readWholeFile(path, text)) {
+        state = FileList::State::Damaged;
+        return;
+    }
+    normaliseLineEnds(text);
+    const FileListScan scan = scanFileList(text);
+    if (scan.result != FileListScan::Complete) {
+        state = FileList::State::Damaged;  // not a list at all, or not one read whole
+        return;
+    }
+    const TiXmlEncoding encoding = documentEncoding(scan);
+    const LocalTimeShift shift;
+    TiXmlDocument document;
+    FileListFile entry;
+    for (std::string_view tag : scan.entries) {
+        if (!readEntry(tag, encoding, shift, document, entry)) {
+            state = FileList::State::Damaged;
+            return;
+        }
+        list.insert(std::move(entry));
+    }
 }
 
 } // namespace
@@ -109,28 +165,12 @@ FileListFile entryOf(const TiXmlElement& element, const LocalTimeShift& shift) {
 FileList FileList::load(const std::wstring& path) {
     FileList list;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return list;
-
-    std::string text;
-    if (!readWholeFile(path, text)) {
-        list.damaged_ = true;
-        return list;
+    try {
+        readList(path, list, list.state_);
+    } catch (const std::bad_alloc&) {
+        list = FileList();
+        list.state_ = State::OutOfMemory;
     }
-    normaliseLineEnds(text);
-    size_t within = xmlPrefixWithinDepth(text, kMaxXmlDepth);
-    if (within < text.size()) {
-        // Too deeply nested, or a zero byte: the rest is not read.
-        list.damaged_ = true;
-        text.resize(within);
-    }
-
-    TiXmlDocument document;
-    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
-    if (document.Error()) list.damaged_ = true;
-    const TiXmlNode* root = document.FirstChild();
-    if (!root) return list;
-    const LocalTimeShift shift;
-    for (const TiXmlElement* element = root->FirstChildElement(); element; element = element->NextSiblingElement())
-        list.insert(entryOf(*element, shift));
     return list;
 }
 
@@ -145,7 +185,16 @@ std::vector<FileListFile> FileList::files() const {
     return result;
 }
 
-void FileList::insert(const FileListFile& file) { entries_[lowerAscii(file.path)] = file; }
+void FileList::insert(FileListFile file) {
+    CheckedPath checked = checkRelativePath(file.path);
+    if (!checked.ok()) {
+        refused_.push_back({std::move(file.path), checked.fault});
+        return;
+    }
+    file.path = std::move(checked.path);
+    std::wstring key = lowerAscii(file.path);
+    entries_[std::move(key)] = std::move(file);
+}
 
 std::wstring lowerAscii(std::wstring text) {
     for (wchar_t& c : text)

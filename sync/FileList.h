@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/RelativePath.h"
+
 namespace ornivel {
 
 class FileListFile {
@@ -17,7 +19,7 @@ public:
     FileListFile(const FileListFile&) = default;
     FileListFile& operator=(const FileListFile&) = default;
 
-    std::wstring path;      // "Path" widened through the ANSI code page
+    std::wstring path;      // the real name: "Path" read as UTF-8, "\" separators, no "." steps
     std::wstring checksum;  // "checksum", or empty
     int size = 0;           // "Size"
     FILETIME timestamp{};   // local file time
@@ -30,8 +32,19 @@ public:
     FileList(const FileList&) = default;
     FileList& operator=(const FileList&) = default;
 
-    // Reads a list file; a missing or unreadable file gives an empty list. A document that
-    // is not well-formed gives the entries read before the fault and counts as damaged.
+    enum class State {
+        Read,         // read whole (a missing file is an empty list read whole)
+        Damaged,      // unreadable, not well-formed, or not a list: entries may be missing
+        OutOfMemory,  // too large for the memory at hand
+    };
+    // An entry whose path cannot name a file inside the installation; it is not in the list.
+    struct RefusedPath {
+        std::wstring path;
+        PathFault fault;
+    };
+
+    // Reads a list file; a missing file gives an empty list. The list element must be the
+    // document's first element; each of its child elements is an entry.
     static FileList load(const std::wstring& path);
 
     // Whether the path, lower-cased (A-Z only), is a key of the list.
@@ -39,16 +52,18 @@ public:
     // The entries in key order.
     std::vector<FileListFile> files() const;
 
-    void insert(const FileListFile& file);
+    // Adds an entry under the normal form of its path, or keeps it among the refused paths.
+    void insert(FileListFile file);
     size_t size() const { return entries_.size(); }
-    // The file existed but could not be read whole, or was not well-formed XML: the list may
-    // lack entries that the file meant to hold.
-    bool damaged() const { return damaged_; }
+    State state() const { return state_; }
+    bool damaged() const { return state_ != State::Read; }
+    const std::vector<RefusedPath>& refusedPaths() const { return refused_; }
 
 private:
     std::map<std::wstring, FileListFile> entries_;
     std::wstring unused_;
-    bool damaged_ = false;
+    State state_ = State::Read;
+    std::vector<RefusedPath> refused_;
 };
 
 // Lower-cases A-Z only; every other UTF-16 unit stays.

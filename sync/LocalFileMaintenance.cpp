@@ -8,8 +8,8 @@
 #include "common/Handles.h"
 #include "common/Text.h"
 #include "logdriver/LastError.h"
-#include "remote/DisplayForm.h"
 #include "remote/RemoteSource.h"
+#include "sync/FileIdentity.h"
 #include "sync/FileList.h"
 #include "sync/LocalPaths.h"
 #include "sync/Md5.h"
@@ -54,7 +54,7 @@ bool OrnivelSynchronizer::deleteUnusedFiles(const std::wstring& subfolder, const
     WIN32_FIND_DATAW found;
     UniqueFindHandle find(FindFirstFileW((base + subfolder + L"*").c_str(), &found));
     if (!find) {
-        log_.log(LOG_ERROR, L"Could not list folder '%s'. Error: %s", displayForm(base + subfolder).c_str(),
+        log_.log(LOG_ERROR, L"Could not list folder '%s'. Error: %s", (base + subfolder).c_str(),
                  LastError().text().c_str());
         return true;
     }
@@ -63,6 +63,8 @@ bool OrnivelSynchronizer::deleteUnusedFiles(const std::wstring& subfolder, const
         const std::wstring name = found.cFileName;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (name.find(L'.') != std::wstring::npos) continue;  // ".", ".." and dotted folders
+            // Junctions and folder links lead elsewhere: the walk stays inside the installation.
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
             if (!deleteUnusedFiles(subfolder + name + L"\\", serverList, localList)) return false;
             continue;
         }
@@ -70,9 +72,9 @@ bool OrnivelSynchronizer::deleteUnusedFiles(const std::wstring& subfolder, const
         const bool unused = managed ? !serverList.contains(subfolder + lowerAscii(name))
                                     : !serverList.contains(relative) && localList.contains(relative);
         if (!unused) continue;
-        log_.log(LOG_INFO, L"Deleting file '%s'", displayForm(name).c_str());
+        log_.log(LOG_INFO, L"Deleting file '%s'", name.c_str());
         if (!DeleteFileW((base + relative).c_str())) {
-            log_.log(LOG_ERROR, L"Could not delete file %s. Error: %s", displayForm(name).c_str(),
+            log_.log(LOG_ERROR, L"Could not delete file %s. Error: %s", name.c_str(),
                      LastError().text().c_str());
             return false;
         }
@@ -80,22 +82,38 @@ bool OrnivelSynchronizer::deleteUnusedFiles(const std::wstring& subfolder, const
     return true;
 }
 
-bool OrnivelSynchronizer::listStaysInside(const FileList& list) {
-    bool inside = true;
-    for (const FileListFile& file : list.files()) {
-        if (!escapesInstallation(file.path)) continue;
-        log_.log(LOG_ERROR, L"The file list names '%s', which lies outside the installation folder.",
-                 displayForm(file.path).c_str());
-        inside = false;
+bool OrnivelSynchronizer::serverListUsable(const FileList& list, const std::wstring& listPath) {
+    switch (list.state()) {
+    case FileList::State::OutOfMemory:
+        log_.log(LOG_ERROR, L"Not enough memory to read the file list %s.", listPath.c_str());
+        return false;
+    case FileList::State::Damaged:
+        log_.log(LOG_ERROR, L"The file list %s could not be read whole.", listPath.c_str());
+        return false;
+    case FileList::State::Read:
+        break;
     }
-    return inside;
+    const auto& refused = list.refusedPaths();
+    if (!refused.empty()) {
+        // One line for the user; every refused path in the log.
+        for (const FileList::RefusedPath& entry : refused)
+            log_.log(LOG_DEBUG, L"Refused list entry '%s': its path %s.", entry.path.c_str(), pathFaultText(entry.fault));
+        log_.log(LOG_ERROR, L"The file list %s names '%s', whose path %s (%d unusable paths in all).", listPath.c_str(),
+                 refused.front().path.c_str(), pathFaultText(refused.front().fault), static_cast<int>(refused.size()));
+        return false;
+    }
+    if (list.size() == 0) {
+        log_.log(LOG_ERROR, L"The file list %s names no files.", listPath.c_str());
+        return false;
+    }
+    return true;
 }
 
 bool OrnivelSynchronizer::changedOnDisk(const std::wstring& target, const std::wstring& checksum, int size,
                                         const FILETIME& timestamp) {
     if (!checksum.empty()) return checksumDiffers(target, checksum);
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(displayForm(target).c_str(), GetFileExInfoStandard, &data)) return true;
+    if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data)) return true;
     FILETIME localWrite;
     if (data.nFileSizeLow != static_cast<DWORD>(size) || !FileTimeToLocalFileTime(&data.ftLastWriteTime, &localWrite))
         return true;
@@ -103,8 +121,8 @@ bool OrnivelSynchronizer::changedOnDisk(const std::wstring& target, const std::w
 }
 
 bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource& source) {
+    if (!serverList.refusedPaths().empty()) return serverListUsable(serverList, localPath(L"TarnFileList.new"));
     const std::vector<FileListFile> files = serverList.files();
-    if (!listStaysInside(serverList)) return false;
     DeleteFileW(L"ornivel.log");
 
     int percent = 0, extra = 0;
@@ -113,7 +131,8 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
     GetSystemTimeAsFileTime(&now);
 
     // Comparison pass: the whole download list is known before the first download.
-    const std::wstring listPath = lowerAscii(localPath(L"TarnFileList.xml"));
+    const std::wstring listFile = localPath(L"TarnFileList.xml");
+    const std::wstring listPath = lowerAscii(listFile);
     std::vector<const FileListFile*> downloads;
     int scanned = 0;
     for (const FileListFile& file : files) {
@@ -123,7 +142,8 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
             int scanPercent = static_cast<int>(static_cast<double>(scanned) * 100.0 / static_cast<double>(files.size()));
             progress(nullptr, nullptr, nullptr, nullptr, nullptr, &scanPercent);
         }
-        if (changedOnDisk(target, file.checksum, file.size, file.timestamp) && lowerAscii(target) != listPath)
+        if (changedOnDisk(target, file.checksum, file.size, file.timestamp) && lowerAscii(target) != listPath &&
+            !(mayBeShortName(file.path) && sameExistingFile(target, listFile)))
             downloads.push_back(&file);
     }
 
@@ -131,14 +151,16 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
     int total = static_cast<int>(downloads.size());
     progress(&phase, nullptr, nullptr, &total, nullptr, nullptr);
 
-    const std::wstring self = lowerAscii(modulePath());
+    const std::wstring module = modulePath();
+    const std::wstring self = lowerAscii(module);
     int counter = 0;
     for (const FileListFile* file : downloads) {
         std::wstring target = localPath(file->path);
         ++counter;
         progress(nullptr, nullptr, &counter, nullptr, nullptr, nullptr);
 
-        const bool isSelf = self == lowerAscii(target);
+        // The running launcher, also under another spelling of its name (a short name).
+        const bool isSelf = self == lowerAscii(target) || sameExistingFile(target, module);
         if (isSelf) target = withExtension(target, L".tmp");
 
         DWORD attributes = GetFileAttributesW(target.c_str());
@@ -150,11 +172,11 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
 
         // A file that arrived damaged must not be taken for the listed one.
         if (!file->checksum.empty() && !downloadMatches(target, file->checksum)) {
-            log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", displayForm(target).c_str());
+            log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", target.c_str());
             return false;
         }
 
-        UniqueHandle written(CreateFileW(displayForm(target).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        UniqueHandle written(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!written) continue;  // no timestamp and no flags for it, but no failure either
         FILETIME lastWrite;

@@ -21,20 +21,5 @@ std::wstring withExtension(const std::wstring& path, const std::wstring& extensi
     return path.substr(0, dot) + extension;
 }
 
-bool escapesInstallation(const std::wstring& relativePath) {
-    if (relativePath.empty() || isSeparator(relativePath[0])) return true;
-    if (relativePath.find(L':') != std::wstring::npos) return true;
-    size_t start = 0;
-    while (start <= relativePath.size()) {
-        size_t end = relativePath.find_first_of(L"\\/", start);
-        if (end == std::wstring::npos) end = relativePath.size();
-        std::wstring part = relativePath.substr(start, end - start);
-        start = end + 1;
-        // "." and "" stay where they are; any other name made only of dots and blanks may be
-        // shortened by Windows (which strips them at the end of a name) to "..".
-        if (!part.empty() && part != L"." && part.find_first_not_of(L". ") == std::wstring::npos) return true;
-    }
-    return false;
-}
 
 } // namespace ornivel

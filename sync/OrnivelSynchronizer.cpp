@@ -8,7 +8,7 @@
 
 #include "common/Text.h"
 #include "logdriver/LastError.h"
-#include "remote/DisplayForm.h"
+#include "remote/UrlEncode.h"
 #include "remote/RemoteSourceFactory.h"
 #include "remote/RemoteSourceWININET.h"
 #include "sync/DeploymentServerInfo.h"
@@ -118,7 +118,7 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
         }
         RegistryString saved(deploymentKey);
         answer = toAnsi(saved.get());
-        log_.log(LOG_DEBUG, L"Request unsuccessful, using Saved value '%S'", answer.c_str());
+        log_.log(LOG_DEBUG, L"Request unsuccessful, using Saved value '%S'", maskedServerList(answer).c_str());
         if (answer.empty()) {
             success = false;
             log_.log(LOG_INFO, L"Error adapting client checksum. Error: %s", serverFileError.text().c_str());
@@ -130,7 +130,7 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
 
     if (answered) {
         step = FAILURE_CLIENT_CHECKSUM;
-        log_.log(LOG_DEBUG, L"Response is '%S'", answer.c_str());
+        log_.log(LOG_DEBUG, L"Response is '%S'", maskedServerList(answer).c_str());
         if (answer == "OK") {
             log_.log(LOG_INFO, L"Version checksum is OK. No synchronisation necessary.");
             return true;
@@ -143,6 +143,12 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
             step = FAILURE_FILE_LIST;
             for (const DeploymentServerInfo& server : servers) {
                 reportText(server.displayName());
+                if (server.hasControlCharacter()) {
+                    log_.log(LOG_ERROR, L"Deployment server '%s' is not used: its host or path holds a control character.",
+                             server.displayName().c_str());
+                    success = false;
+                    continue;
+                }
                 std::unique_ptr<RemoteSource> source = createRemoteSource(
                     server.type, server.host, server.path, server.port, server.userName, server.password, log_);
                 if (!source) {
@@ -185,7 +191,6 @@ bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answ
         answer.clear();
         return true;
     }
-    const std::wstring scheme(parts.lpszScheme, parts.dwSchemeLength);
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
     const std::wstring path(parts.lpszUrlPath ? parts.lpszUrlPath : L"", parts.dwUrlPathLength);
 
@@ -193,7 +198,8 @@ bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answ
     bool delivered = false;
     LastError requestError(0);
     {
-        RemoteSourceWININET source(host, path, parts.nPort, log_, scheme == L"https");
+        // The scheme decides, in any letter case: an "https" address is never asked in clear text.
+        RemoteSourceWININET source(host, path, parts.nPort, log_, parts.nScheme == INTERNET_SCHEME_HTTPS);
         delivered = !answerFile.empty() &&
                     source.download(L"clientChecksum=" + client.clientChecksum(), answerFile, this);
         if (!delivered) requestError = LastError();  // before the source's clean-up replaces it
@@ -217,14 +223,9 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
 
     const FileList serverList = FileList::load(localPath(kNewFileList));
     const FileList localList = FileList::load(localPath(kFileList));
-    if (serverList.damaged()) {
-        // A list cut short would make every file it no longer reaches look unused.
-        log_.log(LOG_ERROR, L"The file list %s could not be read whole.", displayForm(localPath(kNewFileList)).c_str());
-        success = false;
-        return;
-    }
-    if (!listStaysInside(serverList)) {
-        success = false;  // the list itself is unusable: nothing is deleted or downloaded
+    // A list cut short, or no list at all, would make every file it does not reach look unused.
+    if (!serverListUsable(serverList, localPath(kNewFileList))) {
+        success = false;  // nothing is deleted or downloaded
         return;
     }
     step = FAILURE_DELETING;
@@ -267,7 +268,7 @@ bool OrnivelSynchronizer::unpackGhostscript() {
 
 void OrnivelSynchronizer::restart(const std::wstring& restartArguments) {
     localPath(L"");
-    startRestartScript(folder_, restartArguments, log_);
+    startRestartScript(folder_, modulePath(), restartArguments, log_);
 }
 
 } // namespace ornivel

@@ -57,8 +57,8 @@ public:
     // Fetches every listed file that is missing or differs and gives it the listed
     // last-write time. The running executable arrives as ".tmp" (restartPending); the
     // Ghostscript archive sets ghostscriptLoaded. False when a download, a checksum check
-    // after the download, or the setting of a timestamp failed, or when the list names a
-    // path outside the installation folder (then nothing is downloaded).
+    // after the download, or the setting of a timestamp failed, or when the list refused a
+    // path (then nothing is downloaded).
     bool downloadChangedFiles(FileList serverList, RemoteSource& source);
 
     // Unpacks "system\gs.rar" into "system\gs" (progress phase 6). The result does not fail
@@ -82,8 +82,9 @@ private:
                           const std::wstring& restartArguments, bool& success, int& step);
     // Asks the version-check service; false when the request could not be made.
     bool checkVersion(const std::string& url, std::string& answer);
-    // False (logged) when the list names a path that leaves the installation folder.
-    bool listStaysInside(const FileList& list);
+    // False (logged) when the server's list cannot be used: not read whole, not a list, no
+    // entries, or an entry whose path cannot name a file inside the installation folder.
+    bool serverListUsable(const FileList& list, const std::wstring& listPath);
     void copyToParentFolder();
     bool changedOnDisk(const std::wstring& target, const std::wstring& checksum, int size, const FILETIME& timestamp);
 

@@ -1,19 +1,25 @@
 #include "sync/RestartScript.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "common/Handles.h"
 #include "common/Text.h"
 #include "logdriver/LastError.h"
 #include "sync/LocalPaths.h"
 
 namespace ornivel {
 
+// %1 the launcher, %2 its replacement, %3 the backup copy, %4 the restart arguments. The old
+// launcher is copied aside before it is deleted, and put back when the replacement cannot be
+// moved into place, so a launcher always stands in the folder.
 const char kCopyRunScript[] =
     "set /a timer = 0\r\n"
+    "copy /Y %1 %3\r\n"
+    "if errorlevel 1 goto :keep\r\n"
     ":start\r\n"
     "\tif /I %timer% GEQ 10 goto :next\r\n"
     "\tset /a timer=%timer% + 1\r\n"
@@ -27,11 +33,28 @@ const char kCopyRunScript[] =
     "\tgoto :start\r\n"
     ":next\r\n"
     "\tmove /Y %2 %1\r\n"
-    "\t%1 %3\r\n";
+    "\tif NOT EXIST %1 move /Y %3 %1\r\n"
+    ":keep\r\n"
+    "\tdel %3\r\n"
+    "\t%1 %4\r\n";
 
 std::wstring restartParameters(const std::wstring& executable, const std::wstring& replacement,
-                               const std::wstring& restartArguments) {
-    return L"\"" + executable + L"\" \"" + replacement + L"\" " + restartArguments + L" > log\\copyrun.log";
+                               const std::wstring& backup, const std::wstring& restartArguments) {
+    return L"\"" + executable + L"\" \"" + replacement + L"\" \"" + backup + L"\" " + restartArguments +
+           L" > log\\copyrun.log";
+}
+
+std::wstring restartCommandLine(const std::wstring& parameters) {
+    // /s: the command interpreter takes the text between the outer quotation marks as it is.
+    return L"cmd.exe /d /s /c \"\".\\copyrun.bat\" " + parameters + L"\"";
+}
+
+std::wstring pathInFolder(const std::wstring& path, const std::wstring& folder) {
+    const std::wstring base = joinLocalPath(folder, L"");
+    if (path.size() > base.size() && CompareStringOrdinal(path.c_str(), static_cast<int>(base.size()), base.c_str(),
+                                                          static_cast<int>(base.size()), TRUE) == CSTR_EQUAL)
+        return path.substr(base.size());
+    return path;
 }
 
 bool writeRestartScript(const std::wstring& scriptPath) {
@@ -42,16 +65,32 @@ bool writeRestartScript(const std::wstring& scriptPath) {
     return std::fclose(script) == 0 && written;
 }
 
-void startRestartScript(const std::wstring& folder, const std::wstring& restartArguments, LogDriver& log) {
-    std::wstring script = joinLocalPath(folder, L"copyrun.bat");
-    writeRestartScript(script);
+void startRestartScript(const std::wstring& folder, const std::wstring& running, const std::wstring& restartArguments,
+                        LogDriver& log) {
+    writeRestartScript(joinLocalPath(folder, L"copyrun.bat"));
     log.log(LOG_INFO, L"Using CopyRun for restart");
-    std::wstring executable = modulePath();
-    std::wstring parameters = restartParameters(executable, withExtension(executable, L".tmp"), restartArguments);
-    HINSTANCE started =
-        ShellExecuteW(nullptr, L"open", script.c_str(), parameters.c_str(), folder.c_str(), SW_HIDE);
-    if (reinterpret_cast<INT_PTR>(started) <= 32)
+    // The script runs in the installation folder and gets names relative to it, so no blank,
+    // "&", "%" or "!" of the folder's path ever reaches the command interpreter.
+    const std::wstring executable = pathInFolder(running, folder);
+    const std::wstring parameters = restartParameters(executable, withExtension(executable, L".tmp"),
+                                                      withExtension(executable, L".bak"), restartArguments);
+    std::wstring interpreter(MAX_PATH, L'\0');
+    interpreter.resize(GetSystemDirectoryW(interpreter.data(), MAX_PATH));
+    interpreter += L"\\cmd.exe";
+    std::wstring commandLine = restartCommandLine(parameters);
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(interpreter.c_str(), buffer.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE, nullptr, folder.c_str(), &startup, &process)) {
         log.log(LOG_FATAL, L"Error executing CopyRun. OS Error: %s", LastError().text().c_str());
+        return;
+    }
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
 }
 
 } // namespace ornivel

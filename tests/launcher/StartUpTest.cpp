@@ -109,7 +109,7 @@ TEST_F(StartUp, StandardModeWithoutJavaEndsAfterLoginInsteadOfWaitingForEver) {
     std::vector<std::string> lines = launcher.logLines();
     EXPECT_EQ(countMessages(lines, "| error   | Could not find JVM, exiting..."), 1u);
     EXPECT_EQ(countMessages(lines, "| info    | The Java client ended without reporting the outcome of the login."), 1u);
-    EXPECT_TRUE(installation.exists(L"launcher.dat"));
+    EXPECT_FALSE(installation.exists(L"launcher.dat")) << "the login record does not outlive the launcher";
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "common/Text.h"
-#include "remote/DisplayForm.h"
+#include "remote/UrlEncode.h"
 #include "remote/RemoteSourceCombination.h"
 #include "remote/RemoteSourceFactory.h"
 #include "remote/RemoteSourceHTTP.h"
@@ -34,12 +34,6 @@ TEST(UrlEncode, KeepsUnreservedCharactersAndEncodesEveryOtherByte) {
     }
 }
 
-TEST(DisplayForm, AsciiNamesStayAndUtf8BytesAreDecoded) {
-    EXPECT_EQ(displayForm(L"dir\\file a.jar"), L"dir\\file a.jar");
-    // "ä" in UTF-8 is C3 A4, held as two characters widened through the ANSI code page.
-    const std::wstring held = fromAnsi("\xc3\xa4.txt");
-    EXPECT_EQ(displayForm(held), L"\u00e4.txt");
-}
 
 class NamedSource : public RemoteSource {
 public:
@@ -125,15 +119,18 @@ TEST(CreateParentDirectories, CreatesTheOutermostMissingFolderFirst) {
 
 TEST(CreateRemoteSource, ChoosesTheSourceByCaseInsensitiveType) {
     CapturedLog c;
-    for (const wchar_t* type : {L"http", L"HTTP", L"https", L"Https"}) {
+    for (const wchar_t* type : {L"http", L"HTTP"}) {
         auto source = createRemoteSource(type, L"127.0.0.1", L"app", 80, L"", L"", c.log);
         auto* combination = dynamic_cast<RemoteSourceCombination*>(source.get());
         ASSERT_NE(combination, nullptr) << type;
         EXPECT_EQ(combination->sourceCount(), 2u);
     }
-    for (const wchar_t* type : {L"inet", L"INET"}) {
+    // TLS servers get WinHTTP alone: nothing is ever asked in clear text.
+    for (const wchar_t* type : {L"inet", L"INET", L"https", L"Https"}) {
         auto source = createRemoteSource(type, L"127.0.0.1", L"app", 80, L"", L"", c.log);
-        EXPECT_NE(dynamic_cast<RemoteSourceWININET*>(source.get()), nullptr) << type;
+        auto* winHttp = dynamic_cast<RemoteSourceWININET*>(source.get());
+        ASSERT_NE(winHttp, nullptr) << type;
+        EXPECT_EQ(winHttp->secure(), type[0] != L'i' && type[0] != L'I') << type;
     }
     auto share = createRemoteSource(L"NeT", L"", L"\\\\server\\share\\", 0, L"u", L"p", c.log);
     auto* net = dynamic_cast<RemoteSourceNET*>(share.get());
@@ -142,7 +139,7 @@ TEST(CreateRemoteSource, ChoosesTheSourceByCaseInsensitiveType) {
     EXPECT_EQ(createRemoteSource(L"ftp", L"h", L"p", 21, L"", L"", c.log), nullptr);
     EXPECT_EQ(createRemoteSource(L"", L"h", L"p", 21, L"", L"", c.log), nullptr);
 
-    // The socket member speaks plain HTTP, also for "https" servers; it logs its URL.
+    // The socket member logs its URL.
     EXPECT_TRUE(c.appender.has(LOG_DEBUG, L"Using URL 'http://127.0.0.1:80/app/' for sync."));
     EXPECT_TRUE(c.appender.has(LOG_DEBUG, L"Using URL 'app/' for sync."));
 }

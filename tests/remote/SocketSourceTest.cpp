@@ -225,7 +225,7 @@ TEST_F(SocketClient, LargeBodiesAreStreamedToTheFile) {
     big.size = static_cast<int64_t>(Request::kMemoryBodyLimit) + 3 * 1024 * 1024 + 5;
     sharedServer().route("/app/big.bin", big);
     const std::wstring target = temp / L"big.bin";
-    EXPECT_EQ(request.getToFile(url("/app/big.bin"), toAnsi(target), &listener), 200);
+    EXPECT_EQ(request.getToFile(url("/app/big.bin"), target, &listener), 200);
     EXPECT_TRUE(test::readFileBytes(target) == test::patternBytes(static_cast<size_t>(big.size)));
     EXPECT_FALSE(test::fileExists(target + L".download"));
     ASSERT_FALSE(listener.percents.empty());
@@ -234,7 +234,7 @@ TEST_F(SocketClient, LargeBodiesAreStreamedToTheFile) {
 
     big.size = 4 * 1024 * 1024;  // held in memory
     sharedServer().route("/app/mid.bin", big);
-    EXPECT_EQ(request.getToFile(url("/app/mid.bin"), toAnsi(temp / L"mid.bin"), nullptr), 200);
+    EXPECT_EQ(request.getToFile(url("/app/mid.bin"), temp / L"mid.bin", nullptr), 200);
     EXPECT_TRUE(temp.read(L"mid.bin") == test::patternBytes(static_cast<size_t>(big.size)));
 }
 

@@ -52,12 +52,20 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-TempFolder::TempFolder(const std::wstring& hint) {
+const wchar_t* const kEverydayFolderName = L"Firma J\u00fcrgen & Co (Test) 100% !x!";
+
+std::wstring everydayProfileFolder() {
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    return std::wstring(windows, 3) + L"users\\J\u00fcrgen\\";
+}
+
+TempFolder::TempFolder(const std::wstring& hint, const std::wstring& base) {
     static std::atomic<int> counter{0};
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    path_ = formatWide(L"%sornivel-%s-%lu-%d-%lu\\", temp, hint.c_str(), GetCurrentProcessId(), ++counter,
-                       GetTickCount());
+    path_ = formatWide(L"%sornivel-%s-%lu-%d-%lu\\", base.empty() ? temp : base.c_str(), hint.c_str(),
+                       GetCurrentProcessId(), ++counter, GetTickCount());
     fs::create_directories(fs::path(path_));
 }
 

@@ -20,11 +20,16 @@ void writeFileBytes(const std::wstring& path, const std::string& bytes);  // cre
 bool fileExists(const std::wstring& path);
 std::vector<std::string> splitLines(const std::string& text);  // at LF, without CR
 
-// A fresh, empty folder under the temporary folder, removed with everything in it when the
-// object ends. path() ends with a backslash.
+// An everyday installation folder name as users have them: blanks, "&", "%", "!",
+// parentheses and letters beyond ASCII; and a user profile folder with such a letter.
+extern const wchar_t* const kEverydayFolderName;
+std::wstring everydayProfileFolder();
+
+// A fresh, empty folder under the temporary folder (or under `base`), removed with
+// everything in it when the object ends. path() ends with a backslash.
 class TempFolder {
 public:
-    explicit TempFolder(const std::wstring& hint = L"inst");
+    explicit TempFolder(const std::wstring& hint = L"inst", const std::wstring& base = L"");
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;

@@ -192,7 +192,8 @@ TEST_F(FileMaintenance, ADamagedDownloadFailsThePass) {
 }
 
 TEST_F(FileMaintenance, PathsOutsideTheInstallationAreNeverFetched) {
-    for (const wchar_t* bad : {L"..\\evil.dll", L"C:\\evil.dll", L"\\\\host\\share\\evil.dll", L"module\\..\\..\\x"}) {
+    for (const wchar_t* bad : {L"..\\evil.dll", L"C:\\evil.dll", L"\\\\host\\share\\evil.dll", L"module\\..\\..\\x",
+                               L"module\\nul.jar", L"ornivel.exe.", L"lpt1"}) {
         FileList server;
         serve(server, L"module\\a.jar", "a");
         server.insert(entryFor(bad, "evil", kTime, true));
@@ -200,7 +201,8 @@ TEST_F(FileMaintenance, PathsOutsideTheInstallationAreNeverFetched) {
         source_.requested.clear();
         EXPECT_FALSE(sync_->downloadChangedFiles(server, source_)) << bad;
         EXPECT_TRUE(source_.requested.empty()) << bad;
-        EXPECT_TRUE(capture_.hasPrefix(LOG_ERROR, L"The file list names '")) << bad;
+        EXPECT_TRUE(capture_.hasPrefix(LOG_ERROR, L"The file list " + inst_.path() + L"TarnFileList.new names '" + bad))
+            << bad;
     }
 }
 

@@ -78,7 +78,7 @@ TEST(ExternalPrograms, RunAndWaitWaitsForTheProgram) {
     std::wstring cmd = L"C:\\windows\\system32\\cmd.exe";
     EXPECT_TRUE(runAndWait(cmd, L"/c echo done> \"" + (folder / L"out.txt") + L"\"", log));
     EXPECT_EQ(folder.read(L"out.txt"), "done\r\n");
-    EXPECT_TRUE(capture.hasPrefix(LOG_DEBUG, L"Executing: C:\\windows\\system32\\cmd.exe /c echo done> "));
+    EXPECT_TRUE(capture.hasPrefix(LOG_DEBUG, L"Executing: \"C:\\windows\\system32\\cmd.exe\" /c echo done> "));
     EXPECT_FALSE(runAndWait(folder / L"missing.exe", L"", log));
 }
 
@@ -106,8 +106,8 @@ TEST(Ghostscript, ArchiveFromTheServerIsUnpackedIntoSystemGs) {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\gs");
 
     EXPECT_TRUE(capture.has(LOG_INFO, L"UnRARing Ghostscript..."));
-    EXPECT_TRUE(capture.has(LOG_DEBUG, L"Executing: " + inst.path() + L"unrar.exe x -inul \"" + inst.path() +
-                                           L"system\\gs.rar\" \"" + inst.path() + L"system\\\""));
+    EXPECT_TRUE(capture.has(LOG_DEBUG, L"Executing: \"" + inst.path() + L"unrar.exe\" x -inul \"" + inst.path() +
+                                           L"system\\gs.rar\" \"" + inst.path() + L"system\\gs.unpack\\\\\""));
     EXPECT_EQ(recorder.records.back().phase, PHASE_DECOMPRESSING);
     EXPECT_FALSE(inst.exists(L"system\\gs\\stale.txt"));
     EXPECT_EQ(inst.read(L"system\\gs\\bin\\gsdll.dll"), std::string(5000, 'd'));

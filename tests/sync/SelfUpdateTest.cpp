@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "common/Text.h"
+#include "logdriver/LogDriver.h"
+#include "sync/RestartScript.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/deployserver/TestDeploymentServer.h"
+#include "tests/support/windows/WindowDriver.h"
 
 namespace ornivel {
 namespace {
@@ -13,7 +16,7 @@ namespace {
 using test::TempFolder;
 
 TEST(SelfUpdate, TheScriptReplacesTheExecutableAndStartsItAgain) {
-    TempFolder inst(L"self");
+    TempFolder inst(test::kEverydayFolderName, test::everydayProfileFolder());
     const std::string runner = test::readFileBytes(test::windowsPathOf(ORNIVEL_SYNC_RUNNER));
     const std::string newVersion = test::readFileBytes(test::windowsPathOf(ORNIVEL_ARGS_RECORDER));
     ASSERT_FALSE(runner.empty());
@@ -40,7 +43,7 @@ TEST(SelfUpdate, TheScriptReplacesTheExecutableAndStartsItAgain) {
     EXPECT_EQ(inst.read(L"module\\a.jar"), "module a");
 
     // The script waits for the old executable to go, moves the new one in and starts it.
-    for (int i = 0; i < 300 && !inst.exists(L"restarted.txt"); ++i) Sleep(100);
+    test::waitUntil([&] { return inst.exists(L"restarted.txt"); }, 30000);
     ASSERT_TRUE(inst.exists(L"restarted.txt")) << inst.read(L"log\\copyrun.log");
     Sleep(300);
     std::string commandLine = inst.read(L"restarted.txt");
@@ -48,8 +51,23 @@ TEST(SelfUpdate, TheScriptReplacesTheExecutableAndStartsItAgain) {
     EXPECT_NE(commandLine.find("-aussendienst"), std::string::npos) << commandLine;
     EXPECT_EQ(inst.read(L"ornivel.exe"), newVersion);
     EXPECT_FALSE(inst.exists(L"ornivel.tmp"));
-    EXPECT_EQ(inst.read(L"copyrun.bat").size(), 223u);
+    EXPECT_FALSE(inst.exists(L"ornivel.bak"));
+    EXPECT_EQ(inst.read(L"copyrun.bat").size(), 319u);
     EXPECT_TRUE(inst.exists(L"log\\copyrun.log"));
+}
+
+TEST(SelfUpdate, ALauncherThatCannotBeReplacedIsKeptAndStarted) {
+    TempFolder inst(test::kEverydayFolderName, test::everydayProfileFolder());
+    const std::string old = test::readFileBytes(test::windowsPathOf(ORNIVEL_ARGS_RECORDER));
+    inst.write(L"ornivel.exe", old);
+    inst.makeFolder(L"log");
+    // No replacement arrived: the move fails after the old launcher has been deleted.
+    LogDriver log(L"ornivel");
+    startRestartScript(inst.path(), inst / L"ornivel.exe", L"-aussendienst", log);
+    ASSERT_TRUE(test::waitUntil([&] { return inst.exists(L"restarted.txt") && !inst.exists(L"ornivel.bak"); }, 30000))
+        << inst.read(L"log\\copyrun.log");
+    EXPECT_EQ(inst.read(L"ornivel.exe"), old);
+    EXPECT_NE(inst.read(L"restarted.txt").find("-aussendienst"), std::string::npos);
 }
 
 TEST(SelfUpdate, ALaterFailedDownloadStartsNoScript) {

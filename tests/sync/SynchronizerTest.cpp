@@ -244,7 +244,7 @@ TEST_F(Synchronizer, AListNamingPathsOutsideTheInstallationChangesNothing) {
     EXPECT_FALSE(run());
     EXPECT_TRUE(inst_.exists(L"module\\old.jar"));
     EXPECT_FALSE(inst_.exists(L"module\\a.jar"));
-    EXPECT_TRUE(loggedPrefix(LOG_ERROR, L"The file list names '..\\outside.dll'"));
+    EXPECT_TRUE(loggedPrefix(LOG_ERROR, L"The file list " + inst_.path() + L"TarnFileList.new names '..\\outside.dll'"));
     EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nDownload of file list "
                                   L"failed.\r\n\r\nSee log file for details."));
 }

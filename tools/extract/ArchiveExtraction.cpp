@@ -8,7 +8,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
-#include "ToolCommandLine.h"
+#include "common/RelativePath.h"
 
 namespace ornivel::extract {
 
@@ -126,13 +126,13 @@ ExtractResult extractArchive(const std::wstring& archivePath, const std::wstring
             return EXTRACT_ARCHIVE_FAILED;
         }
         std::wstring name = entryName(entry);
-        std::optional<std::wstring> relative = safeEntryPath(name);
-        if (!relative) {
-            say(L"Refused entry outside the target folder: " + name);
+        const CheckedPath relative = checkRelativePath(name);
+        if (!relative.ok()) {
+            say(L"Refused entry " + name + L": its name " + pathFaultText(relative.fault) + L".");
             result = EXTRACT_ENTRY_FAILED;
             continue;
         }
-        std::wstring path = target + *relative;
+        std::wstring path = target + relative.path;
         mode_t type = archive_entry_filetype(entry);
         if (type == AE_IFDIR) {
             if (!createFolders(path)) {

@@ -11,8 +11,6 @@
 using namespace ornivel::extract;
 
 int main() {
-    // The command line is read raw: a quoted target folder ends in a backslash, which the
-    // C runtime's own splitting would take as an escaped quotation mark.
     auto arguments = parseToolCommandLine(GetCommandLineW());
     if (!arguments) {
         std::fputs("usage: x [-inul] ARCHIVE TARGET\\\n", stderr);

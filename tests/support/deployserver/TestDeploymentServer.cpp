@@ -6,7 +6,7 @@
 
 #include "common/Text.h"
 #include "logdriver/LogDriver.h"
-#include "remote/DisplayForm.h"
+#include "remote/UrlEncode.h"
 #include "sync/Md5.h"
 #include "sync/OrnivelClient.h"
 #include "tests/support/TestSupport.h"
@@ -107,7 +107,7 @@ void TestDeploymentServer::putFile(const std::wstring& path, const std::string& 
 
 void TestDeploymentServer::removeFile(const std::wstring& path) {
     files_.erase(path);
-    DeleteFileW((folder_ + displayForm(path)).c_str());
+    DeleteFileW((folder_ + path).c_str());
 }
 
 void TestDeploymentServer::listOnly(const std::wstring& path, const std::string& attributes) {
@@ -117,19 +117,19 @@ void TestDeploymentServer::listOnly(const std::wstring& path, const std::string&
 std::string TestDeploymentServer::fileListText() const {
     std::string xml = "<FileList>\n";
     for (const auto& [path, file] : files_) {
-        xml += "  <File Path=\"" + xmlEscaped(toAnsi(path)) + "\" TimestampGMT=\"" + file.timestampGmt + "\" Size=\"" +
+        xml += "  <File Path=\"" + xmlEscaped(toUtf8(path)) + "\" TimestampGMT=\"" + file.timestampGmt + "\" Size=\"" +
                std::to_string(file.bytes.size()) + "\"";
         if (file.withChecksum) xml += " checksum=\"" + md5Of(file.bytes) + "\"";
         xml += "/>\n";
     }
     for (const auto& [path, attributes] : listOnly_)
-        xml += "  <File Path=\"" + xmlEscaped(toAnsi(path)) + "\" " + attributes + "/>\n";
+        xml += "  <File Path=\"" + xmlEscaped(toUtf8(path)) + "\" " + attributes + "/>\n";
     return xml + "</FileList>\n";
 }
 
 void TestDeploymentServer::publish() {
     for (const auto& [path, file] : files_) {
-        const std::wstring target = folder_ + displayForm(path);
+        const std::wstring target = folder_ + path;
         writeFileBytes(target, file.bytes);
     }
     writeFileBytes(folder_ + L"TarnFileList.xml", fileListText());
@@ -164,14 +164,14 @@ std::string TestDeploymentServer::urlOf(const std::wstring& path) const {
     std::wstring name = path;
     for (wchar_t& c : name)
         if (c == L'\\') c = L'/';
-    return "/deploy/" + urlEncode(toAnsi(name));
+    return "/deploy/" + urlEncode(toUtf8(name));
 }
 
 void TestDeploymentServer::redirectFile(const std::wstring& path, bool refreshHeader, bool https) {
     // The real bytes stay reachable under a second name.
     const std::wstring moved = L"moved\\" + path;
     auto it = files_.find(path);
-    if (it != files_.end()) writeFileBytes(folder_ + displayForm(moved), it->second.bytes);
+    if (it != files_.end()) writeFileBytes(folder_ + moved, it->second.bytes);
     const std::string target = (https ? formatNarrow("https://localhost:%d", http_.httpsPort())
                                       : formatNarrow("http://127.0.0.1:%d", http_.httpPort())) +
                                urlOf(moved);

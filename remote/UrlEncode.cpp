@@ -1,10 +1,6 @@
-#include "remote/DisplayForm.h"
-
-#include "common/Text.h"
+#include "remote/UrlEncode.h"
 
 namespace ornivel {
-
-std::wstring displayForm(const std::wstring& name) { return fromUtf8(toAnsi(name)); }
 
 std::string urlEncode(const std::string& name) {
     static const char kHex[] = "0123456789abcdef";

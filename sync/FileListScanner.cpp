@@ -1,0 +1,211 @@
+#include "sync/FileListScanner.h"
+
+namespace ornivel {
+
+namespace {
+
+// Real lists nest two levels (the list and its entries); content inside entries is skipped
+// but may not nest without end.
+constexpr size_t kMaxOpenElements = 64;
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isNameStart(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+}
+
+class Scanner {
+public:
+    explicit Scanner(std::string_view text) : text_(text) {}
+
+    FileListScan run() {
+        if (text_.find('\0') != std::string_view::npos) return scan_;  // not a text document
+        if (startsWith("\xEF\xBB\xBF")) {
+            scan_.byteOrderMark = true;
+            at_ = 3;
+        }
+        if (!prolog()) return scan_;
+        if (at_ >= text_.size()) {
+            scan_.result = FileListScan::NoListElement;
+            return scan_;
+        }
+        if (!listElement() || !epilog()) return scan_;
+        scan_.result = FileListScan::Complete;
+        return scan_;
+    }
+
+private:
+    bool startsWith(std::string_view prefix) const { return text_.substr(at_, prefix.size()) == prefix; }
+
+    void skipSpace() {
+        for (;;) {
+            if (at_ < text_.size() && isSpace(text_[at_])) {
+                ++at_;
+            } else if (scan_.byteOrderMark && startsWith("\xEF\xBB\xBF")) {
+                at_ += 3;  // the reader of UTF-8 documents skips stray marks like white space
+            } else {
+                return;
+            }
+        }
+    }
+
+    // Moves past the next `end`; false when there is none.
+    bool skipPast(std::string_view end, size_t from) {
+        const size_t found = text_.find(end, at_ + from);
+        if (found == std::string_view::npos) return false;
+        at_ = found + end.size();
+        return true;
+    }
+
+    // Comments and processing instructions, allowed anywhere outside tags. True when one was
+    // skipped; `failed` when one does not end.
+    bool miscellaneous(bool& failed) {
+        if (startsWith("<!--")) {
+            failed = !skipPast("-->", 4);
+            return true;
+        }
+        if (startsWith("<?")) {
+            const size_t start = at_;
+            failed = !skipPast("?>", 2);
+            const std::string_view instruction = text_.substr(start, at_ - start);
+            if (!failed && scan_.declaration.empty() && instruction.size() > 6 && instruction.substr(0, 5) == "<?xml" &&
+                (isSpace(instruction[5]) || instruction[5] == '?'))
+                scan_.declaration = instruction;
+            return true;
+        }
+        return false;
+    }
+
+    bool documentType() {
+        at_ += 9;  // "<!DOCTYPE"
+        bool inSubset = false;
+        while (at_ < text_.size()) {
+            const char c = text_[at_];
+            if (c == '"' || c == '\'') {
+                const size_t close = text_.find(c, at_ + 1);
+                if (close == std::string_view::npos) return false;
+                at_ = close + 1;
+            } else if (inSubset && startsWith("<!--")) {
+                if (!skipPast("-->", 4)) return false;
+            } else if (c == '[') {
+                inSubset = true;
+                ++at_;
+            } else if (c == ']') {
+                inSubset = false;
+                ++at_;
+            } else if (c == '>' && !inSubset) {
+                ++at_;
+                return true;
+            } else {
+                ++at_;
+            }
+        }
+        return false;
+    }
+
+    bool prolog() {
+        for (;;) {
+            skipSpace();
+            if (at_ >= text_.size()) return true;
+            if (text_[at_] != '<') return false;
+            bool failed = false;
+            if (miscellaneous(failed)) {
+                if (failed) return false;
+                continue;
+            }
+            if (startsWith("<!DOCTYPE")) {
+                if (!documentType()) return false;
+                continue;
+            }
+            return at_ + 1 < text_.size() && isNameStart(text_[at_ + 1]);
+        }
+    }
+
+    // At "<" and a name: the whole start tag, quoted values skipped. False when it does not
+    // end or holds another "<" (which no well-formed tag does).
+    bool startTag(std::string_view& tag, std::string_view& name, bool& empty) {
+        const size_t start = at_;
+        size_t i = at_ + 1;
+        while (i < text_.size() && !isSpace(text_[i]) && text_[i] != '/' && text_[i] != '>' && text_[i] != '<') ++i;
+        name = text_.substr(start + 1, i - start - 1);
+        while (i < text_.size()) {
+            const char c = text_[i];
+            if (c == '"' || c == '\'') {
+                const size_t close = text_.find(c, i + 1);
+                if (close == std::string_view::npos) return false;
+                if (text_.substr(i + 1, close - i - 1).find('<') != std::string_view::npos) return false;
+                i = close + 1;
+            } else if (c == '<') {
+                return false;
+            } else if (c == '>') {
+                empty = text_[i - 1] == '/';
+                at_ = i + 1;
+                tag = text_.substr(start, at_ - start);
+                return true;
+            } else {
+                ++i;
+            }
+        }
+        return false;
+    }
+
+    bool endTag(std::string_view expected) {
+        const size_t close = text_.find('>', at_ + 2);
+        if (close == std::string_view::npos) return false;
+        std::string_view name = text_.substr(at_ + 2, close - at_ - 2);
+        while (!name.empty() && isSpace(name.back())) name.remove_suffix(1);
+        at_ = close + 1;
+        return name == expected;
+    }
+
+    bool listElement() {
+        std::string_view tag, name;
+        bool empty = false;
+        if (!startTag(tag, name, empty)) return false;
+        if (empty) return true;
+        std::vector<std::string_view> open{name};  // names of the open elements, the list element first
+        while (!open.empty()) {
+            const size_t next = text_.find('<', at_);
+            if (next == std::string_view::npos) return false;
+            at_ = next;
+            bool failed = false;
+            if (miscellaneous(failed)) {
+                if (failed) return false;
+            } else if (startsWith("<![CDATA[")) {
+                if (!skipPast("]]>", 9)) return false;
+            } else if (startsWith("</")) {
+                if (!endTag(open.back())) return false;
+                open.pop_back();
+            } else if (at_ + 1 < text_.size() && isNameStart(text_[at_ + 1])) {
+                if (!startTag(tag, name, empty)) return false;
+                if (open.size() == 1) scan_.entries.push_back(tag);
+                if (!empty) {
+                    if (open.size() >= kMaxOpenElements) return false;
+                    open.push_back(name);
+                }
+            } else {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool epilog() {
+        for (;;) {
+            skipSpace();
+            if (at_ >= text_.size()) return true;
+            bool failed = false;
+            if (!miscellaneous(failed) || failed) return false;
+        }
+    }
+
+    std::string_view text_;
+    size_t at_ = 0;
+    FileListScan scan_;
+};
+
+} // namespace
+
+FileListScan scanFileList(std::string_view text) { return Scanner(text).run(); }
+
+} // namespace ornivel

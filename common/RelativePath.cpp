@@ -75,9 +75,9 @@ CheckedPath checkRelativePath(const std::wstring& relativePath) {
 
 const wchar_t* pathFaultText(PathFault fault) {
     switch (fault) {
-    case PathFault::None: return L"usable";
-    case PathFault::Empty: return L"empty";
-    case PathFault::Absolute: return L"absolute";
+    case PathFault::None: return L"is usable";
+    case PathFault::Empty: return L"is empty";
+    case PathFault::Absolute: return L"is absolute";
     case PathFault::Colon: return L"names a drive or a stream";
     case PathFault::ParentStep: return L"leads out of its folder";
     case PathFault::TrailingDotOrBlank: return L"ends in a dot or a blank";

@@ -30,7 +30,7 @@ CheckedPath checkRelativePath(const std::wstring& relativePath);
 // letter case ("nul", "Con.txt", "COM1 .log", "lpt¹").
 bool isReservedDeviceName(const std::wstring& component);
 
-// A short English reason, for messages.
+// A short English reason that completes "its path ...", for messages.
 const wchar_t* pathFaultText(PathFault fault);
 
 } // namespace ornivel

@@ -98,8 +98,10 @@ bool OrnivelSynchronizer::serverListUsable(const FileList& list, const std::wstr
         // One line for the user; every refused path in the log.
         for (const FileList::RefusedPath& entry : refused)
             log_.log(LOG_DEBUG, L"Refused list entry '%s': its path %s.", entry.path.c_str(), pathFaultText(entry.fault));
-        log_.log(LOG_ERROR, L"The file list %s names '%s', whose path %s (%d unusable paths in all).", listPath.c_str(),
-                 refused.front().path.c_str(), pathFaultText(refused.front().fault), static_cast<int>(refused.size()));
+        const std::wstring more =
+            refused.size() > 1 ? formatWide(L" (%d unusable paths in all)", static_cast<int>(refused.size())) : L"";
+        log_.log(LOG_ERROR, L"The file list %s names '%s', whose path %s%s.", listPath.c_str(),
+                 refused.front().path.c_str(), pathFaultText(refused.front().fault), more.c_str());
         return false;
     }
     if (list.size() == 0) {
@@ -161,7 +163,7 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
 
         // The running launcher, also under another spelling of its name (a short name).
         const bool isSelf = self == lowerAscii(target) || sameExistingFile(target, module);
-        if (isSelf) target = withExtension(target, L".tmp");
+        if (isSelf) target = withExtension(module, L".tmp");  // where the restart script looks for it
 
         DWORD attributes = GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {

@@ -5,6 +5,7 @@
 #include "common/Text.h"
 #include "res/resource.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/sync/RarFixture.h"
 #include "tests/support/windows/Screenshot.h"
 #include "tests/support/windows/WindowDriver.h"
 
@@ -40,8 +41,10 @@ DWORD cancelLogin(ForeignProcess& process) {
     return code;
 }
 
+// In a folder as users name them, under a profile with a letter beyond ASCII: synchronisation,
+// Ghostscript unpacking and the self-update, with Wine's own command interpreter.
 TEST(EndToEndHandOver, SelfUpdateReplacesTheLauncherAndTheNewOneStarts) {
-    TempFolder inst(L"e2e-self");
+    TempFolder inst(kEverydayFolderName, everydayProfileFolder());
     StoredValues stored(inst);
     standin::install(inst);
     Scenario scenario;
@@ -56,6 +59,8 @@ TEST(EndToEndHandOver, SelfUpdateReplacesTheLauncherAndTheNewOneStarts) {
     TestDeploymentServer server;
     server.putFile(L"ornivel.exe", newLauncher);
     server.putFile(L"module\\app-1.0.jar", "application module");
+    server.putFile(L"system\\gs.rar", storedRarArchive({{"gs", "", true}, {"gs\\bin\\gsdll.dll", "ghostscript"}}));
+    inst.write(L"system\\gs\\bin\\old.dll", "the old version");
     server.publish();
     server.writeServerFile(inst.path());
     answerVersionCheck(server, inst.path(), server.serverRecord("http"));
@@ -84,6 +89,10 @@ TEST(EndToEndHandOver, SelfUpdateReplacesTheLauncherAndTheNewOneStarts) {
     EXPECT_FALSE(inst.exists(L"ornivel.tmp"));
     EXPECT_EQ(inst.read(L"module\\app-1.0.jar"), "application module");
     EXPECT_EQ(inst.read(L"TarnFileList.xml"), server.fileListText());
+    EXPECT_EQ(inst.read(L"system\\gs\\bin\\gsdll.dll"), "ghostscript");
+    EXPECT_FALSE(inst.exists(L"system\\gs\\bin\\old.dll"));
+    EXPECT_FALSE(inst.exists(L"unrar.exe"));
+    EXPECT_FALSE(inst.exists(L"ornivel.bak"));
 
     const std::string log = LauncherRun(inst).logText();
     EXPECT_EQ(countOf(log, kSeparatorLine), 1u) << log;

@@ -95,6 +95,12 @@ TEST(HttpText, ReadsRefreshAndLocation) {
     EXPECT_EQ(r.url, "http://h/cur");
     r = parseRefresh("2; URL=http://x/", "http://h/cur");  // "url=" is case-sensitive
     EXPECT_EQ(r.url, "http://h/cur");
+    // A server cannot hold a download for long, nor overflow the wait.
+    for (const char* long_ : {"7", "99999999999999999999999;url=x", "4294967296"})
+        EXPECT_EQ(parseRefresh(long_, "u").seconds, kMaxRefreshSeconds) << long_;
+    EXPECT_EQ(parseRefresh("-3", "u").seconds, 0u);
+    EXPECT_TRUE(hasControlCharacter("http://h/a\r\nX: y"));
+    EXPECT_FALSE(hasControlCharacter("http://h/a%0d%0a"));
     EXPECT_FALSE(headerValue("HTTP/1.1 200 OK\r\n\r\n", "Location: ", value));
 
     EXPECT_EQ(resolveLocation("http://h:8080/a/b", "/c/d"), "http://H:8080/c/d");

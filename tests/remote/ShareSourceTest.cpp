@@ -173,6 +173,12 @@ TEST(RemoteSourceNET, CopiesFromAUncPathWithProgress) {
     EXPECT_EQ(test::countPrefix(log.appender, LOG_DEBUG, L"Could not copy file '" + share.path() + L"\\missing.bin'. OS Error: "),
               1u);
     EXPECT_TRUE(source.download(L"dir\\big.bin", temp / L"again.bin", nullptr));  // no listener
+
+    // Real names arrive as they are, whatever the code page.
+    const std::wstring name = L"dir\\\u00e4 & \u0436 (1).txt";
+    test::writeFileBytes(share.path() + L"\\" + name, "umlaut");
+    ASSERT_TRUE(source.download(name, temp / name, nullptr));
+    EXPECT_EQ(temp.read(name), "umlaut");
 }
 
 } // namespace

@@ -174,6 +174,13 @@ TEST_F(SocketClient, RefusesHttpsAndUnreachableServers) {
               0);
     EXPECT_TRUE(sharedServer().requests().empty());
     EXPECT_EQ(request.execute("ftp://h/x", nullptr, nullptr, 0, result, nullptr), 0);
+    // No request line is ever built with a line break in it, nor for a URL without host.
+    EXPECT_EQ(request.execute(url("/a\r\nX-Injected: 1"), nullptr, nullptr, 0, result, nullptr), 0);
+    EXPECT_EQ(test::countPrefix(log.appender, LOG_ERROR, L"Refused to request URL 'http://127.0.0.1:"), 1u);
+    EXPECT_TRUE(sharedServer().requests().empty());
+    sharedServer().route("/nohost", HttpAnswer::withStatus(302, "").header("Location", "http:///x"));
+    EXPECT_EQ(request.execute(url("/nohost"), nullptr, nullptr, 0, result, nullptr), 0);
+    EXPECT_EQ(sharedServer().requests().size(), 1u);
     EXPECT_EQ(request.execute("http://127.0.0.1:1/x", nullptr, nullptr, 0, result, nullptr), 0);
 }
 

@@ -77,6 +77,48 @@ TempFolder::~TempFolder() {
     fs::remove_all(fs::path(path_), ignored);
 }
 
+namespace {
+
+// The Unix path of a Windows path, through Wine's own conversion.
+std::string unixPathOf(const std::wstring& path) {
+    using Convert = char*(CDECL*)(const wchar_t*);
+    auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = convert ? convert(path.c_str()) : nullptr;
+    std::string result = unix ? unix : "";
+    if (unix) HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+} // namespace
+
+bool makeFolderLink(const std::wstring& link, const std::wstring& target) {
+    const std::string unixTarget = unixPathOf(target);
+    std::wstring unixLink = fromUtf8(unixPathOf(link));
+    if (unixTarget.empty() || unixLink.empty()) return false;
+    // Wine starts Unix programs as well.
+    std::wstring commandLine = L"/bin/ln -s \"" + fromUtf8(unixTarget) + L"\" \"" + unixLink + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\ln", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    // A Unix process cannot be waited for through its handle: wait for the link to appear.
+    for (int i = 0; i < 250; ++i) {
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW(link.c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            FindClose(find);
+            return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        }
+        Sleep(20);
+    }
+    return false;
+}
+
 void TempFolder::makeFolder(const std::wstring& relative) const { fs::create_directories(fs::path(path_ + relative)); }
 
 WorkingFolder::WorkingFolder(const std::wstring& folder) : previous_(currentFolder()) {

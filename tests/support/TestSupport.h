@@ -45,6 +45,10 @@ private:
     std::wstring path_;
 };
 
+// Makes `link` a link to the folder `target` as a Unix symbolic link, which Wine shows as a
+// folder reparse point (Wine's own link functions make nothing). False where that fails.
+bool makeFolderLink(const std::wstring& link, const std::wstring& target);
+
 // Sets the working folder for the lifetime of the object.
 class WorkingFolder {
 public:

@@ -96,6 +96,10 @@ TEST_F(FileMaintenance, ComparesFirstThenFetchesOnlyWhatDiffers) {
     serve(server, L"lib\\resized.txt", "12345", false);
     placeFile(L"lib\\resized.txt", "abcd");
     server.insert(entryFor(L"TarnFileList.xml", "list", kTime, true));  // the list itself is never fetched
+    inst_.write(L"TarnFileList.xml", "the local list");
+    std::wstring shortList(MAX_PATH, L'\0');
+    shortList.resize(GetShortPathNameW((inst_ / L"TarnFileList.xml").c_str(), shortList.data(), MAX_PATH));
+    server.insert(entryFor(shortList.substr(shortList.find_last_of(L'\\') + 1), "list", kTime, true));  // nor by its short name
 
     test::ProgressRecorder recorder;
     sync_->addListener(&recorder);
@@ -110,7 +114,7 @@ TEST_F(FileMaintenance, ComparesFirstThenFetchesOnlyWhatDiffers) {
     EXPECT_EQ(recorder.records.back().phase, PHASE_LOADING_FILES);
     EXPECT_EQ(recorder.records.back().total, 4);
     EXPECT_EQ(recorder.records.back().current, 4);
-    EXPECT_EQ(recorder.records.back().extra, 42);  // 3 of 7 entries have no checksum
+    EXPECT_EQ(recorder.records.back().extra, 37);  // 3 of 8 entries have no checksum
 }
 
 TEST_F(FileMaintenance, TimestampsAreTheListedWriteTimeAndNowForCreationAndAccess) {
@@ -154,20 +158,38 @@ TEST_F(FileMaintenance, ReadOnlyTargetIsSkippedAndGhostscriptIsNoticed) {
     EXPECT_FALSE(sync_->restartPending());
 }
 
-TEST_F(FileMaintenance, TheRunningExecutableArrivesBesideItAsTmp) {
+TEST_F(FileMaintenance, TheRunningExecutableArrivesBesideItAsTmpUnderAnySpelling) {
     const std::wstring exe = modulePath();
     const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
     const std::wstring name = exe.substr(folder.size());
-    OrnivelSynchronizer beside(false, folder, log_, false);
-    FileList server;
-    server.insert(entryFor(name, "new launcher", kTime, true));
-    source_.files[name] = "new launcher";
-    ASSERT_TRUE(beside.downloadChangedFiles(server, source_));
+    std::wstring shortPath(MAX_PATH, L'\0');
+    shortPath.resize(GetShortPathNameW(exe.c_str(), shortPath.data(), MAX_PATH));
+    const std::wstring shortName = shortPath.substr(shortPath.find_last_of(L'\\') + 1);
     const std::wstring tmp = folder + name.substr(0, name.size() - 4) + L".tmp";
-    EXPECT_EQ(test::readFileBytes(tmp), "new launcher");
-    EXPECT_EQ(source_.localPaths.at(0), tmp);
-    EXPECT_TRUE(beside.restartPending());
-    DeleteFileW(tmp.c_str());
+    for (const std::wstring& spelling : {name, L".\\" + name, shortName}) {
+        OrnivelSynchronizer beside(false, folder, log_, false);
+        FileList server;
+        server.insert(entryFor(spelling, "new launcher", kTime, true));
+        source_.files[server.files().at(0).path] = "new launcher";
+        source_.localPaths.clear();
+        ASSERT_TRUE(beside.downloadChangedFiles(server, source_)) << spelling;
+        EXPECT_EQ(test::readFileBytes(tmp), "new launcher") << spelling;
+        EXPECT_EQ(source_.localPaths.at(0), tmp) << spelling;
+        EXPECT_TRUE(beside.restartPending()) << spelling;
+        DeleteFileW(tmp.c_str());
+    }
+}
+
+TEST_F(FileMaintenance, TheWalkNeverFollowsFolderLinks) {
+    TempFolder outside(L"outside");
+    outside.write(L"victim.jar", "not the installation's");
+    inst_.makeFolder(L"module");
+    if (!test::makeFolderLink(inst_ / L"module\\linked", outside.path())) GTEST_SKIP() << "no folder links here";
+    if (!test::makeFolderLink(inst_ / L"lib", outside.path())) GTEST_SKIP() << "no folder links here";
+    FileList server, local;
+    local.insert(entryFor(L"lib\\victim.jar", "x", kTime, false));  // formerly listed, now gone
+    ASSERT_TRUE(sync_->deleteUnusedFiles(L"", server, local));
+    EXPECT_EQ(outside.read(L"victim.jar"), "not the installation's");
 }
 
 TEST_F(FileMaintenance, AFailedDownloadEndsThePass) {

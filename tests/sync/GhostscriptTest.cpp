@@ -117,6 +117,20 @@ TEST(Ghostscript, ArchiveFromTheServerIsUnpackedIntoSystemGs) {
     EXPECT_FALSE(inst.exists(L"unrar.exe"));
 }
 
+TEST(Ghostscript, AFailedUnpackingLeavesTheOldGhostscriptInPlace) {
+    TempFolder inst(test::kEverydayFolderName);
+    inst.write(L"system\\gs\\bin\\gsdll.dll", "the working version");
+    inst.write(L"system\\gs.rar", "Rar!\x1a\x07\x00damaged");
+    LogDriver log(L"ornivel");
+    CapturingAppender capture;
+    log.addAppender(&capture);
+    EXPECT_FALSE(unpackGhostscript(inst.path(), log));
+    EXPECT_TRUE(capture.has(LOG_ERROR, L"Could not extract Ghostscript. The extraction tool ended with exit code 2."));
+    EXPECT_EQ(inst.read(L"system\\gs\\bin\\gsdll.dll"), "the working version");
+    EXPECT_FALSE(inst.exists(L"system\\gs.unpack"));
+    EXPECT_FALSE(inst.exists(L"unrar.exe"));
+}
+
 TEST(Ghostscript, AToolThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
     TempFolder inst(L"gs");
     inst.makeFolder(L"unrar.exe");  // a folder stands where the tool should go

@@ -40,6 +40,12 @@ protected:
         return sync.synchronizeFolder(kKey, L"");
     }
     bool logged(int level, const std::wstring& text) const { return capture_.has(level, text); }
+    // Every message of the last run, for failure reports.
+    std::string messages() const {
+        std::wstring text;
+        for (const auto& [level, message] : capture_.messages) text += std::to_wstring(level) + L" " + message + L"\n";
+        return toUtf8(text);
+    }
     bool loggedPrefix(int level, const std::wstring& text) const { return capture_.hasPrefix(level, text); }
     size_t fatalCount() const {
         return std::count_if(capture_.messages.begin(), capture_.messages.end(),
@@ -66,7 +72,8 @@ protected:
         return files;
     }
 
-    TempFolder inst_{L"sync"};
+    // Every run happens in an installation folder as users name them.
+    TempFolder inst_{test::kEverydayFolderName, test::everydayProfileFolder()};
     test::WorkingFolder cd_;
     CapturingAppender capture_;
     LogDriver log_{L"ornivel"};
@@ -128,6 +135,37 @@ TEST_F(Synchronizer, FirstRunSecondRunAndAChangedFile) {
     EXPECT_EQ(requestsFor("/deploy/TarnFileList.xml"), 2u);
 }
 
+TEST_F(Synchronizer, RealNamesArriveThroughWinHttpAndTheSocketClientAndStay) {
+    server_.putFile(L"a-first.txt", "first");
+    server_.putFile(L"module\\Gr\u00fc\u00dfe.jar", "module with umlauts");
+    server_.putFile(L"lib\\\u00e4 & \u00f6 (1).txt", "no checksum", "03.03.2023 03:03:03", false);
+    server_.publish();
+    server_.writeServerFile(inst_.path());
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    // WinHTTP fails on the first file: the socket client fetches it and every later one.
+    server_.http().route("/deploy/a-first.txt", {test::HttpAnswer::withStatus(500), test::HttpAnswer::ok("first")});
+    ASSERT_TRUE(run()) << messages();
+    EXPECT_EQ(inst_.read(L"module\\Gr\u00fc\u00dfe.jar"), "module with umlauts");
+    EXPECT_EQ(inst_.read(L"lib\\\u00e4 & \u00f6 (1).txt"), "no checksum");
+    FILETIME written = test::lastWriteTimeOf(inst_ / L"lib\\\u00e4 & \u00f6 (1).txt");
+    FILETIME listed = test::utcFileTimeOf("03.03.2023 03:03:03");
+    EXPECT_EQ(CompareFileTime(&written, &listed), 0);
+    size_t bySocketClient = 0;
+    for (const auto& request : server_.http().requests())
+        bySocketClient += request.target().find("/deploy/module/Gr%c3%bc%c3%9fe.jar") != std::string::npos &&
+                          request.raw.find("User-Agent: Mozilla/4.0") != std::string::npos;
+    EXPECT_EQ(bySocketClient, 1u);
+    EXPECT_TRUE(loggedPrefix(LOG_INFO, L"Downloading file 'lib/\u00e4 & \u00f6 (1).txt' to '" + inst_.path()));
+
+    // The next run finds them in place: nothing deleted, nothing fetched again.
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    const size_t before = server_.requestTargets().size();
+    ASSERT_TRUE(run()) << messages();
+    EXPECT_EQ(server_.requestTargets().size(), before + 2);  // the version check and the list
+    EXPECT_FALSE(loggedPrefix(LOG_INFO, L"Deleting file"));
+    EXPECT_EQ(inst_.read(L"module\\Gr\u00fc\u00dfe.jar"), "module with umlauts");
+}
+
 TEST_F(Synchronizer, NoServerFileAndNoSavedAnswer) {
     EXPECT_FALSE(run());
     EXPECT_TRUE(loggedPrefix(LOG_DEBUG, L"Could not find Server file " + inst_.path() + L"ornivel-Server.dat. "));
@@ -170,10 +208,14 @@ TEST_F(Synchronizer, AnswerErrorAndAnswersWithoutServers) {
 
 TEST_F(Synchronizer, UnknownTypeThenAWorkingServer) {
     standardDeployment();
-    server_.answerVersionCheck(inst_.path(), "ftp|127.0.0.1|/deploy|21|||" + std::string("HTTP") +
+    // A line break in a server's path would split the request: that server is not used.
+    const std::string injected = "http|127.0.0.1|/deploy\rX-Injected: 1|" + std::to_string(server_.http().httpPort()) + "|||";
+    server_.answerVersionCheck(inst_.path(), "ftp|127.0.0.1|/deploy|21|||" + injected + std::string("HTTP") +
                                                  server_.serverRecord("http").substr(4));
     ASSERT_TRUE(run());
     EXPECT_TRUE(logged(LOG_DEBUG, L"Unknown type of deployment server."));
+    EXPECT_TRUE(logged(LOG_ERROR, L"Deployment server '127.0.0.1' is not used: its host or path holds a control character."));
+    for (const auto& request : server_.http().requests()) EXPECT_EQ(request.raw.find("X-Injected"), std::string::npos);
     EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
 }
 
@@ -190,9 +232,17 @@ TEST_F(Synchronizer, FirstServerWithoutTheListSecondServerServesEverything) {
 
 TEST_F(Synchronizer, ShareServerByUncPath) {
     standardDeployment();
-    server_.answerVersionCheck(inst_.path(), server_.serverRecord("net") + server_.serverRecord("http"));
+    const std::string share = "net||" + toAnsi(server_.uncPath()) + "|0|deployer|s3cret pass|";
+    server_.answerVersionCheck(inst_.path(), share + server_.serverRecord("http"));
     ASSERT_TRUE(run());
     EXPECT_TRUE(logged(LOG_DEBUG, L"Using UNC '" + server_.uncPath() + L"' for sync."));
+    // The share's credentials never reach the log.
+    EXPECT_TRUE(logged(LOG_DEBUG, L"Response is 'net||" + server_.uncPath() + L"|0|***|***|" +
+                                      fromAnsi(server_.serverRecord("http")) + L"'"));
+    for (const auto& [level, message] : capture_.messages) {
+        EXPECT_EQ(message.find(L"s3cret"), std::wstring::npos) << message;
+        EXPECT_EQ(message.find(L"deployer"), std::wstring::npos) << message;
+    }
     // Wine has no network provider for the share connection, so there the web server takes
     // over; where the share connects, it serves everything itself.
     EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
@@ -249,18 +299,25 @@ TEST_F(Synchronizer, AListNamingPathsOutsideTheInstallationChangesNothing) {
                                   L"failed.\r\n\r\nSee log file for details."));
 }
 
-TEST_F(Synchronizer, AListCutShortChangesNothing) {
+TEST_F(Synchronizer, AListCutShortEmptyOrNoListAtAllChangesNothing) {
     standardDeployment();
-    std::string list = server_.fileListText();
-    server_.corruptFile(L"TarnFileList.xml", list.substr(0, list.size() / 2));
     inst_.write(L"module\\old.jar", "outdated");
     server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
-    EXPECT_FALSE(run());
-    EXPECT_TRUE(inst_.exists(L"module\\old.jar"));
-    EXPECT_FALSE(inst_.exists(L"module\\b.jar"));
-    EXPECT_TRUE(loggedPrefix(LOG_ERROR, L"The file list "));
-    EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nDownload of file list "
-                                  L"failed.\r\n\r\nSee log file for details."));
+    const std::string list = server_.fileListText();
+    const std::pair<std::string, std::wstring> answers[] = {
+        {list.substr(0, list.size() / 2), L"could not be read whole."},
+        {"<FileList/>", L"names no files."},
+        {"<html><body><h1>Maintenance</h1></body></html>", L"names '', whose path is empty."},
+    };
+    for (const auto& [body, reason] : answers) {
+        server_.corruptFile(L"TarnFileList.xml", body);
+        EXPECT_FALSE(run());
+        EXPECT_TRUE(inst_.exists(L"module\\old.jar"));
+        EXPECT_FALSE(inst_.exists(L"module\\b.jar"));
+        EXPECT_TRUE(logged(LOG_ERROR, L"The file list " + inst_.path() + L"TarnFileList.new " + reason)) << messages();
+        EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nDownload of file list "
+                                      L"failed.\r\n\r\nSee log file for details."));
+    }
 }
 
 TEST_F(Synchronizer, ADamagedFileFailsTheRun) {
@@ -275,13 +332,28 @@ TEST_F(Synchronizer, ADamagedFileFailsTheRun) {
 TEST_F(Synchronizer, HttpsAndRedirectedFiles) {
     if (server_.http().httpsPort() == 0) GTEST_SKIP() << "no TLS in this prefix";
     standardDeployment();
-    server_.writeServerFile(inst_.path(), true);
+    // The scheme in capitals is TLS all the same.
+    std::string url = server_.versionCheckUrl(true);
+    url.replace(0, 5, "HTTPS");
+    test::writeFileBytes(inst_ / L"ornivel-Server.dat", url + "\n");
     server_.redirectFile(L"module\\a.jar", false, true);
     server_.answerVersionCheck(inst_.path(), server_.serverRecord("https"));
     ASSERT_TRUE(run());
     for (const auto& request : server_.http().requests()) EXPECT_TRUE(request.tls) << request.requestLine();
     EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
     EXPECT_EQ(requestsFor("/deploy/moved/module/a.jar"), 1u);
+}
+
+TEST_F(Synchronizer, AnHttpsServerWhoseCertificateFailsIsNeverAskedInClearText) {
+    if (server_.http().httpsPort() == 0) GTEST_SKIP() << "no TLS in this prefix";
+    standardDeployment();
+    // The certificate names "localhost", not the address: TLS fails.
+    server_.answerVersionCheck(inst_.path(), "https|127.0.0.1|/deploy|" + std::to_string(server_.http().httpsPort()) + "|||");
+    EXPECT_FALSE(run());
+    EXPECT_FALSE(inst_.exists(L"module\\a.jar"));
+    EXPECT_FALSE(loggedPrefix(LOG_DEBUG, L"Using URL 'http://"));  // no socket client at all
+    for (const auto& request : server_.http().requests())
+        EXPECT_EQ(request.target().rfind("/deploy/", 0), std::string::npos) << request.requestLine();
 }
 
 TEST_F(Synchronizer, RedirectedFileOverHttp) {

@@ -184,6 +184,18 @@ TEST_F(FileListFile_, MalformedDocumentsNeverCrash) {
         EXPECT_EQ(read.size(), 0u) << lead;
         EXPECT_TRUE(read.damaged() || !read.refusedPaths().empty()) << lead;
     }
+    // A list larger than any memory (a sparse file of 8 TiB) fails cleanly.
+    {
+        HANDLE file = CreateFileW((folder / L"huge.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        LARGE_INTEGER end;
+        end.QuadPart = 1LL << 43;
+        const bool made = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+        CloseHandle(file);
+        if (made) {
+            EXPECT_EQ(FileList::load(folder / L"huge.xml").state(), FileList::State::OutOfMemory);
+        }
+        DeleteFileW((folder / L"huge.xml").c_str());
+    }
     // A zero byte does not belong in a text document.
     EXPECT_TRUE(loadText(good + "</l>" + std::string(1, '\0') + "<x/>").damaged());
 }

@@ -16,6 +16,7 @@ without any control connection.
 import argparse
 import json
 import os
+import re
 import socket
 import ssl
 import sys
@@ -43,6 +44,7 @@ class State:
             return value
 
     def answer_for(self, path):
+        path = merged_slashes(path)
         with self.lock:
             answers = self.routes.get(path)
             if answers:
@@ -56,6 +58,11 @@ class State:
                 if full.startswith(os.path.realpath(root)) and os.path.isfile(full):
                     return {"status": 200, "file": full}
         return {"status": 404, "body": "not found"}
+
+
+def merged_slashes(path):
+    """Like common web servers (nginx's merge_slashes), "//" in a path counts as "/"."""
+    return re.sub(r"/{2,}", "/", path)
 
 
 def percent_decode(text):
@@ -226,7 +233,7 @@ def handle_command(state, command):
     kind = command.get("cmd")
     if kind == "route":
         with state.lock:
-            state.routes[command["path"]] = list(command["responses"])
+            state.routes[merged_slashes(command["path"])] = list(command["responses"])
         return "OK"
     if kind == "folder":
         with state.lock:

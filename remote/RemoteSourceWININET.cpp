@@ -39,6 +39,9 @@ RemoteSourceWININET::RemoteSourceWININET(const std::wstring& host, const std::ws
         log_.log(LOG_ERROR, L"Error initializing WinINET. OS Error: %s", LastError().text().c_str());
         return;
     }
+    // A TLS server's redirect never leads to clear text.
+    DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+    ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
     connection_.reset(::WinHttpConnect(session_.get(), host.c_str(), port, 0));
     if (!connection_) {
         log_.log(LOG_ERROR, L"Error connecting to Server. OS Error: %s", LastError().text().c_str());

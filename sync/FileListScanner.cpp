@@ -1,5 +1,7 @@
 #include "sync/FileListScanner.h"
 
+#include <string>
+
 namespace ornivel {
 
 namespace {
@@ -9,6 +11,12 @@ namespace {
 constexpr size_t kMaxOpenElements = 64;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+std::string lowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
 bool isNameStart(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
@@ -58,19 +66,29 @@ private:
     }
 
     // Comments and processing instructions, allowed anywhere outside tags. True when one was
-    // skipped; `failed` when one does not end.
-    bool miscellaneous(bool& failed) {
+    // found; `failed` when it does not end or cannot be read one way only.
+    bool miscellaneous(bool& failed, bool prolog) {
         if (startsWith("<!--")) {
             failed = !skipPast("-->", 4);
             return true;
         }
         if (startsWith("<?")) {
+            // A processing instruction names its target and holds no ">" before its "?>": the
+            // XML reader ends one at its first ">", so any other would be read two ways. The
+            // target "xml" is the declaration, in the prolog and in lower case only.
             const size_t start = at_;
-            failed = !skipPast("?>", 2);
+            const size_t end = text_.find('>', at_ + 2);
+            failed = end == std::string_view::npos || text_[end - 1] != '?' || !isNameStart(text_[at_ + 2]);
+            if (failed) return true;
+            at_ = end + 1;
             const std::string_view instruction = text_.substr(start, at_ - start);
-            if (!failed && scan_.declaration.empty() && instruction.size() > 6 && instruction.substr(0, 5) == "<?xml" &&
-                (isSpace(instruction[5]) || instruction[5] == '?'))
+            const bool xmlTarget = instruction.size() > 6 && lowerAscii(instruction.substr(2, 3)) == "xml" &&
+                                   (isSpace(instruction[5]) || instruction[5] == '?');
+            if (xmlTarget && (!prolog || instruction.substr(2, 3) != "xml" || !scan_.declaration.empty())) {
+                failed = true;
+            } else if (xmlTarget) {
                 scan_.declaration = instruction;
+            }
             return true;
         }
         return false;
@@ -109,7 +127,7 @@ private:
             if (at_ >= text_.size()) return true;
             if (text_[at_] != '<') return false;
             bool failed = false;
-            if (miscellaneous(failed)) {
+            if (miscellaneous(failed, true)) {
                 if (failed) return false;
                 continue;
             }
@@ -169,7 +187,7 @@ private:
             if (next == std::string_view::npos) return false;
             at_ = next;
             bool failed = false;
-            if (miscellaneous(failed)) {
+            if (miscellaneous(failed, false)) {
                 if (failed) return false;
             } else if (startsWith("<![CDATA[")) {
                 if (!skipPast("]]>", 9)) return false;
@@ -195,7 +213,7 @@ private:
             skipSpace();
             if (at_ >= text_.size()) return true;
             bool failed = false;
-            if (!miscellaneous(failed) || failed) return false;
+            if (!miscellaneous(failed, false) || failed) return false;
         }
     }
 

@@ -1,5 +1,6 @@
 #include "sync/FileListScanner.h"
 
+#include <cctype>
 #include <string>
 
 namespace ornivel {
@@ -20,6 +21,23 @@ std::string lowerAscii(std::string_view text) {
 bool isNameStart(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+}
+
+// Whether every character reference ("&#" and decimal digits, or "&#x" and hexadecimal
+// digits) in a text or value ends with its ";". The XML reader takes a reference to the next
+// ";" wherever that is, markup and all.
+bool characterReferencesEnd(std::string_view text) {
+    for (size_t at = text.find("&#"); at != std::string_view::npos; at = text.find("&#", at + 2)) {
+        size_t i = at + 2;
+        const bool hex = i < text.size() && text[i] == 'x';
+        if (hex) ++i;
+        const size_t digits = i;
+        while (i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) ||
+                                   (hex && std::isxdigit(static_cast<unsigned char>(text[i])))))
+            ++i;
+        if (i == digits || i >= text.size() || text[i] != ';') return false;
+    }
+    return true;
 }
 
 class Scanner {
@@ -151,7 +169,8 @@ private:
             if (c == '"' || c == '\'') {
                 const size_t close = text_.find(c, i + 1);
                 if (close == std::string_view::npos) return false;
-                if (text_.substr(i + 1, close - i - 1).find('<') != std::string_view::npos) return false;
+                const std::string_view value = text_.substr(i + 1, close - i - 1);
+                if (value.find('<') != std::string_view::npos || !characterReferencesEnd(value)) return false;
                 i = close + 1;
             } else if (c == '<') {
                 return false;
@@ -184,7 +203,7 @@ private:
         std::vector<std::string_view> open{name};  // names of the open elements, the list element first
         while (!open.empty()) {
             const size_t next = text_.find('<', at_);
-            if (next == std::string_view::npos) return false;
+            if (next == std::string_view::npos || !characterReferencesEnd(text_.substr(at_, next - at_))) return false;
             at_ = next;
             bool failed = false;
             if (miscellaneous(failed, false)) {

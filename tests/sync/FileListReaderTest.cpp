@@ -47,6 +47,9 @@ TEST(FileListReader, DocumentsThatCannotBeReadOneWayOnlyAreNotReadWhole) {
              "<l><f Path=\"a\"/><?>x<f Path=\"b\"/>?></l>",
              "<l><?pi a>b?><f Path=\"b\"/></l>",
              "<l><?xml version=\"1.0\"?><f Path=\"b\"/></l>",
+             // And it would take a character reference to the next ";", markup and all.
+             "<l>&#12<f Path=\"a\"/>;</l>",
+             "<l><f Path=\"&#x41\" Size=\"1;\"/></l>",
          }) {
         bool whole = true;
         entriesOf(text, whole);

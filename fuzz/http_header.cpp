@@ -57,7 +57,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     const int status = parseStatus(header);
-    if (header.find("HTTP/1.") == std::string::npos) FUZZ_CHECK(status == 0);
+    const size_t version = header.find("HTTP/1.");
+    if (version == std::string::npos) {
+        FUZZ_CHECK(status == 0);
+    } else {
+        // After the version's end and white space: the status (checked when it has three digits
+        // at most; a sign is not checked here).
+        size_t at = header.find_first_of(" \t\r\n\v\f", version + 7);
+        if (at != std::string::npos) {
+            ++at;
+            while (at < header.size() && std::strchr(" \t\r\n\v\f", header[at]) && header[at] != '\0') ++at;
+            std::string digits;
+            while (at < header.size() && header[at] >= '0' && header[at] <= '9') digits += header[at++];
+            const bool number = !digits.empty();
+            digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+            if (number && digits.size() <= 3) FUZZ_CHECK(status == (digits.empty() ? 0 : std::stoi(digits)));
+        }
+    }
 
     uint64_t length = 0;
     if (parseContentLength(header, length)) {

@@ -14,8 +14,13 @@ corpus=("$here/corpus/$target" "$@")
 # fail there.
 options=(-artifact_prefix="$work/" -timeout=10 -rss_limit_mb=2048 -handle_xfsz=0 -print_final_stats=1)
 [[ -f "$here/dict/$target.dict" ]] && options+=(-dict="$here/dict/$target.dict")
-# Archives are fuzzed small; the large seeds still run whole from the corpus.
-[[ $target == rar_extraction ]] && options+=(-max_len=16384)
+# Inputs of a size that real files, lines and headers have; archives small (the large seeds
+# still run whole from the corpus), file lists large enough to nest deep.
+case $target in
+  rar_extraction) options+=(-max_len=16384) ;;
+  file_list) options+=(-max_len=8192) ;;
+  *) options+=(-max_len=1024) ;;
+esac
 options+=(${ORNIVEL_FUZZ_OPTIONS:-})
 # A small quarantine: freed memory is reused sooner, which keeps page faults (slow on these
 # machines) down; use after free within the last 8 MB freed is still caught.

@@ -21,7 +21,7 @@ bash "$ROOT/scripts/setup.sh" >/dev/null
 cmake -S "$ROOT/fuzz" -B "$BUILD/native-fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++-16 >/dev/null
 nice -n 10 cmake --build "$BUILD/native-fuzz" -j2 >/dev/null
 targets=("$@")
-((${#targets[@]})) || IFS=';' read -r -a targets <"$BUILD/native-fuzz/fuzz-targets.txt"
+((${#targets[@]})) || IFS=';' read -r -a targets <"$BUILD/native-fuzz/fuzz-targets.txt" || true  # one line, no line end
 
 findings_in() { find "$1" -maxdepth 1 \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l; }
 

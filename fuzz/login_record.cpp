@@ -82,8 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(fields[4] == captionHex && isHexDigits(fields[4]));
         FUZZ_CHECK(fields[5] == std::to_wstring(login.serverExtra));
     }
-    FUZZ_CHECK(outcomeAsksForAnotherLogin(outcome) == (outcome.find(L"IOException") != std::wstring::npos ||
-                                                        outcome.find(L"WrongUserOrPasswordException") != std::wstring::npos));
+    const bool again = outcome.find(L"IOException") != std::wstring::npos ||
+                       outcome.find(L"WrongUserOrPasswordException") != std::wstring::npos;
+    FUZZ_CHECK(outcomeAsksForAnotherLogin(outcome) == again);
     FUZZ_CHECK(elapsedMillisecondsText(creation, creation + elapsed * 10000ull + elapsed % 10000) ==
                std::to_wstring(elapsed));
     return 0;

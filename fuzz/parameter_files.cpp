@@ -28,7 +28,8 @@ int expectedHeapSize(const std::string& text) {
     const bool negative = k < start.size() && start[k] == '-';
     if (k < start.size() && (start[k] == '+' || start[k] == '-')) ++k;
     long long value = 0;
-    for (; k < start.size() && start[k] >= '0' && start[k] <= '9'; ++k) value = std::min(value * 10 + (start[k] - '0'), 1LL << 40);
+    for (; k < start.size() && start[k] >= '0' && start[k] <= '9'; ++k)
+        value = std::min(value * 10 + (start[k] - '0'), 1LL << 40);
     value = negative ? -value : value;
     return static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(INT_MAX, value)));
 }

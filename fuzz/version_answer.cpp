@@ -67,7 +67,8 @@ void checkAnswer(const std::string& answer) {
         const std::wstring name = server.displayName();
         if (!server.label.empty()) FUZZ_CHECK(name == server.label);
         else if (server.type == L"net") FUZZ_CHECK(name == server.path);
-        else if (server.type == L"http" || server.type == L"https" || server.type == L"inet") FUZZ_CHECK(name == server.host);
+        else if (server.type == L"http" || server.type == L"https" || server.type == L"inet")
+            FUZZ_CHECK(name == server.host);
         else FUZZ_CHECK(name.empty());
     }
 }

@@ -16,11 +16,12 @@ set(ORNIVEL_DEPS "${_deps_default}" CACHE PATH "Dependency cache made by scripts
 if(ORNIVEL_SANITIZE)
   set(_flavour native-asan)
   # The value in force at the end of this folder applies to all of its targets.
-  string(APPEND CMAKE_CXX_FLAGS " -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1")
+  string(APPEND CMAKE_CXX_FLAGS
+    " -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1")
   string(APPEND CMAKE_EXE_LINKER_FLAGS " -fsanitize=address,undefined")
-  set(_symbolizer /usr/lib/llvm-16/bin/llvm-symbolizer)
-  set_tests_properties(native_pure_logic PROPERTIES ENVIRONMENT
-    "ASAN_OPTIONS=abort_on_error=1:detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;ASAN_SYMBOLIZER_PATH=${_symbolizer}")
+  set(_environment ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    ASAN_SYMBOLIZER_PATH=/usr/lib/llvm-16/bin/llvm-symbolizer)
+  set_tests_properties(native_pure_logic PROPERTIES ENVIRONMENT "${_environment}")
 else()
   set(_flavour native)
 endif()

@@ -23,7 +23,9 @@ nice -n 10 cmake --build "$BUILD/native-fuzz" -j2 >/dev/null
 targets=("$@")
 ((${#targets[@]})) || IFS=';' read -r -a targets <"$BUILD/native-fuzz/fuzz-targets.txt" || true  # one line, no line end
 
-findings_in() { find "$1" -maxdepth 1 \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l; }
+findings_in() {
+  find "$1" -maxdepth 1 \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l
+}
 
 printf '%-18s %12s %8s %6s %7s %9s\n' target executions exec/s cov ft findings
 for target in "${targets[@]}"; do

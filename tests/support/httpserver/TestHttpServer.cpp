@@ -55,6 +55,10 @@ std::string answerJson(const HttpAnswer& a) {
     if (a.close) j += ",\"close\":true";
     if (a.noResponse) j += ",\"no_response\":true";
     if (!a.raw.empty()) j += ",\"raw_hex\":\"" + hex(a.raw) + "\"";
+    if (a.bytesPerSecond > 0) j += ",\"bytes_per_second\":" + std::to_string(a.bytesPerSecond);
+    if (a.endlessHeader) j += ",\"endless_header\":true";
+    if (a.stallAfter >= 0) j += ",\"stall_after\":" + std::to_string(a.stallAfter);
+    if (a.resetAfter >= 0) j += ",\"reset_after\":" + std::to_string(a.resetAfter);
     return j + "}";
 }
 
@@ -193,6 +197,12 @@ std::string TestHttpServer::command(const std::string& json) {
 
 bool TestHttpServer::route(const std::string& target, const std::vector<HttpAnswer>& answers) {
     std::string json = "{\"cmd\":\"route\",\"path\":" + jsonString(target) + ",\"responses\":[";
+    for (size_t i = 0; i < answers.size(); ++i) json += (i ? "," : "") + answerJson(answers[i]);
+    return command(json + "]}") == "OK";
+}
+
+bool TestHttpServer::routePrefix(const std::string& prefix, const std::vector<HttpAnswer>& answers) {
+    std::string json = "{\"cmd\":\"route\",\"prefix\":true,\"path\":" + jsonString(prefix) + ",\"responses\":[";
     for (size_t i = 0; i < answers.size(); ++i) json += (i ? "," : "") + answerJson(answers[i]);
     return command(json + "]}") == "OK";
 }

@@ -11,12 +11,12 @@ using namespace ornivel::test;
 namespace {
 class Sleeper : public Thread {
 public:
-    explicit Sleeper(DWORD ms) : Thread(THREAD_PRIORITY_NORMAL), ms_(ms) {}
+    explicit Sleeper(DWORD ms) : Thread(kPriorityNormal), ms_(ms) {}
     ~Sleeper() override { waitForEnd(); }
     std::atomic<bool> done{false};
 
 protected:
-    DWORD run() override {
+    uint32_t run() override {
         Sleep(ms_);
         done = true;
         return 0;

@@ -113,14 +113,11 @@ std::basic_string<Char> widened(const std::string& ascii) {
     return std::basic_string<Char>(ascii.begin(), ascii.end());
 }
 
-std::wstring asWide(const std::string& narrow) { return fromAnsi(narrow); }
-std::wstring asWide(const std::wstring& wide) { return wide; }
-std::string asNarrow(const std::string& narrow) { return narrow; }
-std::string asNarrow(const std::wstring& wide) { return toAnsi(wide); }
+// A string argument in the output's character type (the first argument only picks the type).
 std::wstring converted(const std::wstring&, const std::wstring& wide) { return wide; }
-std::wstring converted(const std::wstring&, const std::string& narrow) { return asWide(narrow); }
+std::wstring converted(const std::wstring&, const std::string& narrow) { return fromAnsi(narrow); }
 std::string converted(const std::string&, const std::string& narrow) { return narrow; }
-std::string converted(const std::string&, const std::wstring& wide) { return asNarrow(wide); }
+std::string converted(const std::string&, const std::wstring& wide) { return toAnsi(wide); }
 
 // Whether a string or character conversion takes a wide argument.
 template <typename Char>

@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "common/Text.h"
+#include "common/Utf16.h"
 #include "sync/Md5.h"
 
 namespace ornivel {
@@ -11,9 +12,8 @@ std::wstring hexUtf16(const std::wstring& text) {
     static const wchar_t kHex[] = L"0123456789abcdef";
     std::wstring hex;
     hex.reserve(text.size() * 4);
-    for (wchar_t unit : text) {
-        auto u = static_cast<uint16_t>(unit);
-        for (int shift = 12; shift >= 0; shift -= 4) hex += kHex[(u >> shift) & 15];
+    for (char16_t unit : toUtf16(text)) {
+        for (int shift = 12; shift >= 0; shift -= 4) hex += kHex[(unit >> shift) & 15];
     }
     return hex;
 }

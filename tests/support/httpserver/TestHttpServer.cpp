@@ -103,18 +103,6 @@ std::string patternBytes(size_t size) {
     return bytes;
 }
 
-std::string unixPathOf(const std::wstring& windowsPath) {
-    using Convert = char*(CDECL*)(const wchar_t*);
-    auto convert = reinterpret_cast<Convert>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (convert == nullptr) return std::string();
-    char* path = convert(windowsPath.c_str());
-    if (path == nullptr) return std::string();
-    std::string result(path);
-    ::HeapFree(::GetProcessHeap(), 0, path);
-    return result;
-}
-
 TestHttpServer::TestHttpServer() {
     WSADATA data;
     ::WSAStartup(MAKEWORD(2, 2), &data);

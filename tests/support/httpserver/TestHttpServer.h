@@ -88,8 +88,6 @@ private:
     int httpsPort_ = 0;
 };
 
-// The Linux path of a Windows path (through Wine's own mapping).
-std::string unixPathOf(const std::wstring& windowsPath);
 // The generated body of HttpAnswer::size: byte k is k % 251.
 std::string patternBytes(size_t size);
 // A JSON string literal for arbitrary 8-bit text.

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "common/Text.h"
+#include "sync/Utf16Text.h"
 
 namespace ornivel {
 
@@ -213,7 +213,7 @@ void MD5::transformBlocks(const unsigned char* blocks, size_t count) {
 
 std::wstring md5HexOfText(const std::wstring& text) {
     // The text counts up to its first zero character; its UTF-8 form is digested whole.
-    const std::string utf8 = toUtf8(std::wstring(text.c_str()));
+    const std::string utf8 = utf8OfUtf16(std::wstring(text.c_str()));
     MD5 digest;
     digest.update(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size());
     digest.finalize();

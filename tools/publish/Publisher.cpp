@@ -1,0 +1,294 @@
+#include "Publisher.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+
+#include "FileSystem.h"
+#include "ModuleScan.h"
+#include "NameRules.h"
+#include "NginxFragment.h"
+#include "Upcase.h"
+#include "sync/ListWriter.h"
+#include "sync/Utf16Text.h"
+
+namespace ornivel::publish {
+
+namespace {
+
+const char* const kListName = "TarnFileList.xml";
+
+struct ClientFile {
+    std::string path;  // "/" between components
+    FileStamp stamp;
+    std::vector<std::wstring> parts;
+    std::string checksum;
+};
+
+// A changed file: hashed, and (unless it is in place already) staged to be moved there.
+struct Job {
+    size_t file = 0;
+    bool place = true;
+    Path staged;
+    bool linked = false;
+    std::string error;
+};
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The launcher's own list files at the top of an installation are never published.
+bool isListFile(const std::string& path) {
+    const std::string lower = lowerAscii(path);
+    return lower == "tarnfilelist.xml" || lower == "tarnfilelist.new";
+}
+
+// Whether one folder lies inside the other (or they are the same).
+bool nested(const Path& a, const Path& b) {
+    const std::string x = textOfPath(a) + "/";
+    const std::string y = textOfPath(b) + "/";
+    return x.rfind(y, 0) == 0 || y.rfind(x, 0) == 0;
+}
+
+// Reads and checks the client's files; false with the problems.
+bool readClient(const Path& client, std::vector<ClientFile>& files, std::vector<std::string>& problems) {
+    FolderScan scan = scanFolder(client);
+    problems = scan.problems;
+    for (ScannedFile& scanned : scan.files) {
+        if (isListFile(scanned.path)) continue;
+        ClientFile file{std::move(scanned.path), scanned.stamp, {}, {}};
+        std::string reason;
+        if (!readPublishedName(file.path, file.parts, reason)) {
+            problems.push_back(file.path + ": " + reason);
+        } else if (inScanFolder(file.parts) && matchesOnlyByShortName(file.parts.back())) {
+            problems.push_back(file.path +
+                               ": its short 8.3 name would end in a module extension, so the client checksum would "
+                               "depend on whether the installation's volume keeps short names; rename it");
+        } else {
+            files.push_back(std::move(file));
+        }
+    }
+    std::sort(files.begin(), files.end(), [](const ClientFile& a, const ClientFile& b) { return a.path < b.path; });
+    std::vector<std::string> paths;
+    std::vector<std::vector<std::wstring>> parts;
+    for (const ClientFile& file : files) {
+        paths.push_back(file.path);
+        parts.push_back(file.parts);
+    }
+    for (std::string& problem : caseCollisions(paths, parts)) problems.push_back(std::move(problem));
+    if (problems.empty() && files.empty())
+        problems.push_back(textOfPath(client) + ": the client folder holds no files (the launcher refuses an empty list)");
+    return problems.empty();
+}
+
+// Links or copies, and hashes, the changed files, several at a time.
+class JobRunner {
+public:
+    JobRunner(const Path& client, std::vector<ClientFile>& files, std::vector<Job>& jobs, bool copy)
+        : client_(client), files_(files), jobs_(jobs), copy_(copy) {}
+
+    bool run(const ProgressCallback& progress) {
+        uint64_t bytes = 0;
+        for (const Job& job : jobs_) bytes += files_[job.file].stamp.size;
+        const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+        const size_t count = std::min<size_t>({hardware, 8, jobs_.size()});
+        std::vector<std::thread> workers;
+        for (size_t i = 0; i < count; ++i) workers.emplace_back([this] { work(); });
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            while (!done_.wait_for(lock, std::chrono::milliseconds(200), [&] { return finished_ == count; }))
+                if (progress) progress(filesDone_, jobs_.size(), bytesDone_, bytes);
+        }
+        for (std::thread& worker : workers) worker.join();
+        if (progress && !jobs_.empty()) progress(filesDone_, jobs_.size(), bytesDone_, bytes);
+        return !failed_;
+    }
+
+private:
+    void work() {
+        for (size_t i; !failed_ && (i = next_++) < jobs_.size();) {
+            if (!runJob(jobs_[i])) failed_ = true;
+            ++filesDone_;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++finished_;
+        done_.notify_one();
+    }
+
+    bool runJob(Job& job) {
+        ClientFile& file = files_[job.file];
+        const Path source = joined(client_, file.path);
+        if (!job.place) return hashFile(source, file.checksum, bytesDone_, job.error);
+        if (!copy_) {
+            switch (hardLink(source, job.staged, job.error)) {
+            case LinkResult::Linked: job.linked = true; return hashFile(source, file.checksum, bytesDone_, job.error);
+            case LinkResult::Failed: return false;
+            case LinkResult::Unsupported: break;
+            }
+        }
+        return copyAndHash(source, job.staged, file.stamp, file.checksum, bytesDone_, job.error);
+    }
+
+    const Path& client_;
+    std::vector<ClientFile>& files_;
+    std::vector<Job>& jobs_;
+    const bool copy_;
+    std::atomic<size_t> next_{0};
+    std::atomic<size_t> filesDone_{0};
+    std::atomic<uint64_t> bytesDone_{0};
+    std::atomic<bool> failed_{false};
+    std::mutex mutex_;
+    std::condition_variable done_;
+    size_t finished_ = 0;
+};
+
+// Makes room for a file at `path` below `root`: a file where a folder on its way must be, or
+// a folder where it must be, is no longer listed and goes now.
+bool clearWay(const Path& root, const std::string& path, std::string& error) {
+    for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1)) {
+        const Path step = joined(root, path.substr(0, at));
+        FileStamp ignored;
+        if (stampOf(step, ignored) && !removeFile(step, error)) return false;
+    }
+    const Path target = joined(root, path);
+    return !isFolder(target) || removeTree(target, error);
+}
+
+// Writes a file into the staging folder and moves it to its place.
+bool putFile(const Path& staging, const std::string& name, const std::string& bytes, const Path& target,
+             std::string& error) {
+    const Path staged = staging / name;
+    return writeWholeFile(staged, bytes, error) && replaceFile(staged, target, error);
+}
+
+} // namespace
+
+bool publish(const PublishOptions& options, PublishSummary& summary, std::vector<std::string>& problems,
+             const ProgressCallback& progress) {
+    problems.clear();
+    auto fail = [&problems](const std::string& problem) {
+        problems.push_back(problem);
+        return false;
+    };
+    const Path client = absolutePath(pathOfText(options.clientFolder));
+    const Path deployment = absolutePath(pathOfText(options.deploymentFolder));
+    const std::string deploymentText = textOfPath(deployment);
+    if (!isFolder(client)) return fail(options.clientFolder + ": the client folder is not a folder");
+    if (nested(client, deployment)) return fail("the deployment folder must lie outside the client folder and hold it not");
+    std::string problem;
+    if (!fitsNginx(deploymentText, problem) || !prepareUpcase(problem)) return fail(problem);
+
+    std::vector<ClientFile> files;
+    if (!readClient(client, files, problems)) return false;
+
+    const Path deployFolder = deployment / "deploy";
+    const Path checkFolder = deployment / "check";
+    const Path own = deployment / ".publish";
+    std::string serverAnswer;
+    if (!options.servers.empty()) {
+        if (!serverListAnswer(options.servers, serverAnswer, problem)) return fail(problem);
+    } else if (!readWholeFile(checkFolder / kServerListAnswerName, serverAnswer)) {
+        return fail("name the deployment servers with --server (there is no earlier publication to take them from)");
+    }
+    std::vector<ScannedName> names;
+    for (const ClientFile& file : files) names.push_back({file.parts, file.stamp.size});
+    const std::string checksum = utf8OfUtf16(predictedClientChecksum(names));
+
+    // Checked: from here on the deployment is written.
+    PublishLock lock;
+    const Path staging = own / "staging";
+    if (!makeFolders(own, problem) || !lock.acquire(own / "lock", problem) || !removeTree(staging, problem) ||
+        !makeFolders(staging, problem) || !makeFolders(deployFolder, problem) || !makeFolders(checkFolder, problem))
+        return fail(problem);
+    std::string stateBytes;
+    const PublishState previous = readWholeFile(own / "state", stateBytes) ? parseState(stateBytes) : PublishState();
+
+    std::vector<Job> jobs;
+    PublishState state;
+    for (size_t i = 0; i < files.size(); ++i) {
+        ClientFile& file = files[i];
+        const Path target = joined(deployFolder, file.path);
+        FileStamp deployed;
+        const bool inPlace = stampOf(target, deployed);
+        const auto known = previous.find(file.path);
+        if (known != previous.end() && known->second.stamp == file.stamp && inPlace && deployed == file.stamp) {
+            file.checksum = known->second.checksum;
+            ++summary.unchanged;
+            continue;
+        }
+        Job job;
+        job.file = i;
+        job.place = options.copy || !inPlace || !sameFile(joined(client, file.path), target);
+        job.staged = staging / std::to_string(i);
+        jobs.push_back(job);
+    }
+    JobRunner runner(client, files, jobs, options.copy);
+    if (!runner.run(progress)) {
+        for (const Job& job : jobs)
+            if (!job.error.empty()) problems.push_back(job.error);
+        removeTree(staging, problem);
+        return false;
+    }
+
+    // Every changed file into its place, then the list that names them.
+    for (const Job& job : jobs) {
+        const std::string& path = files[job.file].path;
+        if (!job.place) {
+            ++summary.rehashed;
+            continue;
+        }
+        const Path target = joined(deployFolder, path);
+        if (!clearWay(deployFolder, path, problem) || !makeFolders(target.parent_path(), problem) ||
+            !replaceFile(job.staged, target, problem))
+            return fail(problem);
+        ++(job.linked ? summary.linked : summary.copied);
+    }
+    std::string list = kFileListStart;
+    for (const ClientFile& file : files) {
+        list += fileListEntry(file.path, listTimeOfUnixSeconds(file.stamp.seconds), file.stamp.size, file.checksum);
+        state[file.path] = PublishedFile{file.stamp, file.checksum};
+        summary.bytes += file.stamp.size;
+    }
+    list += kFileListEnd;
+    if (!putFile(staging, "list", list, deployFolder / kListName, problem) ||
+        !putFile(staging, "state", stateText(state), own / "state", problem))
+        return fail(problem);
+
+    // The answers: the server list for every other checksum, then "OK" for this one only.
+    if (!putFile(staging, "servers", serverAnswer, checkFolder / kServerListAnswerName, problem) ||
+        !putFile(staging, "current", kCurrentAnswer, checkFolder / currentAnswerName(checksum), problem) ||
+        !putFile(staging, "nginx.conf", nginxFragment(deploymentText, options.urlPath), deployment / "nginx.conf", problem))
+        return fail(problem);
+    std::vector<std::string> answers, ignored;
+    listBelow(checkFolder, answers, ignored);
+    for (const std::string& name : answers)
+        if (isCurrentAnswerName(name) && name != currentAnswerName(checksum) && !removeFile(checkFolder / name, problem))
+            return fail(problem);
+
+    // Last, what the new list no longer names.
+    std::unordered_set<std::string> listed;
+    for (const ClientFile& file : files) listed.insert(file.path);
+    std::vector<std::string> deployedFiles, deployedFolders;
+    listBelow(deployFolder, deployedFiles, deployedFolders);
+    for (const std::string& path : deployedFiles) {
+        if (path == kListName || listed.count(path)) continue;
+        if (!removeFile(joined(deployFolder, path), problem)) return fail(problem);
+        ++summary.removed;
+    }
+    for (const std::string& folder : deployedFolders) removeEmptyFolder(joined(deployFolder, folder));
+    removeTree(staging, problem);
+
+    summary.deploymentFolder = deploymentText;
+    summary.checksum = checksum;
+    summary.files = files.size();
+    return true;
+}
+
+} // namespace ornivel::publish

@@ -47,9 +47,9 @@ bool stampOf(const Path& path, FileStamp& stamp);
 // Whether two paths name the same file.
 bool sameFile(const Path& a, const Path& b);
 
-enum class LinkResult { Linked, Unsupported, Failed };
-// A new hard link `link` to the file `existing`; Unsupported when the file system cannot
-// link them (another volume, no links there).
+enum class LinkResult { Linked, Exists, Unsupported, Failed };
+// A new hard link `link` to the file `existing`; Exists when something is at `link` already,
+// Unsupported when the file system cannot link them (another volume, no links there).
 LinkResult hardLink(const Path& existing, const Path& link, std::string& error);
 
 // The MD5 hex digest of a file's bytes; `bytesDone` grows as they are read.

@@ -57,7 +57,9 @@ struct DirectoryCloser {
     void operator()(DIR* directory) const { ::closedir(directory); }
 };
 
-// Calls visit(relative, info, followed) for every entry below `root` + `relative`.
+// Calls the visitor for every entry below `root` + `relative`. Files are looked at closer only
+// when the visitor needs their size and time (Visit::kStamps) or the folder does not tell
+// what an entry is.
 template <typename Visit>
 bool walk(const Path& root, const std::string& relative, Visit& visit) {
     const Path folder = relative.empty() ? root : root / relative;
@@ -67,7 +69,16 @@ bool walk(const Path& root, const std::string& relative, Visit& visit) {
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
         const std::string path = relative.empty() ? std::string(name) : relative + "/" + name;
-        struct stat info;
+        if (entry->d_type == DT_DIR) {
+            walk(root, path, visit);
+            visit.folder(path);
+            continue;
+        }
+        struct stat info{};
+        if (entry->d_type == DT_REG && !Visit::kStamps) {
+            visit.file(path, info);
+            continue;
+        }
         if (::fstatat(::dirfd(directory.get()), name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
             visit.problem(path, std::strerror(errno));
             continue;
@@ -99,6 +110,7 @@ bool walk(const Path& root, const std::string& relative, Visit& visit) {
 }
 
 struct ScanVisit {
+    static constexpr bool kStamps = true;
     FolderScan& scan;
     bool unreadable(const std::string& relative) {
         scan.problems.push_back((relative.empty() ? std::string(".") : relative) + ": cannot be read (" +
@@ -111,6 +123,7 @@ struct ScanVisit {
 };
 
 struct ListVisit {
+    static constexpr bool kStamps = false;
     std::vector<std::string>& files;
     std::vector<std::string>& folders;
     bool unreadable(const std::string&) { return false; }
@@ -189,6 +202,7 @@ bool sameFile(const Path& a, const Path& b) {
 
 LinkResult hardLink(const Path& existing, const Path& link, std::string& error) {
     if (::linkat(AT_FDCWD, existing.c_str(), AT_FDCWD, link.c_str(), AT_SYMLINK_FOLLOW) == 0) return LinkResult::Linked;
+    if (errno == EEXIST) return LinkResult::Exists;
     if (errno == EXDEV || errno == EPERM || errno == EMLINK || errno == ENOTSUP || errno == EOPNOTSUPP)
         return LinkResult::Unsupported;
     error = systemError("cannot link", existing);
@@ -201,7 +215,6 @@ bool hashFile(const Path& path, std::string& md5, std::atomic<uint64_t>& bytesDo
         error = systemError("cannot open", path);
         return false;
     }
-    ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     MD5 digest;
     if (!readAll(file.get(), bytesDone, [&](const unsigned char* bytes, size_t n) {
             digest.update(bytes, n);
@@ -227,7 +240,6 @@ bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp,
         error = systemError("cannot create", target);
         return false;
     }
-    ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     MD5 digest;
     bool written = true;
     if (!readAll(in.get(), bytesDone, [&](const unsigned char* bytes, size_t n) {

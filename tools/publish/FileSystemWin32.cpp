@@ -185,6 +185,7 @@ bool sameFile(const Path& a, const Path& b) {
 LinkResult hardLink(const Path& existing, const Path& link, std::string& error) {
     if (CreateHardLinkW(link.c_str(), existing.c_str(), nullptr)) return LinkResult::Linked;
     const DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) return LinkResult::Exists;
     if (code == ERROR_NOT_SAME_DEVICE || code == ERROR_INVALID_FUNCTION || code == ERROR_NOT_SUPPORTED ||
         code == ERROR_TOO_MANY_LINKS || code == ERROR_ACCESS_DENIED)
         return LinkResult::Unsupported;

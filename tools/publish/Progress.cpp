@@ -7,6 +7,7 @@ namespace ornivel::publish {
 namespace {
 
 std::string amount(uint64_t bytes, uint64_t scale) {
+    if (scale < 1024) return std::to_string(bytes) + " bytes";
     char text[32];
     const char* unit = scale >= (1ULL << 30) ? "GiB" : scale >= (1ULL << 20) ? "MiB" : "KiB";
     const double divisor = scale >= (1ULL << 30) ? 1073741824.0 : scale >= (1ULL << 20) ? 1048576.0 : 1024.0;

@@ -29,10 +29,15 @@ struct ClientFile {
     std::string checksum;
 };
 
-// A changed file: hashed, and (unless it is in place already) staged to be moved there.
+// A changed file, hashed on its way into the deployment.
 struct Job {
+    enum Kind {
+        Hash,     // its place holds the same file already (a hard link that saw the change)
+        Place,    // nothing at its place yet: linked straight there
+        Replace,  // linked or copied aside first, moved over what is in its place afterwards
+    };
     size_t file = 0;
-    bool place = true;
+    Kind kind = Replace;
     Path staged;
     bool linked = false;
     std::string error;
@@ -91,8 +96,8 @@ bool readClient(const Path& client, std::vector<ClientFile>& files, std::vector<
 // Links or copies, and hashes, the changed files, several at a time.
 class JobRunner {
 public:
-    JobRunner(const Path& client, std::vector<ClientFile>& files, std::vector<Job>& jobs, bool copy)
-        : client_(client), files_(files), jobs_(jobs), copy_(copy) {}
+    JobRunner(const Path& client, const Path& deploy, std::vector<ClientFile>& files, std::vector<Job>& jobs, bool copy)
+        : client_(client), deploy_(deploy), files_(files), jobs_(jobs), copy_(copy) {}
 
     bool run(const ProgressCallback& progress) {
         uint64_t bytes = 0;
@@ -125,10 +130,24 @@ private:
     bool runJob(Job& job) {
         ClientFile& file = files_[job.file];
         const Path source = joined(client_, file.path);
-        if (!job.place) return hashFile(source, file.checksum, bytesDone_, job.error);
+        if (job.kind == Job::Hash) return hashFile(source, file.checksum, bytesDone_, job.error);
+        if (job.kind == Job::Place) {
+            // A folder or a file in the way leaves the job to the placing, which clears it.
+            const Path target = joined(deploy_, file.path);
+            const LinkResult result = haveFolder(target.parent_path()) ? hardLink(source, target, job.error)
+                                                                       : LinkResult::Exists;
+            if (result == LinkResult::Failed) return false;
+            job.kind = Job::Replace;
+            if (result == LinkResult::Linked) {
+                job.kind = Job::Place;
+                job.linked = true;
+                return hashFile(source, file.checksum, bytesDone_, job.error);
+            }
+        }
         if (!copy_) {
             switch (hardLink(source, job.staged, job.error)) {
             case LinkResult::Linked: job.linked = true; return hashFile(source, file.checksum, bytesDone_, job.error);
+            case LinkResult::Exists: job.error = textOfPath(job.staged) + ": left over in the staging folder"; return false;
             case LinkResult::Failed: return false;
             case LinkResult::Unsupported: break;
             }
@@ -136,7 +155,22 @@ private:
         return copyAndHash(source, job.staged, file.stamp, file.checksum, bytesDone_, job.error);
     }
 
+    // Makes a folder of the deployment once; false when something else is in the way.
+    bool haveFolder(const Path& folder) {
+        const std::string key = textOfPath(folder);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (folders_.count(key)) return true;
+        }
+        std::string ignored;
+        if (!makeFolders(folder, ignored)) return false;
+        std::lock_guard<std::mutex> lock(mutex_);
+        folders_.insert(key);
+        return true;
+    }
+
     const Path& client_;
+    const Path& deploy_;
     std::vector<ClientFile>& files_;
     std::vector<Job>& jobs_;
     const bool copy_;
@@ -147,6 +181,7 @@ private:
     std::mutex mutex_;
     std::condition_variable done_;
     size_t finished_ = 0;
+    std::unordered_set<std::string> folders_;
 };
 
 // Makes room for a file at `path` below `root`: a file where a folder on its way must be, or
@@ -161,9 +196,21 @@ bool clearWay(const Path& root, const std::string& path, std::string& error) {
     return !isFolder(target) || removeTree(target, error);
 }
 
-// Writes a file into the staging folder and moves it to its place.
+// Moves a staged file over what is in its place, making room first when a folder is in the way
+// or a file stands where a folder on its way must be.
+bool moveIntoPlace(const Path& staged, const Path& root, const std::string& path, std::string& error) {
+    const Path target = joined(root, path);
+    if (replaceFile(staged, target, error)) return true;
+    error.clear();
+    return clearWay(root, path, error) && makeFolders(target.parent_path(), error) && replaceFile(staged, target, error);
+}
+
+// Writes a file into the staging folder and moves it to its place, unless the place holds
+// these bytes already.
 bool putFile(const Path& staging, const std::string& name, const std::string& bytes, const Path& target,
              std::string& error) {
+    std::string held;
+    if (readWholeFile(target, held) && held == bytes) return true;
     const Path staged = staging / name;
     return writeWholeFile(staged, bytes, error) && replaceFile(staged, target, error);
 }
@@ -214,22 +261,26 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     PublishState state;
     for (size_t i = 0; i < files.size(); ++i) {
         ClientFile& file = files[i];
-        const Path target = joined(deployFolder, file.path);
-        FileStamp deployed;
-        const bool inPlace = stampOf(target, deployed);
-        const auto known = previous.find(file.path);
-        if (known != previous.end() && known->second.stamp == file.stamp && inPlace && deployed == file.stamp) {
-            file.checksum = known->second.checksum;
-            ++summary.unchanged;
-            continue;
-        }
         Job job;
         job.file = i;
-        job.place = options.copy || !inPlace || !sameFile(joined(client, file.path), target);
         job.staged = staging / std::to_string(i);
+        job.kind = options.copy ? Job::Replace : Job::Place;
+        // Only a file published before can be in place unchanged (a fresh deployment costs no
+        // look at its places; a link that finds its place taken is staged instead).
+        const auto known = previous.find(file.path);
+        FileStamp deployed;
+        const Path target = joined(deployFolder, file.path);
+        if (known != previous.end() && stampOf(target, deployed)) {
+            if (known->second.stamp == file.stamp && deployed == file.stamp) {
+                file.checksum = known->second.checksum;
+                ++summary.unchanged;
+                continue;
+            }
+            job.kind = !options.copy && sameFile(joined(client, file.path), target) ? Job::Hash : Job::Replace;
+        }
         jobs.push_back(job);
     }
-    JobRunner runner(client, files, jobs, options.copy);
+    JobRunner runner(client, deployFolder, files, jobs, options.copy);
     if (!runner.run(progress)) {
         for (const Job& job : jobs)
             if (!job.error.empty()) problems.push_back(job.error);
@@ -239,16 +290,9 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
 
     // Every changed file into its place, then the list that names them.
     for (const Job& job : jobs) {
-        const std::string& path = files[job.file].path;
-        if (!job.place) {
-            ++summary.rehashed;
-            continue;
-        }
-        const Path target = joined(deployFolder, path);
-        if (!clearWay(deployFolder, path, problem) || !makeFolders(target.parent_path(), problem) ||
-            !replaceFile(job.staged, target, problem))
+        if (job.kind == Job::Replace && !moveIntoPlace(job.staged, deployFolder, files[job.file].path, problem))
             return fail(problem);
-        ++(job.linked ? summary.linked : summary.copied);
+        ++(job.kind == Job::Hash ? summary.rehashed : job.linked ? summary.linked : summary.copied);
     }
     std::string list = kFileListStart;
     for (const ClientFile& file : files) {

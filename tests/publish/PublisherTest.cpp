@@ -99,6 +99,8 @@ TEST_F(Publisher, SecondPublicationTouchesOnlyChangedFilesAndRemovesTheRest) {
     write("module/core-1.0.jar", "core");
     write("module/ui-1.0.jar", "ui");
     write("lib/old/gone.txt", "gone");
+    write("lib/was-a-file", "file");
+    write("lib/stale.txt", "stale");
     write("lib/kept.txt", "kept");
     PublishSummary first;
     ASSERT_TRUE(run(first));
@@ -107,17 +109,23 @@ TEST_F(Publisher, SecondPublicationTouchesOnlyChangedFilesAndRemovesTheRest) {
     std::ofstream(client_ / "lib/kept.txt", std::ios::app) << " and edited";  // the same file, edited
     write("module/new-2.0.jar", "new");
     fs::remove_all(client_ / "lib/old");
+    write("lib/old", "a file where a folder was");
+    fs::remove(client_ / "lib/was-a-file");
+    write("lib/was-a-file/inner.txt", "a folder where a file was");
+    fs::remove(client_ / "lib/stale.txt");
     options_.servers.clear();  // the servers of the last publication stay
     PublishSummary second;
     ASSERT_TRUE(run(second)) << problems_[0];
-    EXPECT_EQ(second.linked, 2u);
+    EXPECT_EQ(second.linked, 4u);
     EXPECT_EQ(second.rehashed, 1u) << "a hard link sees the edit already; it is only hashed again";
     EXPECT_EQ(second.unchanged, 1u);
     EXPECT_EQ(second.removed, 1u);
     EXPECT_EQ(read(deployed("module/core-1.0.jar")), "core, rebuilt");
-    EXPECT_FALSE(fs::exists(deployed("lib/old"))) << "emptied folders go too";
+    EXPECT_EQ(read(deployed("lib/old")), "a file where a folder was");
+    EXPECT_EQ(read(deployed("lib/was-a-file/inner.txt")), "a folder where a file was");
+    EXPECT_FALSE(fs::exists(deployed("lib/stale.txt")));
     const std::string list = read(deployed("TarnFileList.xml"));
-    EXPECT_EQ(list.find("gone.txt"), std::string::npos);
+    EXPECT_EQ(list.find("stale.txt"), std::string::npos);
     EXPECT_NE(list.find("Path=\"lib\\kept.txt\" "), std::string::npos);
     EXPECT_NE(second.checksum, first.checksum);
     EXPECT_EQ(answers(), (std::vector<std::string>{"clientChecksum=" + second.checksum, "servers"}))
@@ -126,7 +134,7 @@ TEST_F(Publisher, SecondPublicationTouchesOnlyChangedFilesAndRemovesTheRest) {
 
     PublishSummary third;
     ASSERT_TRUE(run(third));
-    EXPECT_EQ(third.unchanged, 4u);
+    EXPECT_EQ(third.unchanged, 6u);
     EXPECT_EQ(third.checksum, second.checksum);
 }
 

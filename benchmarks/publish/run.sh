@@ -18,20 +18,24 @@ mkdir -p "$work"
 python3 "$ROOT/benchmarks/publish/make_tree.py" "$client" "$FILES" "$TOTAL_MIB"
 
 REPEAT=${REPEAT:-3}
-now() { date +%s.%N; }
 calc() { python3 -c "print($1)"; }
-seconds() { python3 -c "print('%.2f s' % ($1))"; }
-# The shortest of REPEAT runs of a command (other work on the machine only ever adds time).
+# The shortest of REPEAT runs of a command (other work on the machine only ever adds time):
+# "wall user system" in seconds. $BEFORE runs before each run, untimed.
 best() {
-  local best_time= t0 t1
+  local best= real user sys TIMEFORMAT='%R %U %S'
   for ((run = 0; run < REPEAT; run++)); do
     [[ -n ${BEFORE:-} ]] && eval "$BEFORE"
-    t0=$(now)
-    eval "$1"
-    t1=$(now)
-    best_time=$(calc "min(${best_time:-1e9}, $t1 - $t0)")
+    { time eval "$1"; } 2>"$work/time.txt"
+    read -r real user sys <"$work/time.txt"
+    if [[ -z $best ]] || (($(calc "int($real < ${best%% *})"))); then best="$real $user $sys"; fi
   done
-  echo "$best_time"
+  echo "$best"
+}
+wall() { echo "${1%% *}"; }
+figure() {
+  local real user sys
+  read -r real user sys <<<"$1"
+  printf '%.2f s (CPU %.2f s)' "$real" "$(calc "$user + $sys")"
 }
 
 # Both read from the page cache: one read of everything first.
@@ -44,9 +48,9 @@ BEFORE='changed="$client/module/part007/file$(printf %05d $((200 * (RANDOM % 100
 second_time=$(best '"$PUBLISH" "$client" "$deployment" >"$work/second.txt"')
 
 bytes=$(du -sb "$client" | cut -f1)
-echo "client folder: $FILES files, $(calc "round($bytes / 1073741824, 2)") GiB; $(nproc) cores; shortest of $REPEAT runs each"
-echo "md5sum over the files:          $(seconds "$md5_time")"
-echo "first publication:              $(seconds "$first_time")  ($(calc "round($first_time / $md5_time, 2)") x md5sum; limit 1.2 x)"
+echo "client folder: $FILES files, $(calc "round($bytes / 1073741824, 2)") GiB; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); shortest of $REPEAT runs each"
+echo "md5sum over the files:          $(figure "$md5_time")"
+echo "first publication:              $(figure "$first_time")  ($(calc "round($(wall "$first_time") / $(wall "$md5_time"), 2)") x md5sum; limit 1.2 x)"
 echo "  $(sed -n 2p "$work/first.txt" | sed 's/^ *//')"
-echo "publication after one change:   $(seconds "$second_time")  (limit 1 s)"
+echo "publication after one change:   $(figure "$second_time")  (limit 1 s)"
 echo "  $(sed -n 2p "$work/second.txt" | sed 's/^ *//')"

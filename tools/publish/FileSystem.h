@@ -65,6 +65,7 @@ bool readWholeFile(const Path& path, std::string& bytes);
 // Puts a file in the place of another in one step (the other one may exist).
 bool replaceFile(const Path& from, const Path& to, std::string& error);
 bool makeFolders(const Path& path, std::string& error);
+// Removes a file; one that is not there (nor the folder it was in) counts as removed.
 bool removeFile(const Path& path, std::string& error);
 // A file, or a folder with everything in it.
 bool removeTree(const Path& path, std::string& error);

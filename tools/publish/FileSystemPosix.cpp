@@ -135,7 +135,8 @@ struct ListVisit {
 // Reads a descriptor to its end in large blocks, feeding each block to `use`.
 template <typename Use>
 bool readAll(int fd, std::atomic<uint64_t>& bytesDone, Use use) {
-    std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockSize]);
+    // One block per thread, kept for the files to come.
+    thread_local std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockSize]);
     for (;;) {
         const ssize_t n = ::read(fd, block.get(), kBlockSize);
         if (n < 0 && errno == EINTR) continue;
@@ -301,7 +302,7 @@ bool makeFolders(const Path& path, std::string& error) {
 }
 
 bool removeFile(const Path& path, std::string& error) {
-    if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT || errno == ENOTDIR) return true;
     error = systemError("cannot remove", path);
     return false;
 }

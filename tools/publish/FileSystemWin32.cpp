@@ -108,7 +108,8 @@ UniqueHandle openForReading(const Path& path) {
 // Reads a file to its end in large blocks, feeding each block to `use`.
 template <typename Use>
 bool readAll(HANDLE file, std::atomic<uint64_t>& bytesDone, Use use) {
-    std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockSize]);
+    // One block per thread, kept for the files to come.
+    thread_local std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockSize]);
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(file, block.get(), kBlockSize, &read, nullptr)) return false;
@@ -285,7 +286,8 @@ bool makeFolders(const Path& path, std::string& error) {
 
 bool removeFile(const Path& path, std::string& error) {
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+    if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)
+        return true;
     error = systemError("cannot remove", path);
     return false;
 }

@@ -257,6 +257,11 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     std::string stateBytes;
     const PublishState previous = readWholeFile(own / "state", stateBytes) ? parseState(stateBytes) : PublishState();
 
+    // What the deployment holds now: a file published before and unchanged since (by size and
+    // time) stays when it is still in place.
+    std::vector<std::string> deployedFiles, deployedFolders;
+    listBelow(deployFolder, deployedFiles, deployedFolders);
+    const std::unordered_set<std::string> inPlace(deployedFiles.begin(), deployedFiles.end());
     std::vector<Job> jobs;
     PublishState state;
     for (size_t i = 0; i < files.size(); ++i) {
@@ -265,17 +270,14 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
         job.file = i;
         job.staged = staging / std::to_string(i);
         job.kind = options.copy ? Job::Replace : Job::Place;
-        // Only a file published before can be in place unchanged (a fresh deployment costs no
-        // look at its places; a link that finds its place taken is staged instead).
-        const auto known = previous.find(file.path);
-        FileStamp deployed;
-        const Path target = joined(deployFolder, file.path);
-        if (known != previous.end() && stampOf(target, deployed)) {
-            if (known->second.stamp == file.stamp && deployed == file.stamp) {
+        if (inPlace.count(file.path)) {
+            const auto known = previous.find(file.path);
+            if (known != previous.end() && known->second.stamp == file.stamp) {
                 file.checksum = known->second.checksum;
                 ++summary.unchanged;
                 continue;
             }
+            const Path target = joined(deployFolder, file.path);
             job.kind = !options.copy && sameFile(joined(client, file.path), target) ? Job::Hash : Job::Replace;
         }
         jobs.push_back(job);
@@ -319,11 +321,11 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     // Last, what the new list no longer names.
     std::unordered_set<std::string> listed;
     for (const ClientFile& file : files) listed.insert(file.path);
-    std::vector<std::string> deployedFiles, deployedFolders;
-    listBelow(deployFolder, deployedFiles, deployedFolders);
     for (const std::string& path : deployedFiles) {
         if (path == kListName || listed.count(path)) continue;
-        if (!removeFile(joined(deployFolder, path), problem)) return fail(problem);
+        // (A folder now, or gone with a folder that a file took the place of: gone already.)
+        const Path orphan = joined(deployFolder, path);
+        if (!isFolder(orphan) && !removeFile(orphan, problem)) return fail(problem);
         ++summary.removed;
     }
     for (const std::string& folder : deployedFolders) removeEmptyFolder(joined(deployFolder, folder));

@@ -18,10 +18,11 @@ using namespace test;
 using namespace test::e2e;
 
 const char* const kUmlautJar = "module\\Gr\xc3\xbc\xc3\x9f" "e-2.1.jar";
-const char* const kReport = "M\xc3\xbcller & S\xc3\xb6hne\\Bericht (2024).txt";
+const char* const kReport = "M\xc3\xbcller & S\xc3\xb6hne\\O'Neil's Bericht (2024).txt";
 
 // The client: module archives (one with a non-ASCII name), sub-folders of "module" whose
-// order on NTFS differs from their byte order, nested folders, a name with "&", an empty file.
+// order on NTFS differs from their byte order, nested folders, names with "&" and "'", an
+// empty file.
 std::map<std::wstring, std::string> clientVersion1() {
     return {{L"module\\core-1.0.jar", "core archive, version 1.0"},
             {L"module\\ui-2.3.jar", std::string(70000, 'u')},

@@ -1,17 +1,13 @@
 #include "Publisher.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <unordered_set>
 
 #include "FileSystem.h"
 #include "ModuleScan.h"
 #include "NameRules.h"
 #include "NginxFragment.h"
+#include "PublishJobs.h"
 #include "Upcase.h"
 #include "sync/ListWriter.h"
 #include "sync/Utf16Text.h"
@@ -21,27 +17,6 @@ namespace ornivel::publish {
 namespace {
 
 const char* const kListName = "TarnFileList.xml";
-
-struct ClientFile {
-    std::string path;  // "/" between components
-    FileStamp stamp;
-    std::vector<std::wstring> parts;
-    std::string checksum;
-};
-
-// A changed file, hashed on its way into the deployment.
-struct Job {
-    enum Kind {
-        Hash,     // its place holds the same file already (a hard link that saw the change)
-        Place,    // nothing at its place yet: linked straight there
-        Replace,  // linked or copied aside first, moved over what is in its place afterwards
-    };
-    size_t file = 0;
-    Kind kind = Replace;
-    Path staged;
-    bool linked = false;
-    std::string error;
-};
 
 std::string lowerAscii(std::string text) {
     for (char& c : text)
@@ -93,97 +68,6 @@ bool readClient(const Path& client, std::vector<ClientFile>& files, std::vector<
     return problems.empty();
 }
 
-// Links or copies, and hashes, the changed files, several at a time.
-class JobRunner {
-public:
-    JobRunner(const Path& client, const Path& deploy, std::vector<ClientFile>& files, std::vector<Job>& jobs, bool copy)
-        : client_(client), deploy_(deploy), files_(files), jobs_(jobs), copy_(copy) {}
-
-    bool run(const ProgressCallback& progress) {
-        uint64_t bytes = 0;
-        for (const Job& job : jobs_) bytes += files_[job.file].stamp.size;
-        const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
-        const size_t count = std::min<size_t>({hardware, 8, jobs_.size()});
-        std::vector<std::thread> workers;
-        for (size_t i = 0; i < count; ++i) workers.emplace_back([this] { work(); });
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            while (!done_.wait_for(lock, std::chrono::milliseconds(200), [&] { return finished_ == count; }))
-                if (progress) progress(filesDone_, jobs_.size(), bytesDone_, bytes);
-        }
-        for (std::thread& worker : workers) worker.join();
-        if (progress && !jobs_.empty()) progress(filesDone_, jobs_.size(), bytesDone_, bytes);
-        return !failed_;
-    }
-
-private:
-    void work() {
-        for (size_t i; !failed_ && (i = next_++) < jobs_.size();) {
-            if (!runJob(jobs_[i])) failed_ = true;
-            ++filesDone_;
-        }
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++finished_;
-        done_.notify_one();
-    }
-
-    bool runJob(Job& job) {
-        ClientFile& file = files_[job.file];
-        const Path source = joined(client_, file.path);
-        if (job.kind == Job::Hash) return hashFile(source, file.checksum, bytesDone_, job.error);
-        if (job.kind == Job::Place) {
-            // A folder or a file in the way leaves the job to the placing, which clears it.
-            const Path target = joined(deploy_, file.path);
-            const LinkResult result = haveFolder(target.parent_path()) ? hardLink(source, target, job.error)
-                                                                       : LinkResult::Exists;
-            if (result == LinkResult::Failed) return false;
-            job.kind = Job::Replace;
-            if (result == LinkResult::Linked) {
-                job.kind = Job::Place;
-                job.linked = true;
-                return hashFile(source, file.checksum, bytesDone_, job.error);
-            }
-        }
-        if (!copy_) {
-            switch (hardLink(source, job.staged, job.error)) {
-            case LinkResult::Linked: job.linked = true; return hashFile(source, file.checksum, bytesDone_, job.error);
-            case LinkResult::Exists: job.error = textOfPath(job.staged) + ": left over in the staging folder"; return false;
-            case LinkResult::Failed: return false;
-            case LinkResult::Unsupported: break;
-            }
-        }
-        return copyAndHash(source, job.staged, file.stamp, file.checksum, bytesDone_, job.error);
-    }
-
-    // Makes a folder of the deployment once; false when something else is in the way.
-    bool haveFolder(const Path& folder) {
-        const std::string key = textOfPath(folder);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (folders_.count(key)) return true;
-        }
-        std::string ignored;
-        if (!makeFolders(folder, ignored)) return false;
-        std::lock_guard<std::mutex> lock(mutex_);
-        folders_.insert(key);
-        return true;
-    }
-
-    const Path& client_;
-    const Path& deploy_;
-    std::vector<ClientFile>& files_;
-    std::vector<Job>& jobs_;
-    const bool copy_;
-    std::atomic<size_t> next_{0};
-    std::atomic<size_t> filesDone_{0};
-    std::atomic<uint64_t> bytesDone_{0};
-    std::atomic<bool> failed_{false};
-    std::mutex mutex_;
-    std::condition_variable done_;
-    size_t finished_ = 0;
-    std::unordered_set<std::string> folders_;
-};
-
 // Makes room for a file at `path` below `root`: a file where a folder on its way must be, or
 // a folder where it must be, is no longer listed and goes now.
 bool clearWay(const Path& root, const std::string& path, std::string& error) {
@@ -213,6 +97,52 @@ bool putFile(const Path& staging, const std::string& name, const std::string& by
     if (readWholeFile(target, held) && held == bytes) return true;
     const Path staged = staging / name;
     return writeWholeFile(staged, bytes, error) && replaceFile(staged, target, error);
+}
+
+// The jobs for the files that changed since the last publication. A file published before and
+// unchanged since (by size and time) stays when it is still in place; its checksum is known.
+std::vector<Job> planJobs(const Path& client, const Path& deployFolder, const Path& staging,
+                          const std::vector<std::string>& deployedFiles, const PublishState& previous, bool copy,
+                          std::vector<ClientFile>& files, size_t& unchanged) {
+    const std::unordered_set<std::string> inPlace(deployedFiles.begin(), deployedFiles.end());
+    std::vector<Job> jobs;
+    for (size_t i = 0; i < files.size(); ++i) {
+        ClientFile& file = files[i];
+        Job job;
+        job.file = i;
+        job.staged = staging / std::to_string(i);
+        job.kind = copy ? Job::Replace : Job::Place;
+        if (inPlace.count(file.path)) {
+            const auto known = previous.find(file.path);
+            if (known != previous.end() && known->second.stamp == file.stamp) {
+                file.checksum = known->second.checksum;
+                ++unchanged;
+                continue;
+            }
+            const Path target = joined(deployFolder, file.path);
+            job.kind = !copy && sameFile(joined(client, file.path), target) ? Job::Hash : Job::Replace;
+        }
+        jobs.push_back(job);
+    }
+    return jobs;
+}
+
+// Removes the files of the deployment that the new list no longer names, and the folders
+// left empty.
+bool removeUnlisted(const Path& deployFolder, const std::vector<std::string>& deployedFiles,
+                    const std::vector<std::string>& deployedFolders, const std::vector<ClientFile>& files,
+                    size_t& removed, std::string& error) {
+    std::unordered_set<std::string> listed;
+    for (const ClientFile& file : files) listed.insert(file.path);
+    for (const std::string& path : deployedFiles) {
+        if (path == kListName || listed.count(path)) continue;
+        // (A folder now, or gone with a folder that a file took the place of: gone already.)
+        const Path orphan = joined(deployFolder, path);
+        if (!isFolder(orphan) && !removeFile(orphan, error)) return false;
+        ++removed;
+    }
+    for (const std::string& folder : deployedFolders) removeEmptyFolder(joined(deployFolder, folder));
+    return true;
 }
 
 } // namespace
@@ -257,33 +187,12 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     std::string stateBytes;
     const PublishState previous = readWholeFile(own / "state", stateBytes) ? parseState(stateBytes) : PublishState();
 
-    // What the deployment holds now: a file published before and unchanged since (by size and
-    // time) stays when it is still in place.
+    // What the deployment holds now, and what of it stays.
     std::vector<std::string> deployedFiles, deployedFolders;
     listBelow(deployFolder, deployedFiles, deployedFolders);
-    const std::unordered_set<std::string> inPlace(deployedFiles.begin(), deployedFiles.end());
-    std::vector<Job> jobs;
-    PublishState state;
-    for (size_t i = 0; i < files.size(); ++i) {
-        ClientFile& file = files[i];
-        Job job;
-        job.file = i;
-        job.staged = staging / std::to_string(i);
-        job.kind = options.copy ? Job::Replace : Job::Place;
-        if (inPlace.count(file.path)) {
-            const auto known = previous.find(file.path);
-            if (known != previous.end() && known->second.stamp == file.stamp) {
-                file.checksum = known->second.checksum;
-                ++summary.unchanged;
-                continue;
-            }
-            const Path target = joined(deployFolder, file.path);
-            job.kind = !options.copy && sameFile(joined(client, file.path), target) ? Job::Hash : Job::Replace;
-        }
-        jobs.push_back(job);
-    }
-    JobRunner runner(client, deployFolder, files, jobs, options.copy);
-    if (!runner.run(progress)) {
+    std::vector<Job> jobs =
+        planJobs(client, deployFolder, staging, deployedFiles, previous, options.copy, files, summary.unchanged);
+    if (!runJobs(client, deployFolder, files, jobs, options.copy, progress)) {
         for (const Job& job : jobs)
             if (!job.error.empty()) problems.push_back(job.error);
         removeTree(staging, problem);
@@ -297,6 +206,7 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
         ++(job.kind == Job::Hash ? summary.rehashed : job.linked ? summary.linked : summary.copied);
     }
     std::string list = kFileListStart;
+    PublishState state;
     for (const ClientFile& file : files) {
         list += fileListEntry(file.path, listTimeOfUnixSeconds(file.stamp.seconds), file.stamp.size, file.checksum);
         state[file.path] = PublishedFile{file.stamp, file.checksum};
@@ -319,16 +229,8 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
             return fail(problem);
 
     // Last, what the new list no longer names.
-    std::unordered_set<std::string> listed;
-    for (const ClientFile& file : files) listed.insert(file.path);
-    for (const std::string& path : deployedFiles) {
-        if (path == kListName || listed.count(path)) continue;
-        // (A folder now, or gone with a folder that a file took the place of: gone already.)
-        const Path orphan = joined(deployFolder, path);
-        if (!isFolder(orphan) && !removeFile(orphan, problem)) return fail(problem);
-        ++summary.removed;
-    }
-    for (const std::string& folder : deployedFolders) removeEmptyFolder(joined(deployFolder, folder));
+    if (!removeUnlisted(deployFolder, deployedFiles, deployedFolders, files, summary.removed, problem))
+        return fail(problem);
     removeTree(staging, problem);
 
     summary.deploymentFolder = deploymentText;

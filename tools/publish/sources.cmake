@@ -5,7 +5,7 @@ set(ORNIVEL_PUBLISH_LAUNCHER_SOURCES
   sync/FileListValues.cpp)
 set(ORNIVEL_PUBLISH_SOURCES
   tools/publish/ModuleScan.cpp tools/publish/NameRules.cpp tools/publish/NginxFragment.cpp
-  tools/publish/Progress.cpp tools/publish/PublishOptions.cpp tools/publish/PublishState.cpp
+  tools/publish/Progress.cpp tools/publish/PublishJobs.cpp tools/publish/PublishOptions.cpp tools/publish/PublishState.cpp
   tools/publish/Publisher.cpp tools/publish/Upcase.cpp tools/publish/VersionAnswers.cpp)
 set(ORNIVEL_PUBLISH_POSIX_SOURCES
   tools/publish/FileSystemPosix.cpp tools/publish/TerminalPosix.cpp tools/publish/UpcasePosix.cpp)

@@ -24,6 +24,7 @@ import argparse
 import ctypes
 import json
 import os
+import shutil
 import signal
 import socket
 import subprocess
@@ -182,7 +183,8 @@ class Host:
 
 def host(args):
     detach_streams(args.log)
-    os.makedirs(args.run_dir, exist_ok=True)
+    shutil.rmtree(args.run_dir, ignore_errors=True)  # a name used by an earlier run
+    os.makedirs(args.run_dir)
     listener = socket.socket()
     listener.bind(("127.0.0.1", 0))
     listener.listen(1)

@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "common/Utf8.h"
-
 namespace ornivel {
 
 size_t vformatWideBounded(wchar_t* buffer, size_t capacity, const wchar_t* format, va_list args) {
@@ -79,8 +77,10 @@ std::wstring fromAnsi(const std::string& text) { return widen(CP_ACP, MB_PRECOMP
 std::string toUtf8(const std::wstring& text) { return narrow(CP_UTF8, text); }
 std::wstring fromUtf8(const std::string& text) { return widen(CP_UTF8, 0, text); }
 std::wstring fromUtf8OrAnsi(const std::string& bytes) {
-    std::wstring text;
-    return decodeUtf8(bytes, text) ? text : fromAnsi(bytes);
+    if (bytes.empty()) return {};
+    const bool utf8 = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                                          nullptr, 0) > 0;
+    return utf8 ? fromUtf8(bytes) : fromAnsi(bytes);
 }
 
 std::wstring currentFolder() {

@@ -3,8 +3,9 @@
 //
 // Formatting follows the Microsoft conventions of the C runtime the program ships with:
 // in a wide format "%s" takes a wide string, "%S" and "%hs" an 8-bit string, and "%I64d"
-// a 64-bit integer. The functions here call msvcrt's _vsnwprintf/_vsnprintf directly,
-// because MinGW's C99 printf family reads "%s" differently.
+// a 64-bit integer. On Windows the functions here call msvcrt's _vsnwprintf/_vsnprintf
+// directly, because MinGW's C99 printf family reads "%s" differently; the native build
+// (FormatPosix.cpp) formats with the same conventions itself.
 #include <cstdarg>
 #include <string>
 
@@ -18,7 +19,8 @@ std::string formatNarrow(const char* format, ...);
 // is cut at the buffer's end. Returns the number of characters written.
 size_t vformatWideBounded(wchar_t* buffer, size_t capacity, const wchar_t* format, va_list args);
 
-// The system's ANSI code page (CP_ACP) and UTF-8.
+// The system's ANSI code page (CP_ACP) and UTF-8. The native build takes UTF-8 as the
+// system's narrow encoding.
 std::string toAnsi(const std::wstring& text);
 std::wstring fromAnsi(const std::string& text);
 std::string toUtf8(const std::wstring& text);
@@ -27,7 +29,8 @@ std::wstring fromUtf8(const std::string& text);
 // they are valid UTF-8, otherwise through the ANSI code page, so no byte is lost.
 std::wstring fromUtf8OrAnsi(const std::string& bytes);
 
-// The process's working folder, always with a trailing backslash.
+// The process's working folder, always with a trailing backslash (a slash in the native
+// build).
 std::wstring currentFolder();
 // Full path of the running executable.
 std::wstring modulePath();

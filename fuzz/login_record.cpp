@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "common/Utf8.h"
 #include "launcher/LoginRecord.h"
 #include "launcher/ServerInfo.h"
 

@@ -5,7 +5,7 @@
 
 #include "FuzzSupport.h"
 #include "common/RelativePath.h"
-#include "common/Utf8.h"
+#include "sync/Utf16Text.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;
@@ -50,9 +50,10 @@ void checkAccepted(const std::wstring& path) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // List paths are UTF-8 bytes, read through the ANSI code page when they are not UTF-8.
+    // List paths are UTF-8 bytes (read as the system reads them, see Utf8SystemTest), read
+    // through the ANSI code page when they are not UTF-8.
     std::wstring path;
-    if (!decodeUtf8(bytesOf(data, size), path)) path = widenBytes(bytesOf(data, size));
+    if (!utf16OfUtf8(bytesOf(data, size), path)) path = widenBytes(bytesOf(data, size));
 
     const CheckedPath checked = checkRelativePath(path);
     FUZZ_CHECK(checked.ok() == (checked.fault == PathFault::None));

@@ -1,19 +1,21 @@
-// The text conversions: UTF-8 names (decoded only when they are well-formed UTF-8, written
-// back to the same bytes), the modified UTF-8 of JNI (a round trip for every UTF-16 text, no
-// zero byte on the wire), and the UTF-16 hex of the login record.
+// The text conversions: UTF-8 names (read only when they are well-formed UTF-8, as the
+// system reads them, and written back to the same bytes), the modified UTF-8 of JNI (a round
+// trip for every UTF-16 text, no zero byte on the wire), and the UTF-16 hex of the login
+// record.
 #include <string>
 
 #include "FuzzSupport.h"
-#include "common/Utf8.h"
+#include "common/Text.h"
 #include "jvm/ModifiedUtf8.h"
 #include "launcher/LoginRecord.h"
+#include "sync/Utf16Text.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;
 
 namespace {
 
-// Whether bytes are well-formed UTF-8, decided another way than decodeUtf8 does: decode each
+// Whether bytes are well-formed UTF-8, decided another way than utf16OfUtf8 does: decode each
 // sequence by its lead byte's length, then demand the shortest form and a Unicode scalar value.
 bool wellFormedUtf8(std::string_view bytes) {
     for (size_t i = 0; i < bytes.size();) {
@@ -34,31 +36,37 @@ bool wellFormedUtf8(std::string_view bytes) {
 }
 
 // The UTF-16 units of a text with every surrogate that has no partner replaced by U+FFFD.
-std::u16string pairedOrReplaced(const std::u16string& units) {
-    std::u16string out;
+std::wstring pairedOrReplaced(const std::wstring& units) {
+    std::wstring out;
     for (size_t i = 0; i < units.size(); ++i) {
-        const char16_t u = units[i];
+        const wchar_t u = units[i];
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
             out += u;
             out += units[++i];
         } else {
-            out += (u >= 0xD800 && u <= 0xDFFF) ? char16_t(0xFFFD) : u;
+            out += (u >= 0xD800 && u <= 0xDFFF) ? wchar_t(0xFFFD) : u;
         }
     }
     return out;
 }
 
 void checkUtf8(std::string_view bytes, const std::wstring& units) {
-    std::wstring text;
-    const bool decoded = decodeUtf8(bytes, text);
+    // Names are read as UTF-8 exactly when they are well-formed UTF-8, and go back to the
+    // same bytes.
+    std::wstring read;
+    const bool decoded = utf16OfUtf8(bytes, read);
     FUZZ_CHECK(decoded == wellFormedUtf8(bytes));
-    if (decoded) FUZZ_CHECK(encodeUtf8(text) == bytes);
-
-    const std::string written = encodeUtf8(units);
-    FUZZ_CHECK(wellFormedUtf8(written));
+    if (decoded) {
+        std::string back;
+        FUZZ_CHECK(strictUtf8OfUtf16(read, back) && back == bytes);
+        FUZZ_CHECK(toUtf8(fromUtf8(std::string(bytes))) == bytes);  // the native build's own conversion
+    }
+    // Any UTF-16 text is written as well-formed UTF-8 that reads back as itself, a surrogate
+    // without its partner as U+FFFD.
+    const std::string written = utf8OfUtf16(units);
     std::wstring back;
-    FUZZ_CHECK(decodeUtf8(written, back));
-    FUZZ_CHECK(utf16UnitsOf(back) == pairedOrReplaced(utf16UnitsOf(units)));
+    FUZZ_CHECK(wellFormedUtf8(written) && utf16OfUtf8(written, back));
+    FUZZ_CHECK(back == pairedOrReplaced(units));
 }
 
 void checkModifiedUtf8(const std::string& bytes, const std::wstring& units) {
@@ -94,7 +102,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkUtf8(bytes, units);
     checkModifiedUtf8(bytes, units);
     checkHex(units);
-    std::wstring text;
-    if (decodeUtf8(bytes, text)) checkHex(text);  // whole characters beyond U+FFFF where wchar_t has 32 bits
+    if (wellFormedUtf8(bytes)) checkHex(fromUtf8(bytes));  // whole characters beyond U+FFFF where wchar_t has 32 bits
     return 0;
 }

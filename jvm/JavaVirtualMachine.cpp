@@ -1,14 +1,14 @@
 #include "jvm/JavaVirtualMachine.h"
 
-#include <windows.h>
-
+#include "common/DebugOutput.h"
+#include "common/SharedLibrary.h"
 #include "common/Text.h"
 #include "jvm/JObject.h"
 #include "jvm/JniSignature.h"
+#include "jvm/JvmCreationFailure.h"
 #include "jvm/JvmDiscovery.h"
 #include "jvm/JvmOptions.h"
 #include "jvm/ModifiedUtf8.h"
-#include "logdriver/LastError.h"
 
 namespace ornivel {
 
@@ -42,17 +42,14 @@ JavaVirtualMachine::JavaVirtualMachine(const std::wstring& classPath, const LogD
                                        const std::vector<std::wstring>& jvmOptions,
                                        const std::map<std::wstring, std::wstring>& systemProperties)
     : log_(log), heapSizeMb_(heapSizeMb) {
-    // The runtime finds its own libraries (and the C++ runtime it needs) in its bin folder.
-    const std::wstring binFolder = std::wstring(javaRuntimeFolder) + L"\\bin\\";
-    SetDllDirectoryW(binFolder.c_str());
-    LoadLibraryW((binFolder + L"msvcp140.dll").c_str());
+    prepareRuntimeLibraries();
     createVm(classPath, jvmOptions, systemProperties);
 }
 
 JavaVirtualMachine::~JavaVirtualMachine() {
     if (vm_) {
         vm_->DestroyJavaVM();
-        OutputDebugStringW(L"VM DESTROYED !!");
+        debugOutput(L"VM DESTROYED !!");
         vm_ = nullptr;
         env_ = nullptr;
     }
@@ -72,9 +69,9 @@ bool JavaVirtualMachine::createVm(const std::wstring& classPath, const std::vect
     log_.log(LOG_DEBUG, L"classpath = %hs", toAnsi(classPath).c_str());
 
     // The runtime stays loaded until the process ends: it cannot be unloaded safely.
-    HMODULE library = LoadLibraryW(path.c_str());
+    uint32_t error = 0;
+    LibraryHandle library = loadLibrary(path, &error);
     if (!library) {
-        DWORD error = GetLastError();
         log_.log(LOG_FATAL, L"JVM Lib %s could not be loaded, Errorcode = %08x", path.c_str(), error);
         return false;
     }
@@ -94,27 +91,26 @@ bool JavaVirtualMachine::createVm(const std::wstring& classPath, const std::vect
     arguments.options = options.data();
     arguments.ignoreUnrecognized = JNI_TRUE;
 
-    auto create = reinterpret_cast<CreateJavaVM>(reinterpret_cast<void*>(GetProcAddress(library, "JNI_CreateJavaVM")));
-    auto defaults = reinterpret_cast<GetDefaultJavaVMInitArgs>(
-        reinterpret_cast<void*>(GetProcAddress(library, "JNI_GetDefaultJavaVMInitArgs")));
+    auto create = reinterpret_cast<CreateJavaVM>(libraryEntry(library, "JNI_CreateJavaVM"));
+    auto defaults = reinterpret_cast<GetDefaultJavaVMInitArgs>(libraryEntry(library, "JNI_GetDefaultJavaVMInitArgs"));
     if (!create || !defaults) {
         log_.log(LOG_FATAL, L"Could not find entry points!");
         return false;
     }
     jint result = defaults(&arguments);
     log_.log(LOG_DEBUG, L"JNI_GetDefaultJavaVMInitArgs returned %d", static_cast<int>(result));
-    for (const auto& option : wideOptions) OutputDebugStringW(option.c_str());
+    for (const auto& option : wideOptions) debugOutput(option);
 
     result = create(&vm_, reinterpret_cast<void**>(&env_), &arguments);
     log_.log(LOG_DEBUG, L"JNI_CreateJavaVM returned %d", static_cast<int>(result));
     if (result < 0) {
         vm_ = nullptr;
         env_ = nullptr;
-        OutputDebugStringW(L"Sorry,JVM is not set up!\n");
-        RaiseException(static_cast<DWORD>(result), EXCEPTION_NONCONTINUABLE, 0, nullptr);
+        debugOutput(L"Sorry,JVM is not set up!\n");
+        raiseJvmCreationFailure(static_cast<int>(result));
         return false;
     }
-    OutputDebugStringW(L"Hello,JVM\n");
+    debugOutput(L"Hello,JVM\n");
     return true;
 }
 
@@ -154,9 +150,9 @@ void JavaVirtualMachine::callMain(const std::wstring& mainClass, const std::vect
         env_->SetObjectArrayElement(array, static_cast<jsize>(i), argument);
         env_->DeleteLocalRef(argument);
     }
-    OutputDebugStringW(L"VM CALLING!!");
+    debugOutput(L"VM CALLING!!");
     env_->CallStaticVoidMethod(mainType, main, array);
-    OutputDebugStringW(L"VM CALLED !!");
+    debugOutput(L"VM CALLED !!");
     if (env_->ExceptionCheck()) {
         env_->ExceptionDescribe();
         env_->ExceptionClear();
@@ -228,7 +224,7 @@ std::wstring JavaVirtualMachine::callStaticMethod(const std::wstring& className,
     case JniReturn::Invalid: break;
     }
     if (env_->ExceptionCheck()) {
-        OutputDebugStringW(L"dsfsd");
+        debugOutput(L"dsfsd");
         failed(L"call of", subject);
         return {};
     }

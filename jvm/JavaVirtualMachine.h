@@ -1,6 +1,7 @@
 #pragma once
-// The one Java virtual machine of the process: loaded from jvm.dll, created through the JNI
-// Invocation API and destroyed again. Created, used and deleted on the Java main thread only.
+// The one Java virtual machine of the process: loaded from jvm.dll (libjvm.so in the native
+// build), created through the JNI Invocation API and destroyed again. Created, used and
+// deleted on the Java main thread only.
 #include <jni.h>
 #include <map>
 #include <set>
@@ -16,8 +17,8 @@ class JObject;
 class JavaVirtualMachine {
 public:
     // Loads and creates the VM. Completes without a VM (running() false) when no runtime is
-    // found or it cannot be loaded; a negative JNI_CreateJavaVM result raises the
-    // non-continuable exception that jvmStartFailureHandler turns into the failure report.
+    // found or it cannot be loaded; a negative JNI_CreateJavaVM result ends the process
+    // through raiseJvmCreationFailure (JvmCreationFailure.h).
     JavaVirtualMachine(const std::wstring& classPath, const LogDriver& log, int heapSizeMb,
                        const std::vector<std::wstring>& jvmOptions,
                        const std::map<std::wstring, std::wstring>& systemProperties);

@@ -7,7 +7,7 @@
 namespace ornivel {
 
 // In this order: the class path, the maximum heap, the two collector options, the initial
-// heap of 64 MB, the heap dump on out-of-memory, every raw option in list order, then one
+// heap of 64 MB (the maximum heap when that is smaller), the heap dump on out-of-memory, every raw option in list order, then one
 // "-Dname=value" per system property in ascending order of the name (code unit by code
 // unit, the order of the map).
 std::vector<std::wstring> buildJvmOptions(const std::wstring& classPath, int heapSizeMb,

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/Text.h"
+#include "jvm/JvmCreationFailure.h"
 #include "resource.h"
 
 namespace ornivel {
@@ -19,6 +20,10 @@ std::wstring loadText(HINSTANCE instance, UINT id) {
 }
 
 } // namespace
+
+void raiseJvmCreationFailure(int result) {
+    RaiseException(static_cast<DWORD>(result), EXCEPTION_NONCONTINUABLE, 0, nullptr);
+}
 
 void setJvmFailureOwner(HWND window) { owner = window; }
 HWND jvmFailureOwner() { return owner; }

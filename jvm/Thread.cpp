@@ -2,9 +2,9 @@
 
 namespace ornivel {
 
-Thread::~Thread() { waitForEnd(INFINITE); }
+Thread::~Thread() { waitForEnd(kWaitForever); }
 
-DWORD WINAPI Thread::entry(void* self) {
+uint32_t Thread::entry(void* self) {
     // No exception may leave a thread's entry.
     try {
         return static_cast<Thread*>(self)->run();
@@ -16,17 +16,12 @@ DWORD WINAPI Thread::entry(void* self) {
 void Thread::start() {
     if (started_) return;
     started_ = true;
-    handle_.reset(CreateThread(nullptr, 0, &Thread::entry, this, 0, &id_));
-    SetThreadPriority(handle_.get(), priority_);
+    thread_.start(&Thread::entry, this, priority_);
 }
 
-bool Thread::waitForEnd(DWORD milliseconds) {
-    if (!handle_) return true;
-    DWORD result = WaitForSingleObject(handle_.get(), milliseconds);
-    // A thread that is still running keeps its handle, so that a later wait still works.
-    if (result == WAIT_TIMEOUT) return false;
-    handle_.reset();
-    return result != WAIT_FAILED;
+bool Thread::waitForEnd(uint32_t milliseconds) {
+    // A thread that is still running stays known, so that a later wait still works.
+    return thread_.wait(milliseconds) == SystemThread::WaitResult::Ended;
 }
 
 } // namespace ornivel

@@ -1,13 +1,16 @@
 #pragma once
 // An operating-system thread whose body is the virtual run().
-#include <windows.h>
+#include <cstdint>
 
-#include "common/Handles.h"
+#include "common/Event.h"
+#include "common/SystemThread.h"
 
 namespace ornivel {
 
 class Thread {
 public:
+    // `priority`: kPriorityBelowNormal, kPriorityNormal or kPriorityAboveNormal (the Windows
+    // thread priorities -1, 0 and 1).
     explicit Thread(int priority) : priority_(priority) {}
     virtual ~Thread();
 
@@ -15,20 +18,19 @@ public:
     void start();
     // Waits for the thread to end; true at once when it was never started or has already
     // been waited for. False when the wait failed or timed out (the thread then still runs).
-    bool waitForEnd(DWORD milliseconds = INFINITE);
+    bool waitForEnd(uint32_t milliseconds = kWaitForever);
     bool started() const { return started_; }
 
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
 
 protected:
-    virtual DWORD run() = 0;
+    virtual uint32_t run() = 0;
 
 private:
-    static DWORD WINAPI entry(void* self);
+    static uint32_t entry(void* self);
 
-    UniqueHandle handle_;
-    DWORD id_ = 0;
+    SystemThread thread_;
     int priority_;
     bool started_ = false;
 };

@@ -9,32 +9,11 @@ namespace {
 const wchar_t* const kMainCommand = L"main";
 const wchar_t* const kQuitCommand = L"quit";
 
-class LockGuard {
-public:
-    explicit LockGuard(CRITICAL_SECTION& lock) : lock_(lock) { EnterCriticalSection(&lock_); }
-    ~LockGuard() { LeaveCriticalSection(&lock_); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-
-private:
-    CRITICAL_SECTION& lock_;
-};
-
-HANDLE autoResetEvent() { return CreateEventW(nullptr, FALSE, FALSE, nullptr); }
-
 } // namespace
 
-ThreadStartVM::ThreadStartVM() : Thread(THREAD_PRIORITY_ABOVE_NORMAL) {
-    replyEvent_.reset(autoResetEvent());
-    requestEvent_.reset(autoResetEvent());
-    endedEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    InitializeCriticalSection(&lock_);
-}
+ThreadStartVM::ThreadStartVM() : Thread(kPriorityAboveNormal) {}
 
-ThreadStartVM::~ThreadStartVM() {
-    waitForEnd(INFINITE);
-    DeleteCriticalSection(&lock_);
-}
+ThreadStartVM::~ThreadStartVM() { waitForEnd(kWaitForever); }
 
 void ThreadStartVM::setSystemProperty(const std::wstring& name, const std::wstring& value) {
     systemProperties_[name] = value;
@@ -53,9 +32,8 @@ std::wstring ThreadStartVM::callStaticMethod(const std::wstring& method, const s
     commandSlot_ = method;
     signature_ = signature;
     callArguments_ = arguments;
-    SetEvent(requestEvent_.get());
-    HANDLE answers[] = {replyEvent_.get(), endedEvent_.get()};
-    if (WaitForMultipleObjects(2, answers, FALSE, INFINITE) != WAIT_OBJECT_0) return {};
+    requestEvent_.set();
+    if (Event::waitForEither(replyEvent_, endedEvent_) != 0) return {};
     return commandSlot_;
 }
 
@@ -67,10 +45,10 @@ void ThreadStartVM::postQuit() { callStaticStringMethod(kQuitCommand); }
 
 void ThreadStartVM::markEnded() {
     closed_ = true;
-    SetEvent(endedEvent_.get());
+    endedEvent_.set();
 }
 
-DWORD ThreadStartVM::run() {
+uint32_t ThreadStartVM::run() {
     // However the thread ends, a caller waiting for an answer is released.
     struct EndMark {
         ThreadStartVM& self;
@@ -101,10 +79,10 @@ void ThreadStartVM::runMain() {
 
 void ThreadStartVM::serveRequests() {
     for (;;) {
-        WaitForSingleObject(requestEvent_.get(), INFINITE);
+        requestEvent_.wait();
         if (commandSlot_ == kQuitCommand) {
             closed_ = true;
-            SetEvent(replyEvent_.get());
+            replyEvent_.set();
             // Returns when every non-daemon Java thread has ended.
             vm_.reset();
             return;
@@ -116,7 +94,7 @@ void ThreadStartVM::serveRequests() {
         } else {
             commandSlot_ = vm_->callStaticMethod(mainClass_, commandSlot_, signature_, callArguments_);
         }
-        SetEvent(replyEvent_.get());
+        replyEvent_.set();
     }
 }
 

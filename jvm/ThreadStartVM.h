@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "common/Handles.h"
+#include "common/Event.h"
+#include "common/Lock.h"
 #include "jvm/Thread.h"
 #include "logdriver/LogDriver.h"
 
@@ -51,7 +52,7 @@ public:
     bool answering() const { return !closed_; }
 
 protected:
-    DWORD run() override;
+    uint32_t run() override;
 
 private:
     void runMain();
@@ -59,10 +60,10 @@ private:
     void markEnded();
 
     LogDriver log_;
-    UniqueHandle requestEvent_;
-    UniqueHandle replyEvent_;
-    // Manual-reset: set when the Java main thread ends, so that no caller waits for ever.
-    UniqueHandle endedEvent_;
+    Event requestEvent_{Event::Reset::Automatic};
+    Event replyEvent_{Event::Reset::Automatic};
+    // Set when the Java main thread ends, so that no caller waits for ever.
+    Event endedEvent_{Event::Reset::Manual};
     std::wstring commandSlot_;
     std::string signature_;
     std::vector<JObject*> callArguments_;
@@ -73,7 +74,7 @@ private:
     std::vector<std::wstring> jvmOptions_;
     std::unique_ptr<JavaVirtualMachine> vm_;
     int heapSizeMb_ = 0;
-    CRITICAL_SECTION lock_;
+    Lock lock_;
     // Set once "quit" has been accepted or the thread has ended; read under the lock.
     std::atomic<bool> closed_{false};
 };

@@ -1,18 +1,18 @@
 #include "launcher/ConfigFiles.h"
 
-#include <windows.h>
-#include <share.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 
+#include "common/FileAccess.h"
+#include "common/Process.h"
 #include "common/Text.h"
 #include "jvm/ThreadStartVM.h"
 
 namespace ornivel {
 
 std::optional<std::vector<std::string>> readTextLines(const std::wstring& path) {
-    FILE* file = _wfsopen(path.c_str(), L"rt", _SH_DENYNO);
+    FILE* file = openSharedFile(path, L"rt");
     if (!file) return std::nullopt;
     std::vector<std::string> lines;
     std::string line;
@@ -23,6 +23,10 @@ std::optional<std::vector<std::string>> readTextLines(const std::wstring& path) 
         pending = true;
         if (!line.empty() && line.back() == '\n') {
             line.pop_back();
+#ifndef _WIN32
+            // Text mode reads CR LF as LF on Windows only.
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+#endif
             lines.push_back(std::move(line));
             line.clear();
             pending = false;
@@ -48,7 +52,7 @@ void readJvmOptionsFile(ThreadStartVM& vm, const std::wstring& path) {
 }
 
 int readHeapSizeMb(const std::wstring& path) {
-    FILE* file = _wfsopen(path.c_str(), L"rt", _SH_DENYNO);
+    FILE* file = openSharedFile(path, L"rt");
     if (file) {
         std::string text;
         char chunk[256];
@@ -57,10 +61,7 @@ int readHeapSizeMb(const std::wstring& path) {
         fclose(file);
         return heapSizeFromText(text);
     }
-    MEMORYSTATUS status{};
-    status.dwLength = sizeof status;
-    GlobalMemoryStatus(&status);
-    return heapSizeFromPhysicalMemory(physicalMemory32(status.dwTotalPhys));
+    return heapSizeFromPhysicalMemory(physicalMemory32(totalPhysicalMemory()));
 }
 
 std::vector<ServerInfo> readServerList(const std::wstring& path) {

@@ -2,7 +2,8 @@
 
 #include <cwctype>
 
-#include "common/Utf8.h"
+#include "common/Text.h"
+#include "common/Utf16.h"
 #include "sync/Md5.h"
 
 namespace ornivel {
@@ -11,18 +12,8 @@ std::wstring hexUtf16(const std::wstring& text) {
     static const wchar_t kHex[] = L"0123456789abcdef";
     std::wstring hex;
     hex.reserve(text.size() * 4);
-    auto appendUnit = [&hex](uint32_t unit) {
+    for (char16_t unit : toUtf16(text)) {
         for (int shift = 12; shift >= 0; shift -= 4) hex += kHex[(unit >> shift) & 15];
-    };
-    for (wchar_t c : text) {
-        auto value = static_cast<uint32_t>(c);
-        if (value > 0xFFFF && value <= 0x10FFFF) {  // one wchar_t for a whole character (32-bit wchar_t)
-            value -= 0x10000;
-            appendUnit(0xD800 | (value >> 10));
-            appendUnit(0xDC00 | (value & 0x3FF));
-        } else {
-            appendUnit(value & 0xFFFF);
-        }
     }
     return hex;
 }
@@ -35,19 +26,17 @@ std::wstring trimWhitespace(const std::wstring& text) {
 }
 
 std::wstring passwordDigest(const std::wstring& password) {
-    std::string bytes = encodeUtf8(password);
+    std::string bytes = toUtf8(password);
     MD5 digest;
     digest.update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     digest.finalize();
-    const std::string hex = digest.hex_digest();
-    return std::wstring(hex.begin(), hex.end());
+    return fromAnsi(digest.hex_digest());
 }
 
 std::wstring buildLoginRequest(const LoginInput& input) {
-    // "OGM -1 %s %s %s %d %s %d\r\n<end>\r\n"; the host, as a C string, ends at a zero character.
-    return L"OGM -1 " + hexUtf16(trimWhitespace(input.userId)) + L' ' + passwordDigest(input.password) + L' ' +
-           input.serverHost.c_str() + L' ' + std::to_wstring(input.serverPort) + L' ' +
-           hexUtf16(input.serverCaption) + L' ' + std::to_wstring(input.serverExtra) + L"\r\n<end>\r\n";
+    return formatWide(L"OGM -1 %s %s %s %d %s %d\r\n<end>\r\n", hexUtf16(trimWhitespace(input.userId)).c_str(),
+                      passwordDigest(input.password).c_str(), input.serverHost.c_str(), input.serverPort,
+                      hexUtf16(input.serverCaption).c_str(), input.serverExtra);
 }
 
 bool outcomeAsksForAnotherLogin(const std::wstring& outcome) {
@@ -56,7 +45,7 @@ bool outcomeAsksForAnotherLogin(const std::wstring& outcome) {
 }
 
 std::wstring elapsedMillisecondsText(uint64_t creation100ns, uint64_t now100ns) {
-    return std::to_wstring(static_cast<long long>((now100ns - creation100ns) / 10000));
+    return formatWide(L"%I64d", static_cast<long long>((now100ns - creation100ns) / 10000));
 }
 
 } // namespace ornivel

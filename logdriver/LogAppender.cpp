@@ -1,7 +1,8 @@
 #include "logdriver/LogAppender.h"
 
-#include <share.h>
-
+#include "common/DebugOutput.h"
+#include "common/FileAccess.h"
+#include "common/LocalTime.h"
 #include "common/Text.h"
 #include "logdriver/LogDriver.h"
 #include "logdriver/LogPattern.h"
@@ -17,11 +18,9 @@ bool CLogAppender::setSource(const std::wstring& source) {
 }
 
 bool CLogAppender::formatLine(int level, const std::wstring& message, std::wstring& line) const {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    LogLineFields fields{logDateText(now.wDay, now.wMonth, now.wYear),
-                         logTimeText(now.wHour, now.wMinute, now.wSecond), levelWord(level), source_,
-                         message};
+    const LocalTime now = localTimeNow();
+    LogLineFields fields{logDateText(now.day, now.month, now.year), logTimeText(now.hour, now.minute, now.second),
+                         levelWord(level), source_, message};
     line = expandLogPattern(pattern_, fields);
     return true;
 }
@@ -41,7 +40,7 @@ bool CConsoleLogAppender::append(int level, const std::wstring& message) {
         buffer[n] = L'\r';
         buffer[n + 1] = L'\n';
         buffer[n + 2] = L'\0';
-        OutputDebugStringW(buffer);
+        debugOutput(buffer);
     } else {
         std::string text = toAnsi(line);
         text += "\r\n";
@@ -53,7 +52,7 @@ bool CConsoleLogAppender::append(int level, const std::wstring& message) {
 
 CFileLogAppender::CFileLogAppender(int threshold, const std::wstring& fileName, const std::wstring& pattern)
     : CLogAppender(threshold, pattern),
-      stream_(_fsopen(toAnsi(fileName).c_str(), "w", _SH_DENYNO)) {
+      stream_(openSharedFile(fileName, L"w")) {
     if (stream_) setvbuf(stream_, nullptr, _IONBF, 0);
 }
 
@@ -65,20 +64,6 @@ bool CFileLogAppender::append(int level, const std::wstring& message) {
     text += '\n';
     fwrite(text.data(), 1, text.size(), stream_);
     fflush(stream_);
-    return true;
-}
-
-CWindowLogAppender::CWindowLogAppender(HWND owner, int threshold, const std::wstring& pattern)
-    : CLogAppender(threshold, pattern), owner_(owner) {}
-
-bool CWindowLogAppender::append(int level, const std::wstring& message) {
-    if (!wanted(level)) return true;
-    std::wstring line;
-    formatLine(level, message, line);
-    if (level == LOG_ERROR || level == LOG_FATAL) {
-        LogLockRelease release;
-        MessageBoxW(owner_, message.c_str(), L"Error", MB_OK | MB_ICONERROR);
-    }
     return true;
 }
 

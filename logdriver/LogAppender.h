@@ -2,7 +2,12 @@
 // Appenders write a log message somewhere when its level reaches their threshold.
 #include <cstdio>
 #include <string>
+
+#ifdef _WIN32
+// For the window appender's HWND; code of the Windows build also takes its Win32 types
+// from here. The native build has neither.
 #include <windows.h>
+#endif
 
 namespace ornivel {
 
@@ -51,7 +56,8 @@ private:
     FILE* stream_;
 };
 
-// A modal message box over the owner window for error and fatal messages.
+#ifdef _WIN32
+// A modal message box over the owner window for error and fatal messages (Windows only).
 class CWindowLogAppender : public CLogAppender {
 public:
     CWindowLogAppender(HWND owner, int threshold, const std::wstring& pattern);
@@ -61,5 +67,7 @@ public:
 private:
     HWND owner_;
 };
+
+#endif
 
 } // namespace ornivel

@@ -1,30 +1,27 @@
 #include "logdriver/LogDriver.h"
 
-#include <windows.h>
 #include <cstdarg>
 
+#include "common/Lock.h"
 #include "common/Text.h"
 
 namespace ornivel {
 
 namespace {
 
-// The one lock of the logging facility. A critical section constructed on first use works
-// from static initialisation on (the out-of-memory watcher starts before the entry).
-CRITICAL_SECTION& logLock() {
-    static CRITICAL_SECTION* lock = [] {
-        auto* cs = new CRITICAL_SECTION;
-        InitializeCriticalSection(cs);
-        return cs;
-    }();
+// The one lock of the logging facility. A lock constructed on first use (and never
+// destroyed) works from static initialisation on (the out-of-memory watcher starts before
+// the entry) until the very end of the process.
+Lock& logLock() {
+    static Lock* lock = new Lock;
     return *lock;
 }
 
 thread_local int lockDepth = 0;
 
 struct LogLockGuard {
-    LogLockGuard() { EnterCriticalSection(&logLock()); ++lockDepth; }
-    ~LogLockGuard() { --lockDepth; LeaveCriticalSection(&logLock()); }
+    LogLockGuard() { logLock().enter(); ++lockDepth; }
+    ~LogLockGuard() { --lockDepth; logLock().leave(); }
 };
 
 wchar_t messageBuffer[LogDriver::kMessageCapacity];
@@ -34,11 +31,11 @@ const wchar_t* defaultName() { return L"" __FILE__; }
 } // namespace
 
 LogLockRelease::LogLockRelease() : released_(lockDepth > 0) {
-    if (released_) LeaveCriticalSection(&logLock());
+    if (released_) logLock().leave();
 }
 
 LogLockRelease::~LogLockRelease() {
-    if (released_) EnterCriticalSection(&logLock());
+    if (released_) logLock().enter();
 }
 
 LogDriver::LogDriver() : name_(defaultName()) {}

@@ -37,6 +37,22 @@ bool RemoteSource::createParentDirectories(const std::wstring& localPath) {
     return true;
 }
 
+bool RemoteSource::isPartialDownload(const std::wstring& name) {
+    const size_t suffix = std::char_traits<wchar_t>::length(kPartialSuffix);
+    return name.size() > suffix && _wcsicmp(name.c_str() + name.size() - suffix, kPartialSuffix) == 0;
+}
+
+bool RemoteSource::commitDownload(const std::wstring& localPath) {
+    const std::wstring partial = partialPath(localPath);
+    if (::MoveFileExW(partial.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    const DWORD error = ::GetLastError();
+    log_.log(LOG_ERROR, L"Could not put the downloaded file '%s' in place. Error: %s", localPath.c_str(),
+             LastError(error).text().c_str());
+    ::DeleteFileW(partial.c_str());
+    ::SetLastError(error);
+    return false;
+}
+
 bool RemoteSource::beginHttpDownload(std::wstring& remoteName, const std::wstring& localPath) {
     std::replace(remoteName.begin(), remoteName.end(), L'\\', L'/');
     log_.log(LOG_INFO, L"Downloading file '%s' to '%s'", remoteName.c_str(), localPath.c_str());

@@ -25,11 +25,21 @@ public:
     // before that stay.
     bool createParentDirectories(const std::wstring& localPath);
 
+    // A download is written under this name beside its file and takes the file's name only
+    // when it is whole, so an interrupted download never stands under a real name.
+    static std::wstring partialPath(const std::wstring& localPath) { return localPath + kPartialSuffix; }
+    static bool isPartialDownload(const std::wstring& name);
+    static constexpr const wchar_t* kPartialSuffix = L".ornivel-download";
+
 protected:
     // The common start of an HTTP download: "/" separators in the remote name, the
     // "Downloading file" line, and the local file's folders. False (logged) when a folder
     // cannot be created.
     bool beginHttpDownload(std::wstring& remoteName, const std::wstring& localPath);
+
+    // Gives the whole partial file its real name, replacing the file there. False (logged at
+    // error, the partial file removed, the thread's last error kept) when it cannot.
+    bool commitDownload(const std::wstring& localPath);
 
     LogDriver log_;
 };

@@ -73,11 +73,13 @@ bool RemoteSourceNET::download(std::wstring remoteName, std::wstring localPath, 
         return false;
     }
     const std::wstring source = sourceFile(remoteName);
-    if (!::CopyFileExW(source.c_str(), localPath.c_str(), copyProgress, listener, nullptr, 0)) {
-        log_.log(LOG_DEBUG, L"Could not copy file '%s'. OS Error: %s", source.c_str(), LastError().text().c_str());
+    if (!::CopyFileExW(source.c_str(), partialPath(localPath).c_str(), copyProgress, listener, nullptr, 0)) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(partialPath(localPath).c_str());
+        log_.log(LOG_DEBUG, L"Could not copy file '%s'. OS Error: %s", source.c_str(), LastError(error).text().c_str());
         return false;
     }
-    return true;
+    return commitDownload(localPath);
 }
 
 } // namespace ornivel

@@ -39,9 +39,14 @@ RemoteSourceWININET::RemoteSourceWININET(const std::wstring& host, const std::ws
         log_.log(LOG_ERROR, L"Error initializing WinINET. OS Error: %s", LastError().text().c_str());
         return;
     }
-    // A TLS server's redirect never leads to clear text.
+    // A TLS server's redirect never leads to clear text; a response header must be whole and
+    // small within its time, so a server that trickles or never ends it cannot hold the run.
     DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
     ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+    DWORD headerTimeout = kHeaderTimeoutMs;
+    ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerTimeout, sizeof headerTimeout);
+    DWORD headerSize = kMaxHeaderBytes;
+    ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &headerSize, sizeof headerSize);
     connection_.reset(::WinHttpConnect(session_.get(), host.c_str(), port, 0));
     if (!connection_) {
         log_.log(LOG_ERROR, L"Error connecting to Server. OS Error: %s", LastError().text().c_str());
@@ -120,15 +125,17 @@ int RemoteSourceWININET::fetch(const std::wstring& remoteName, const std::wstrin
             return static_cast<int>(httpStatus);
         }
 
-        UniqueHandle file(::CreateFileW(localPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        const std::wstring partial = partialPath(localPath);
+        UniqueHandle file(::CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         if (file) {
             if (receiveBody(request.get(), file.get(), contentLength, lengthKnown, listener)) {
-                status = 200;
+                file.reset();
+                if (commitDownload(localPath)) status = 200;
             } else {
                 // No truncated file stands in for the real one.
                 const DWORD error = ::GetLastError();
                 file.reset();
-                ::DeleteFileW(localPath.c_str());
+                ::DeleteFileW(partial.c_str());
                 ::SetLastError(error);
             }
         }

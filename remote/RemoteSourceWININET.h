@@ -20,6 +20,8 @@ public:
 
     // The flags every request is opened with: always past caches, TLS when secure.
     static uint32_t requestFlags(bool secure);
+    static constexpr unsigned long kHeaderTimeoutMs = 15000;
+    static constexpr unsigned long kMaxHeaderBytes = 64 * 1024;
     bool secure() const { return secure_; }
     // The request's object name: base path (server path and "/") and the encoded remote name.
     static std::wstring objectName(const std::wstring& basePath, const std::wstring& remoteName);

@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "common/Text.h"
-#include "remote/UrlEncode.h"
+#include "logdriver/LastError.h"
 #include "remote/HttpText.h"
+#include "remote/RemoteSource.h"
+#include "remote/UrlEncode.h"
 
 namespace ornivel {
 
@@ -87,16 +89,18 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
     return execute(url, extraHeader, body, bodyLength, result, listener, 0);
 }
 
-bool Request::readHeader(std::string& header) {
+Request::HeaderRead Request::readHeader(std::string& header) {
     header.clear();
     HeaderEnd end;
+    const DWORD start = ::GetTickCount();
     char c;
     while (::recv(socket_.get(), &c, 1, 0) == 1) {
-        if (header.size() >= maxHeaderBytes_) return false;
+        if (header.size() >= maxHeaderBytes_) return HeaderRead::TooLarge;
+        if (::GetTickCount() - start > headerDeadlineMs_) return HeaderRead::TooSlow;
         header += c;
         if (end.add(c)) break;
     }
-    return true;
+    return HeaderRead::Complete;
 }
 
 int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* listener) {
@@ -178,9 +182,14 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
         log_.log(LOG_DEBUG, L"%s", fromAnsi(result.sentText).c_str());
     }
 
-    if (!readHeader(result.header)) {
-        log_.log(LOG_ERROR, L"Response header from URL '%S' exceeds %u bytes.", url.c_str(),
-                 static_cast<unsigned>(maxHeaderBytes_));
+    const HeaderRead read = readHeader(result.header);
+    if (read != HeaderRead::Complete) {
+        if (read == HeaderRead::TooLarge)
+            log_.log(LOG_ERROR, L"Response header from URL '%S' exceeds %u bytes.", url.c_str(),
+                     static_cast<unsigned>(maxHeaderBytes_));
+        else
+            log_.log(LOG_ERROR, L"Response header from URL '%S' did not arrive within %u seconds.", url.c_str(),
+                     static_cast<unsigned>(headerDeadlineMs_ / 1000));
         closeSocket();
         return 0;
     }
@@ -224,6 +233,7 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
         }
         Request redirected(log_, dump_);
         redirected.receiveTimeoutMs_ = receiveTimeoutMs_;
+        redirected.headerDeadlineMs_ = headerDeadlineMs_;
         redirected.pause_ = pause_;
         redirected.maxHeaderBytes_ = maxHeaderBytes_;
         return redirected.execute(resolveLocation(url, value), extraHeader, body, bodyLength, result, listener,
@@ -233,31 +243,24 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
 }
 
 int Request::getToFile(const std::string& url, const std::wstring& path, ProgressListener* listener) {
+    // The body is written beside the file and takes its name only when it is whole.
+    const std::wstring partial = RemoteSource::partialPath(path);
     RequestResult result;
-    result.spillPath = path + L".download";
+    result.spillPath = partial;
     int status = execute(url, nullptr, nullptr, 0, result, listener);
-    bool moved = false;
-    if (status == 200) {
-        if (result.bodyInFile) {
-            moved = ::MoveFileExW(result.spillPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-            if (!moved) status = 0;
-        } else {
-            UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!file) {
-                status = 0;
-            } else if (!writeAll(file.get(), result.body.data(), result.body.size())) {
-                const DWORD error = ::GetLastError();
-                file.reset();
-                ::DeleteFileW(path.c_str());  // no truncated file stands in for the real one
-                ::SetLastError(error);
-                status = 0;
-            }
-        }
+    if (status == 200 && !result.bodyInFile) {
+        UniqueHandle file(::CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || !writeAll(file.get(), result.body.data(), result.body.size())) status = 0;
     }
-    if (!moved) {
+    if (status == 200 && !::MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        log_.log(LOG_ERROR, L"Could not put the downloaded file '%s' in place. Error: %s", path.c_str(),
+                 LastError().text().c_str());
+        status = 0;
+    }
+    if (status != 200) {
         const DWORD error = ::GetLastError();
-        ::DeleteFileW(result.spillPath.c_str());
+        ::DeleteFileW(partial.c_str());
         ::SetLastError(error);
     }
     return status;

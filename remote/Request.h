@@ -44,6 +44,9 @@ public:
     // A response header beyond this size fails the exchange (real headers have a few hundred
     // bytes; the header is read one byte per receive, so a bound also bounds the time).
     static constexpr size_t kMaxHeaderBytes = 64 * 1024;
+    // A response header must be complete this long after the request was sent: a server that
+    // sends it a byte at a time cannot hold a download for ever.
+    static constexpr DWORD kHeaderDeadlineMs = 15000;
     // Bodies above this size go to the result's spill file when one is named.
     static constexpr uint64_t kMemoryBodyLimit = 16 * 1024 * 1024;
 
@@ -69,11 +72,13 @@ public:
     void setReceiveTimeout(DWORD milliseconds) { receiveTimeoutMs_ = milliseconds; }
     void setPause(std::function<void(unsigned seconds)> pause) { pause_ = std::move(pause); }
     void setMaxHeaderBytes(size_t bytes) { maxHeaderBytes_ = bytes; }
+    void setHeaderDeadline(DWORD milliseconds) { headerDeadlineMs_ = milliseconds; }
 
 private:
     int execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
                 RequestResult& result, ProgressListener* listener, int hops);
-    bool readHeader(std::string& header);
+    enum class HeaderRead { Complete, TooLarge, TooSlow };
+    HeaderRead readHeader(std::string& header);
     int readBody(uint64_t length, RequestResult& result, ProgressListener* listener);
     void closeSocket();
 
@@ -84,6 +89,7 @@ private:
     bool dump_;
     DWORD receiveTimeoutMs_ = kReceiveTimeoutMs;
     size_t maxHeaderBytes_ = kMaxHeaderBytes;
+    DWORD headerDeadlineMs_ = kHeaderDeadlineMs;
     std::function<void(unsigned)> pause_;
 };
 

@@ -14,6 +14,7 @@ PACKAGES=(
   wine64 xvfb x11-apps imagemagick xauth
   cmake ninja-build googletest libgtest-dev g++ dpkg-dev
   python3 openjdk-17-jdk-headless openssl curl ca-certificates
+  nginx-light
 )
 # Sanitizer and fuzz builds of the pure logic (native/, fuzz/): Debian's clang-16 with its
 # sanitizer and libFuzzer runtimes, and llvm-16 for the symbolizer of their reports.
@@ -30,7 +31,23 @@ install_packages() {
     log "installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq >/dev/null
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # nginx-light would start the system's nginx service where an init system runs one; the
+    # tests and the demo start their own nginx, unprivileged, and nothing is left running.
+    local guard=/usr/sbin/policy-rc.d placed=
+    if [[ ! -e $guard ]]; then
+      printf '#!/bin/sh\nexit 101\n' >"$guard" && chmod +x "$guard" && placed=1
+    fi
+    local status=0
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || status=$?
+    [[ -n $placed ]] && rm -f "$guard"
+    ((status == 0)) || exit "$status"
+    if [[ " ${missing[*]} " == *" nginx-light "* ]]; then
+      if [[ -d /run/systemd/system ]]; then
+        systemctl disable --now nginx >/dev/null 2>&1 || true
+      elif command -v update-rc.d >/dev/null && [[ -e /etc/init.d/nginx ]]; then
+        update-rc.d nginx disable >/dev/null 2>&1 || true
+      fi
+    fi
   fi
 }
 

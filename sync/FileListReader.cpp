@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "common/Utf8.h"
 #include "sync/FileListScanner.h"
 #include "sync/FileListValues.h"
+#include "sync/Utf16Text.h"
 #include "tinyxml.h"
 
 namespace ornivel {
@@ -49,8 +49,11 @@ std::string attributeText(const TiXmlElement& element, const char* name) {
 
 // Reads one entry from its start tag alone (made an empty element), so the reader never
 // nests. The zero bytes after the text keep the reader's multi-byte steps inside the buffer.
+// In UTF-8 the reader steps over a character by its lead byte alone: a tag that is not UTF-8
+// would be read with a quotation mark or ">" taken for part of a character.
 bool readEntry(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& document, std::string& text,
-               ListEntryText& entry) {
+               std::wstring& units, ListEntryText& entry) {
+    if (encoding == TIXML_ENCODING_UTF8 && !utf16OfUtf8(tag, units)) return false;
     text.assign(tag);
     if (text.size() < 2 || text[text.size() - 2] != '/') text.insert(text.size() - 1, 1, '/');
     text.append(4, '\0');
@@ -74,14 +77,12 @@ bool readFileListText(std::string& text, const std::function<void(const ListEntr
     const FileListScan scan = scanFileList(text);
     if (scan.result != FileListScan::Complete) return false;  // not a list at all, or not one read whole
     const TiXmlEncoding encoding = documentEncoding(scan);
-    // The XML reader steps over UTF-8 sequences by their lead byte alone: in a document that
-    // is not UTF-8 it would take markup the scan found for part of a character.
-    if (encoding == TIXML_ENCODING_UTF8 && !isUtf8(text)) return false;
     TiXmlDocument document;
     std::string tagText;
+    std::wstring units;
     ListEntryText entry;
     for (std::string_view tag : scan.entries) {
-        if (!readEntry(tag, encoding, document, tagText, entry)) return false;
+        if (!readEntry(tag, encoding, document, tagText, units, entry)) return false;
         onEntry(entry);
     }
     return true;

@@ -17,9 +17,9 @@ struct ListEntryText {
 
 // Makes the line ends of `text` "\n" (as the XML reader does when it loads a file), then
 // hands every entry to `onEntry` in document order. False when the document is not a list
-// read whole: not well-formed, not a list, not UTF-8 where it is read as UTF-8 (after a
-// byte-order mark or a declaration naming UTF-8 or no encoding), or an entry the XML reader
-// refuses (the entries before that one have been handed out).
+// read whole: not well-formed, not a list, or an entry the XML reader refuses or that is not
+// UTF-8 where the document is read as UTF-8 (after a byte-order mark or a declaration naming
+// UTF-8 or no encoding); the entries before that one have been handed out.
 bool readFileListText(std::string& text, const std::function<void(const ListEntryText&)>& onEntry);
 
 } // namespace ornivel

@@ -69,8 +69,10 @@ bool OrnivelSynchronizer::deleteUnusedFiles(const std::wstring& subfolder, const
             continue;
         }
         const std::wstring relative = subfolder + name;
+        // A download interrupted by an earlier run left its partial file behind.
         const bool unused = managed ? !serverList.contains(subfolder + lowerAscii(name))
-                                    : !serverList.contains(relative) && localList.contains(relative);
+                                    : !serverList.contains(relative) &&
+                                          (localList.contains(relative) || RemoteSource::isPartialDownload(name));
         if (!unused) continue;
         log_.log(LOG_INFO, L"Deleting file '%s'", name.c_str());
         if (!DeleteFileW((base + relative).c_str())) {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "common/Text.h"
+#include "sync/Utf16Text.h"
 
 namespace ornivel {
 
@@ -29,11 +29,16 @@ inline void storeWord(unsigned char* p, uint32_t w) {
 }
 
 #define MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
-#define MD5_H(x, y, z) ((x) ^ (y) ^ (z))
+#define MD5_H(x, y, z) ((x) ^ ((y) ^ (z)))
 #define MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 #define MD5_STEP(f, a, b, c, d, x, s, ac) \
     (a) += f((b), (c), (d)) + (x) + static_cast<uint32_t>(ac); \
+    (a) = rotateLeft((a), (s)) + (b);
+// The second round's function (b & d) | (c & ~d) as a sum of its two disjoint halves, so that
+// only one operation waits for b.
+#define MD5_STEP_G(a, b, c, d, x, s, ac) \
+    (a) += ((c) & ~(d)) + (x) + static_cast<uint32_t>(ac); \
+    (a) += (b) & (d); \
     (a) = rotateLeft((a), (s)) + (b);
 
 const unsigned char kPadding[64] = {0x80};
@@ -149,22 +154,22 @@ void MD5::transformBlocks(const unsigned char* blocks, size_t count) {
         MD5_STEP(MD5_F, c, d, a, b, x[14], 17, 0xa679438e)
         MD5_STEP(MD5_F, b, c, d, a, x[15], 22, 0x49b40821)
 
-        MD5_STEP(MD5_G, a, b, c, d, x[1], 5, 0xf61e2562)
-        MD5_STEP(MD5_G, d, a, b, c, x[6], 9, 0xc040b340)
-        MD5_STEP(MD5_G, c, d, a, b, x[11], 14, 0x265e5a51)
-        MD5_STEP(MD5_G, b, c, d, a, x[0], 20, 0xe9b6c7aa)
-        MD5_STEP(MD5_G, a, b, c, d, x[5], 5, 0xd62f105d)
-        MD5_STEP(MD5_G, d, a, b, c, x[10], 9, 0x02441453)
-        MD5_STEP(MD5_G, c, d, a, b, x[15], 14, 0xd8a1e681)
-        MD5_STEP(MD5_G, b, c, d, a, x[4], 20, 0xe7d3fbc8)
-        MD5_STEP(MD5_G, a, b, c, d, x[9], 5, 0x21e1cde6)
-        MD5_STEP(MD5_G, d, a, b, c, x[14], 9, 0xc33707d6)
-        MD5_STEP(MD5_G, c, d, a, b, x[3], 14, 0xf4d50d87)
-        MD5_STEP(MD5_G, b, c, d, a, x[8], 20, 0x455a14ed)
-        MD5_STEP(MD5_G, a, b, c, d, x[13], 5, 0xa9e3e905)
-        MD5_STEP(MD5_G, d, a, b, c, x[2], 9, 0xfcefa3f8)
-        MD5_STEP(MD5_G, c, d, a, b, x[7], 14, 0x676f02d9)
-        MD5_STEP(MD5_G, b, c, d, a, x[12], 20, 0x8d2a4c8a)
+        MD5_STEP_G(a, b, c, d, x[1], 5, 0xf61e2562)
+        MD5_STEP_G(d, a, b, c, x[6], 9, 0xc040b340)
+        MD5_STEP_G(c, d, a, b, x[11], 14, 0x265e5a51)
+        MD5_STEP_G(b, c, d, a, x[0], 20, 0xe9b6c7aa)
+        MD5_STEP_G(a, b, c, d, x[5], 5, 0xd62f105d)
+        MD5_STEP_G(d, a, b, c, x[10], 9, 0x02441453)
+        MD5_STEP_G(c, d, a, b, x[15], 14, 0xd8a1e681)
+        MD5_STEP_G(b, c, d, a, x[4], 20, 0xe7d3fbc8)
+        MD5_STEP_G(a, b, c, d, x[9], 5, 0x21e1cde6)
+        MD5_STEP_G(d, a, b, c, x[14], 9, 0xc33707d6)
+        MD5_STEP_G(c, d, a, b, x[3], 14, 0xf4d50d87)
+        MD5_STEP_G(b, c, d, a, x[8], 20, 0x455a14ed)
+        MD5_STEP_G(a, b, c, d, x[13], 5, 0xa9e3e905)
+        MD5_STEP_G(d, a, b, c, x[2], 9, 0xfcefa3f8)
+        MD5_STEP_G(c, d, a, b, x[7], 14, 0x676f02d9)
+        MD5_STEP_G(b, c, d, a, x[12], 20, 0x8d2a4c8a)
 
         MD5_STEP(MD5_H, a, b, c, d, x[5], 4, 0xfffa3942)
         MD5_STEP(MD5_H, d, a, b, c, x[8], 11, 0x8771f681)
@@ -213,7 +218,7 @@ void MD5::transformBlocks(const unsigned char* blocks, size_t count) {
 
 std::wstring md5HexOfText(const std::wstring& text) {
     // The text counts up to its first zero character; its UTF-8 form is digested whole.
-    const std::string utf8 = toUtf8(std::wstring(text.c_str()));
+    const std::string utf8 = utf8OfUtf16(std::wstring(text.c_str()));
     MD5 digest;
     digest.update(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size());
     digest.finalize();

@@ -1,6 +1,6 @@
 #pragma once
 // MD5 message digest (RFC 1321), used for file checksums, the client checksum and the
-// password digest of the login hand-off.
+// password digest of the login hand-off. Plain logic on bytes and C files, no system calls.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

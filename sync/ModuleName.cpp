@@ -2,10 +2,14 @@
 
 #include <cstdint>
 
+#include "sync/Md5.h"
+
 namespace ornivel {
 
 const wchar_t* const kModuleMarker = L"module";
 const wchar_t* const kChecksumPrefix = L"Quorn58";
+const wchar_t* const kScanFolders[2] = {L"module/", L"system/jar/"};
+const wchar_t* const kScanPatterns[2] = {L"*.jar", L"*.jbn"};
 
 namespace {
 
@@ -49,5 +53,14 @@ std::wstring foldHash(const std::wstring& text) {
 std::wstring checksumItem(int size, const std::wstring& entry) {
     return std::to_wstring(size) + L";" + entry;
 }
+
+void appendChecksumItem(std::wstring& text, const std::wstring& name, int size, const std::wstring& entry) {
+    text += name;
+    text += L'=';
+    text += foldHash(checksumItem(size, entry));
+    text += L';';
+}
+
+std::wstring clientChecksumOfText(const std::wstring& text) { return md5HexOfText(kChecksumPrefix + text); }
 
 } // namespace ornivel

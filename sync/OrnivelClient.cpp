@@ -6,15 +6,11 @@
 
 #include "common/Handles.h"
 #include "logdriver/LastError.h"
-#include "sync/Md5.h"
 #include "sync/ModuleName.h"
 
 namespace ornivel {
 
 namespace {
-
-const wchar_t* const kScanFolders[] = {L"module/", L"system/jar/"};
-const wchar_t* const kPatterns[] = {L"*.jar", L"*.jbn"};
 
 std::wstring withBackslash(const std::wstring& directory) {
     if (!directory.empty() && directory.back() == L'\\') return directory;
@@ -62,7 +58,7 @@ std::vector<std::wstring> OrnivelClient::scanEntries() {
     for (const wchar_t* scanFolder : kScanFolders) {
         log_.log(LOG_DEBUG, L"Checking directory '%s'", scanFolder);
         const std::wstring directory = folder_ + scanFolder;
-        for (const wchar_t* pattern : kPatterns)
+        for (const wchar_t* pattern : kScanPatterns)
             for (const std::wstring& name : listFiles(directory, pattern)) entries.push_back(scanFolder + name);
         for (const std::wstring& name : listSubfolders(directory)) {
             entries.push_back(scanFolder + name);
@@ -89,12 +85,9 @@ std::wstring OrnivelClient::clientChecksum() {
         log_.log(LOG_DEBUG, L"Modulname: %s", entry.c_str());
         std::wstring name;
         if (!moduleName(entry, name)) continue;
-        text += name;
-        text += L'=';
-        text += foldHash(checksumItem(entrySize(entry), entry));
-        text += L';';
+        appendChecksumItem(text, name, entrySize(entry), entry);
     }
-    const std::wstring checksum = md5HexOfText(kChecksumPrefix + text);
+    const std::wstring checksum = clientChecksumOfText(text);
     log_.log(LOG_DEBUG, L"MD5 is %s", checksum.c_str());
     return checksum;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -28,14 +29,21 @@ const wchar_t kServerFile[] = L"ornivel-Server.dat";
 const wchar_t kFileList[] = L"TarnFileList.xml";
 const wchar_t kNewFileList[] = L"TarnFileList.new";
 
-// The first line of a text file read in text mode (a CR before the LF is dropped).
-std::string readFirstLine(const std::wstring& path) {
-    std::string line;
+// A version-check answer is one line of a server list; nothing real comes near this size, and
+// a longer one is not taken (it would be kept in the registry and read again at every start).
+constexpr size_t kMaxAnswerBytes = 64 * 1024;
+
+// The first line of a text file read in text mode (a CR before the LF is dropped); false when
+// it is longer than kMaxAnswerBytes.
+bool readFirstLine(const std::wstring& path, std::string& line) {
+    line.clear();
     FILE* file = _wfopen(path.c_str(), L"r");
-    if (!file) return line;
-    for (int c = std::fgetc(file); c != EOF && c != '\n'; c = std::fgetc(file)) line.push_back(static_cast<char>(c));
+    if (!file) return true;
+    int c = std::fgetc(file);
+    for (; c != EOF && c != '\n' && line.size() <= kMaxAnswerBytes; c = std::fgetc(file))
+        line.push_back(static_cast<char>(c));
     std::fclose(file);
-    return line;
+    return line.size() <= kMaxAnswerBytes;
 }
 
 std::wstring temporaryFile() {
@@ -44,6 +52,21 @@ std::wstring temporaryFile() {
     if (GetTempPathW(MAX_PATH + 1, folder) == 0) return {};
     if (GetTempFileNameW(folder, L"ornivel-deploy", 0, file) == 0) return {};
     return file;
+}
+
+// Whether the server's list names a Ghostscript archive that the local list does not name
+// with the same checksum, size and time.
+bool ghostscriptArchiveChanged(const FileList& serverList, const FileList& localList) {
+    const std::vector<FileListFile> local = localList.files();
+    for (const FileListFile& file : serverList.files()) {
+        if (lowerAscii(file.path).find(L"gs.rar") == std::wstring::npos) continue;
+        const auto same = std::find_if(local.begin(), local.end(), [&file](const FileListFile& known) {
+            return lowerAscii(known.path) == lowerAscii(file.path) && known.checksum == file.checksum &&
+                   known.size == file.size && sameFileTime(known.timestamp, file.timestamp);
+        });
+        if (same == local.end()) return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -209,8 +232,14 @@ bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answ
         if (!answerFile.empty()) DeleteFileW(answerFile.c_str());
         return false;
     }
-    answer = readFirstLine(answerFile);
+    const bool whole = readFirstLine(answerFile, answer);
     DeleteFileW(answerFile.c_str());
+    if (!whole) {
+        log_.log(LOG_ERROR, L"The answer of the version check is longer than %u bytes and is not used.",
+                 static_cast<unsigned>(kMaxAnswerBytes));
+        answer.clear();
+        return false;
+    }
     return true;
 }
 
@@ -238,10 +267,13 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
     if (ok) copyToParentFolder();
     success = ok;
     step = FAILURE_DOWNLOADING;
+    // An unpacking that an interrupted run could not finish is still due: the last completed
+    // update (the local list) did not have this archive.
+    if (ok && !ghostscriptLoaded_ && ghostscriptArchiveChanged(serverList, localList)) ghostscriptLoaded_ = true;
     if (ok && ghostscriptLoaded_) unpackGhostscript();
     if (success) {
-        DeleteFileW(localPath(kFileList).c_str());
-        MoveFileW(localPath(kNewFileList).c_str(), localPath(kFileList).c_str());
+        // One step: the local list is never missing, whenever the run ends.
+        MoveFileExW(localPath(kNewFileList).c_str(), localPath(kFileList).c_str(), MOVEFILE_REPLACE_EXISTING);
         if (restartPending_) {
             restart(restartArguments);
             success = false;  // the launcher ends so that the script can replace it

@@ -13,35 +13,28 @@
 
 namespace ornivel {
 
-// %1 the launcher, %2 its replacement, %3 the backup copy, %4 the restart arguments. The old
-// launcher is copied aside before it is deleted, and put back when the replacement cannot be
-// moved into place, so a launcher always stands in the folder.
+// %1 the launcher, %2 its replacement, %3 the restart arguments. The replacement is moved
+// over the launcher in one step (never deleted first), retried while the ending launcher
+// still holds its file, so a whole launcher stands in the folder at every moment.
 const char kCopyRunScript[] =
     "set /a timer = 0\r\n"
-    "copy /Y %1 %3\r\n"
-    "if errorlevel 1 goto :keep\r\n"
     ":start\r\n"
     "\tif /I %timer% GEQ 10 goto :next\r\n"
     "\tset /a timer=%timer% + 1\r\n"
     "\r\n"
-    "\tdel %1\r\n"
+    "\tmove /Y %2 %1\r\n"
     "\r\n"
-    "\tif NOT EXIST %1 goto :next\r\n"
+    "\tif NOT EXIST %2 goto :next\r\n"
     "\t\r\n"
     "\tping -n 2 127.0.0.1 > NUL\r\n"
     "\t\r\n"
     "\tgoto :start\r\n"
     ":next\r\n"
-    "\tmove /Y %2 %1\r\n"
-    "\tif NOT EXIST %1 move /Y %3 %1\r\n"
-    ":keep\r\n"
-    "\tdel %3\r\n"
-    "\t%1 %4\r\n";
+    "\t%1 %3\r\n";
 
 std::wstring restartParameters(const std::wstring& executable, const std::wstring& replacement,
-                               const std::wstring& backup, const std::wstring& restartArguments) {
-    return L"\"" + executable + L"\" \"" + replacement + L"\" \"" + backup + L"\" " + restartArguments +
-           L" > log\\copyrun.log";
+                               const std::wstring& restartArguments) {
+    return L"\"" + executable + L"\" \"" + replacement + L"\" " + restartArguments + L" > log\\copyrun.log";
 }
 
 std::wstring restartCommandLine(const std::wstring& parameters) {
@@ -72,8 +65,8 @@ void startRestartScript(const std::wstring& folder, const std::wstring& running,
     // The script runs in the installation folder and gets names relative to it, so no blank,
     // "&", "%" or "!" of the folder's path ever reaches the command interpreter.
     const std::wstring executable = pathInFolder(running, folder);
-    const std::wstring parameters = restartParameters(executable, withExtension(executable, L".tmp"),
-                                                      withExtension(executable, L".bak"), restartArguments);
+    const std::wstring parameters =
+        restartParameters(executable, withExtension(executable, L".tmp"), restartArguments);
     std::wstring interpreter(MAX_PATH, L'\0');
     interpreter.resize(GetSystemDirectoryW(interpreter.data(), MAX_PATH));
     interpreter += L"\\cmd.exe";

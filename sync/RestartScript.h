@@ -1,23 +1,22 @@
 #pragma once
 // Self-update: the running launcher cannot overwrite its own executable, so its new version
 // arrives beside it as ".tmp" and the batch script "copyrun.bat" moves it into place after
-// the launcher has ended, then starts it again. The old version is kept as ".bak" until the
-// new one is in place, and comes back when it cannot be moved there.
+// the launcher has ended, then starts it again. The move replaces the old version in one
+// step, so there is a whole launcher in the folder at every moment.
 #include <string>
 
 #include "logdriver/LogDriver.h"
 
 namespace ornivel {
 
-// The script text (lines ended by CR LF): %1 is copied to %3; up to 10 attempts, about a
-// second apart, to delete %1; then %2 is moved over %1 (or %3 back when that fails), %3 is
-// deleted and %1 is started with %4. A launcher that cannot be copied aside stays and starts.
+// The script text (lines ended by CR LF): up to 10 attempts, about a second apart, to move
+// %2 over %1; then %1 is started with %3 (the old one, when the new one could not be moved).
 extern const char kCopyRunScript[];
 
-// The script's parameters: the executable, its replacement and its backup, quoted, the
-// restart arguments and the redirection of the script's output to log\copyrun.log.
+// The script's parameters: the executable and its replacement, quoted, the restart arguments
+// and the redirection of the script's output to log\copyrun.log.
 std::wstring restartParameters(const std::wstring& executable, const std::wstring& replacement,
-                               const std::wstring& backup, const std::wstring& restartArguments);
+                               const std::wstring& restartArguments);
 
 // The command line that runs the script from the installation folder with the parameters.
 std::wstring restartCommandLine(const std::wstring& parameters);

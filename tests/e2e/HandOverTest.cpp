@@ -92,7 +92,6 @@ TEST(EndToEndHandOver, SelfUpdateReplacesTheLauncherAndTheNewOneStarts) {
     EXPECT_EQ(inst.read(L"system\\gs\\bin\\gsdll.dll"), "ghostscript");
     EXPECT_FALSE(inst.exists(L"system\\gs\\bin\\old.dll"));
     EXPECT_FALSE(inst.exists(L"unrar.exe"));
-    EXPECT_FALSE(inst.exists(L"ornivel.bak"));
 
     const std::string log = LauncherRun(inst).logText();
     EXPECT_EQ(countOf(log, kSeparatorLine), 1u) << log;

@@ -24,14 +24,15 @@ struct FailureReport {
     bool ended = false;
 };
 
-// Runs the host with a creation result and answers the message box it shows.
-FailureReport failedCreation(int createResult) {
+// Runs the host with a creation result (and further script steps before the start) and
+// answers the message box it shows.
+FailureReport failedCreation(int createResult, const std::string& setup = "") {
     TempFolder installation;
     standin::install(installation);
     Scenario scenario;
     scenario.createResult = createResult;
     standin::writeScenario(installation, scenario);
-    installation.write(L"jvmhost.script", kAdmScript);
+    installation.write(L"jvmhost.script", setup + kAdmScript);
     ChildProcess host(jvmHostPath(), L"", installation.path());
     FailureReport report;
     HWND box = waitForMessageBox(host.id(), 15000);
@@ -74,6 +75,22 @@ TEST(JvmCreation, EveryNegativeResultHasItsText) {
             << code;
         EXPECT_EQ(report.status, -1) << code;
     }
+}
+
+TEST(JvmCreation, TheRuntimeRefusesAZeroHeapAndTakesASmallOne) {
+    FailureReport report = failedCreation(0, "heap\t0\n");
+    EXPECT_EQ(report.text, L"An error occured while starting the Java Virtual Machine:\r\n\r\nInvalid Arguments.");
+    EXPECT_EQ(report.status, -1);
+    // Below 64 MB the initial heap follows the maximum; the runtime would end the process
+    // otherwise.
+    TempFolder installation;
+    standin::install(installation);
+    HostOutput out = runHost(installation, "heap\t48\n" + kAdmScript);
+    EXPECT_EQ(out.process.status(), 3);
+    std::vector<std::string> options = Record::read(installation).options();
+    ASSERT_GE(options.size(), 5u);
+    EXPECT_EQ(options[1], "-Xmx48m");
+    EXPECT_EQ(options[4], "-Xms48m");
 }
 
 TEST(JvmCreation, ClientLibraryIsUsedBeforeServerAndRegistry) {

@@ -3,7 +3,7 @@
 // so that tests can run each case in a fresh process against the stand-in runtime.
 // Writes what it observed to "jvmhost.out"; ends with status 3 after the last step.
 //
-// Steps: classpath TEXT | heap MB | option TEXT | property NAME VALUE | main-class NAME |
+// Steps: classpath TEXT | heap MB (160 without) | option TEXT | property NAME VALUE | main-class NAME |
 // argument TEXT | handler | start | call METHOD SIGNATURE [i:INT | s:TEXT]... |
 // string-call METHOD | poll METHOD (string calls every 40 ms until the text is not empty) |
 // write FILE TEXT (\r and \n in TEXT stand for CR and LF) | quit | wait | sleep MS | destroy |
@@ -63,6 +63,8 @@ int main() {
     log.addAppender(new CFileLogAppender(LOG_DEBUG, L"jvmhost.log", L"%e|%m"));
     auto host = std::make_unique<ThreadStartVM>();
     host->setLogDriver(log);
+    // The launcher's heap size when nothing says otherwise (a runtime refuses -Xmx0m).
+    host->setHeapSizeMb(160);
 
     std::string line;
     while (std::getline(text, line)) {

@@ -36,6 +36,12 @@ TEST(JvmOptions, EmptyClassPathGivesAnEmptyValueAndNamesSortByCodeUnit) {
     EXPECT_EQ(options[8], L"-Db=2");
 }
 
+TEST(JvmOptions, TheInitialHeapIsNeverLargerThanTheMaximum) {
+    EXPECT_EQ(buildJvmOptions(L"", 64, {}, {})[4], L"-Xms64m");
+    EXPECT_EQ(buildJvmOptions(L"", 48, {}, {})[4], L"-Xms48m");
+    EXPECT_EQ(buildJvmOptions(L"", 0, {}, {})[4], L"-Xms64m");  // -Xmx0m is refused on its own
+}
+
 TEST(JvmOptions, LongValuesAreKeptWhole) {
     std::wstring classPath;
     while (classPath.size() < 200000) classPath += L"module/some-rather-long-library-name.jar;";

@@ -39,7 +39,9 @@ TEST(OutOfMemoryWatcher, OwnHeapDumpEndsTheProcessWithZero) {
     installation.write(L"jvmhost.script", "sleep\t20000\n");
     ChildProcess host(jvmHostPath(), L"", installation.path());
     ASSERT_TRUE(host.started());
-    Sleep(300);
+    // The host's log file appears once its entry runs, after the watcher has started (and
+    // removed any dump of its id): a dump written earlier would be removed, too.
+    ASSERT_TRUE(waitUntil([&] { return installation.exists(L"jvmhost.log"); }, 15000));
     const ULONGLONG written = GetTickCount64();
     installation.write(dumpName(host.id()), "JAVA PROFILE 1.0.2");
     HWND box = waitForMessageBox(host.id(), 5000);

@@ -1,42 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include "jvm/ThreadStartVM.h"
 #include "tests/support/TestSupport.h"
 
 using namespace ornivel;
 using namespace ornivel::test;
-
-namespace {
-class Sleeper : public Thread {
-public:
-    explicit Sleeper(DWORD ms) : Thread(THREAD_PRIORITY_NORMAL), ms_(ms) {}
-    ~Sleeper() override { waitForEnd(); }
-    std::atomic<bool> done{false};
-
-protected:
-    DWORD run() override {
-        Sleep(ms_);
-        done = true;
-        return 0;
-    }
-
-private:
-    DWORD ms_;
-};
-} // namespace
-
-TEST(Thread, WaitForEndWaitsForTheBodyAndKeepsTheHandleOnTimeout) {
-    Sleeper sleeper(400);
-    EXPECT_TRUE(sleeper.waitForEnd(0));  // not started yet
-    sleeper.start();
-    EXPECT_FALSE(sleeper.waitForEnd(10));
-    EXPECT_FALSE(sleeper.done);
-    EXPECT_TRUE(sleeper.waitForEnd(INFINITE));
-    EXPECT_TRUE(sleeper.done);
-    EXPECT_TRUE(sleeper.waitForEnd(0));
-}
 
 TEST(ThreadStartVM, NeverStartedAnswersAtOnceAndEndsAtOnce) {
     ULONGLONG begin = GetTickCount64();

@@ -77,9 +77,6 @@ TempFolder::~TempFolder() {
     fs::remove_all(fs::path(path_), ignored);
 }
 
-namespace {
-
-// The Unix path of a Windows path, through Wine's own conversion.
 std::string unixPathOf(const std::wstring& path) {
     using Convert = char*(CDECL*)(const wchar_t*);
     auto convert = reinterpret_cast<Convert>(
@@ -90,23 +87,26 @@ std::string unixPathOf(const std::wstring& path) {
     return result;
 }
 
-} // namespace
+bool startUnixProgram(const std::wstring& program, const std::wstring& commandLine) {
+    std::wstring line = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW((L"Z:" + program).c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
 
 bool makeFolderLink(const std::wstring& link, const std::wstring& target) {
     const std::string unixTarget = unixPathOf(target);
     std::wstring unixLink = fromUtf8(unixPathOf(link));
     if (unixTarget.empty() || unixLink.empty()) return false;
-    // Wine starts Unix programs as well.
-    std::wstring commandLine = L"/bin/ln -s \"" + fromUtf8(unixTarget) + L"\" \"" + unixLink + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(L"Z:\\bin\\ln", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    if (!startUnixProgram(L"\\bin\\ln", L"/bin/ln -s \"" + fromUtf8(unixTarget) + L"\" \"" + unixLink + L"\""))
         return false;
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    // A Unix process cannot be waited for through its handle: wait for the link to appear.
+    // Wait for the link to appear.
     for (int i = 0; i < 250; ++i) {
         WIN32_FIND_DATAW found;
         HANDLE find = FindFirstFileW(link.c_str(), &found);

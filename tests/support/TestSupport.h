@@ -45,6 +45,12 @@ private:
     std::wstring path_;
 };
 
+// The Unix path of a Windows path (through Wine's own conversion); empty where there is none.
+std::string unixPathOf(const std::wstring& path);
+// Starts a Unix program (Wine starts those too) with a command line of Unix words; the caller
+// waits for its effect, as a Unix process cannot be waited for through its handle.
+bool startUnixProgram(const std::wstring& program, const std::wstring& commandLine);
+
 // Makes `link` a link to the folder `target` as a Unix symbolic link, which Wine shows as a
 // folder reparse point (Wine's own link functions make nothing). False where that fails.
 bool makeFolderLink(const std::wstring& link, const std::wstring& target);

@@ -40,8 +40,9 @@ TEST(FileListReader, DocumentsThatCannotBeReadOneWayOnlyAreNotReadWhole) {
     for (int i = 0; i < 100000; ++i) deep += "<d>";
     for (const std::string& text : std::vector<std::string>{
              "<l><f Path=\"a\"/>" + deep,
-             // The XML reader would take the "<" after a UTF-8 lead byte for part of a character.
-             "\xEF\xBB\xBF<l>*\xD9<f Path=\"a\"/></l>",
+             // The XML reader would take the quotation mark after a UTF-8 lead byte for part of a
+             // character.
+             "\xEF\xBB\xBF<l><f Path=\"\xD9\" Size=\"1\"/></l>",
              "<?xml version=\"1.0\"?><l><f Path=\"a\xF0\"/></l>",
              // It would also end these instructions at their first ">".
              "<l><f Path=\"a\"/><?>x<f Path=\"b\"/>?></l>",

@@ -344,17 +344,6 @@ TEST_F(Synchronizer, HttpsAndRedirectedFiles) {
     EXPECT_EQ(requestsFor("/deploy/moved/module/a.jar"), 1u);
 }
 
-TEST_F(Synchronizer, AnHttpsServerWhoseCertificateFailsIsNeverAskedInClearText) {
-    if (server_.http().httpsPort() == 0) GTEST_SKIP() << "no TLS in this prefix";
-    standardDeployment();
-    // The certificate names "localhost", not the address: TLS fails.
-    server_.answerVersionCheck(inst_.path(), "https|127.0.0.1|/deploy|" + std::to_string(server_.http().httpsPort()) + "|||");
-    EXPECT_FALSE(run());
-    EXPECT_FALSE(inst_.exists(L"module\\a.jar"));
-    EXPECT_FALSE(loggedPrefix(LOG_DEBUG, L"Using URL 'http://"));  // no socket client at all
-    for (const auto& request : server_.http().requests())
-        EXPECT_EQ(request.target().rfind("/deploy/", 0), std::string::npos) << request.requestLine();
-}
 
 TEST_F(Synchronizer, RedirectedFileOverHttp) {
     standardDeployment();

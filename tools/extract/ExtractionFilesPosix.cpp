@@ -1,5 +1,5 @@
 // The extraction's file system side on POSIX systems, for running the extraction natively:
-// "\" in paths becomes "/", and wide names become UTF-8 bytes.
+// paths as the platform layer names them (common/PosixPath.h: "\" becomes "/", UTF-8).
 #include "ExtractionFiles.h"
 
 #include <errno.h>
@@ -12,18 +12,12 @@
 #include <archive.h>
 #include <archive_entry.h>
 
-#include "common/Utf8.h"
+#include "common/PosixPath.h"
+#include "common/Text.h"
 
 namespace ornivel::extract {
 
 namespace {
-
-std::string nativePath(const std::wstring& path) {
-    std::string bytes = encodeUtf8(path);
-    for (char& c : bytes)
-        if (c == '\\') c = '/';
-    return bytes;
-}
 
 class FileDescriptor {
 public:
@@ -52,17 +46,10 @@ bool writeAll(int fd, const char* data, size_t size) {
 
 } // namespace
 
-std::wstring widenSystemText(const char* text) {
-    if (!text || !*text) return {};
-    std::wstring wide;
-    if (decodeUtf8(text, wide)) return wide;
-    wide.clear();
-    for (const char* p = text; *p; ++p) wide += static_cast<wchar_t>(static_cast<unsigned char>(*p));
-    return wide;
-}
+std::wstring widenSystemText(const char* text) { return text ? fromAnsi(text) : std::wstring(); }
 
 bool createFolders(const std::wstring& folder) {
-    const std::string path = nativePath(folder);
+    const std::string path = posixPath(folder);
     struct stat status;
     if (stat(path.c_str(), &status) == 0) return S_ISDIR(status.st_mode);
     auto cut = folder.find_last_of(L'\\', folder.size() >= 2 ? folder.size() - 2 : 0);
@@ -71,7 +58,7 @@ bool createFolders(const std::wstring& folder) {
 }
 
 bool writeEntryData(archive* a, archive_entry* entry, const std::wstring& path) {
-    FileDescriptor file(open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    FileDescriptor file(open(posixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (file.get() < 0) return false;
     std::vector<char> buffer(256 * 1024);
     for (;;) {

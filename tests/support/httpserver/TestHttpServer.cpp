@@ -55,6 +55,10 @@ std::string answerJson(const HttpAnswer& a) {
     if (a.close) j += ",\"close\":true";
     if (a.noResponse) j += ",\"no_response\":true";
     if (!a.raw.empty()) j += ",\"raw_hex\":\"" + hex(a.raw) + "\"";
+    if (a.bytesPerSecond > 0) j += ",\"bytes_per_second\":" + std::to_string(a.bytesPerSecond);
+    if (a.endlessHeader) j += ",\"endless_header\":true";
+    if (a.stallAfter >= 0) j += ",\"stall_after\":" + std::to_string(a.stallAfter);
+    if (a.resetAfter >= 0) j += ",\"reset_after\":" + std::to_string(a.resetAfter);
     return j + "}";
 }
 
@@ -97,18 +101,6 @@ std::string patternBytes(size_t size) {
     std::string bytes(size, '\0');
     for (size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>(k % 251);
     return bytes;
-}
-
-std::string unixPathOf(const std::wstring& windowsPath) {
-    using Convert = char*(CDECL*)(const wchar_t*);
-    auto convert = reinterpret_cast<Convert>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (convert == nullptr) return std::string();
-    char* path = convert(windowsPath.c_str());
-    if (path == nullptr) return std::string();
-    std::string result(path);
-    ::HeapFree(::GetProcessHeap(), 0, path);
-    return result;
 }
 
 TestHttpServer::TestHttpServer() {
@@ -193,6 +185,12 @@ std::string TestHttpServer::command(const std::string& json) {
 
 bool TestHttpServer::route(const std::string& target, const std::vector<HttpAnswer>& answers) {
     std::string json = "{\"cmd\":\"route\",\"path\":" + jsonString(target) + ",\"responses\":[";
+    for (size_t i = 0; i < answers.size(); ++i) json += (i ? "," : "") + answerJson(answers[i]);
+    return command(json + "]}") == "OK";
+}
+
+bool TestHttpServer::routePrefix(const std::string& prefix, const std::vector<HttpAnswer>& answers) {
+    std::string json = "{\"cmd\":\"route\",\"prefix\":true,\"path\":" + jsonString(prefix) + ",\"responses\":[";
     for (size_t i = 0; i < answers.size(); ++i) json += (i ? "," : "") + answerJson(answers[i]);
     return command(json + "]}") == "OK";
 }

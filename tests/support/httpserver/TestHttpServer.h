@@ -24,6 +24,10 @@ struct HttpAnswer {
     bool close = false;             // close the connection after the answer
     bool noResponse = false;        // close the connection without answering
     std::string raw;                // non-empty: these bytes are the whole answer
+    double bytesPerSecond = 0;      // > 0: the whole answer trickles out at this rate
+    bool endlessHeader = false;     // a status line, then header lines without end
+    int64_t stallAfter = -1;        // >= 0: after this many body bytes nothing more, connection kept
+    int64_t resetAfter = -1;        // >= 0: after this many body bytes the connection is reset
 
     static HttpAnswer ok(const std::string& body) {
         HttpAnswer a;
@@ -66,6 +70,8 @@ public:
     // the last one for every further request.
     bool route(const std::string& target, const std::vector<HttpAnswer>& answers);
     bool route(const std::string& target, const HttpAnswer& answer) { return route(target, std::vector<HttpAnswer>{answer}); }
+    // The answers for every request target that starts with `prefix` (exact routes first).
+    bool routePrefix(const std::string& prefix, const std::vector<HttpAnswer>& answers);
     // Serves the files of a folder (Windows path) under a target prefix such as "/app/";
     // names are percent-decoded; a missing file gets 404.
     bool serveFolder(const std::string& prefix, const std::wstring& folder);
@@ -82,8 +88,6 @@ private:
     int httpsPort_ = 0;
 };
 
-// The Linux path of a Windows path (through Wine's own mapping).
-std::string unixPathOf(const std::wstring& windowsPath);
 // The generated body of HttpAnswer::size: byte k is k % 251.
 std::string patternBytes(size_t size);
 // A JSON string literal for arbitrary 8-bit text.

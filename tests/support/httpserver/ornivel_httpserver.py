@@ -19,6 +19,7 @@ import os
 import re
 import socket
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -33,6 +34,7 @@ class State:
     def __init__(self):
         self.lock = threading.Lock()
         self.routes = {}      # path -> list of answer dicts (the last one repeats)
+        self.prefix_routes = []  # (prefix, list of answer dicts), for every path with the prefix
         self.folders = []     # (prefix, unix folder)
         self.requests = []    # (connection id, tls flag, raw header bytes + body)
         self.next_connection = 1
@@ -47,6 +49,8 @@ class State:
         path = merged_slashes(path)
         with self.lock:
             answers = self.routes.get(path)
+            if not answers:
+                answers = next((a for p, a in self.prefix_routes if path.startswith(p)), None)
             if answers:
                 return answers.pop(0) if len(answers) > 1 else answers[0]
             folders = list(self.folders)
@@ -132,12 +136,44 @@ def pattern_chunks(size):
         yield piece
 
 
+class Trickle:
+    """A connection whose sends go out at a fixed number of bytes per second."""
+
+    def __init__(self, conn, rate):
+        self.conn = conn
+        self.rate = rate
+
+    def sendall(self, data):
+        for i in range(len(data)):
+            self.conn.sendall(data[i:i + 1])
+            time.sleep(1.0 / self.rate)
+
+
+def hold(conn, seconds=120):
+    """Keeps the connection open without sending until the client gives up."""
+    conn.settimeout(seconds)
+    try:
+        while conn.recv(65536):
+            pass
+    except OSError:
+        pass
+
+
 def send_answer(conn, answer):
     """Sends one scripted answer; returns False when the connection must close."""
     if answer.get("delay"):
         time.sleep(float(answer["delay"]))
     if answer.get("no_response"):
         return False
+    if answer.get("endless_header"):
+        conn.sendall(b"HTTP/1.1 200 OK\r\n")
+        number = 0
+        while True:
+            number += 1
+            conn.sendall(b"X-Filler-%d: %s\r\n" % (number, b"x" * 1000))
+    socket_ = conn
+    if answer.get("bytes_per_second"):
+        conn = Trickle(conn, float(answer["bytes_per_second"]))
     if "raw_hex" in answer:
         conn.sendall(bytes.fromhex(answer["raw_hex"]))
         return not answer.get("close", False)
@@ -160,12 +196,15 @@ def send_answer(conn, answer):
     if answer.get("body_delay"):
         time.sleep(float(answer["body_delay"]))
     limit = answer.get("drop_after")
+    for cut in ("stall_after", "reset_after"):
+        if answer.get(cut) is not None:
+            limit = answer[cut]
     limit = length if limit is None else min(int(limit), length)
     if body is not None:
         conn.sendall(body[:limit])
     elif path is not None:
         with open(path, "rb") as f:
-            if isinstance(conn, ssl.SSLSocket):
+            if isinstance(conn, (ssl.SSLSocket, Trickle)):
                 remaining = limit
                 while remaining > 0:
                     piece = f.read(min(1 << 20, remaining))
@@ -180,6 +219,12 @@ def send_answer(conn, answer):
         for piece in pattern_chunks(limit):
             conn.sendall(piece)
             remaining -= len(piece)
+    if answer.get("stall_after") is not None:
+        hold(socket_)
+        return False
+    if answer.get("reset_after") is not None:
+        socket_.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        return False
     if answer.get("drop_after") is not None:
         return False
     return keep_open
@@ -233,7 +278,10 @@ def handle_command(state, command):
     kind = command.get("cmd")
     if kind == "route":
         with state.lock:
-            state.routes[merged_slashes(command["path"])] = list(command["responses"])
+            if command.get("prefix"):
+                state.prefix_routes.insert(0, (merged_slashes(command["path"]), list(command["responses"])))
+            else:
+                state.routes[merged_slashes(command["path"])] = list(command["responses"])
         return "OK"
     if kind == "folder":
         with state.lock:
@@ -246,6 +294,7 @@ def handle_command(state, command):
     if kind == "clear":
         with state.lock:
             state.routes.clear()
+            state.prefix_routes.clear()
             state.folders.clear()
             state.requests.clear()
         return "OK"

@@ -53,4 +53,23 @@ int terminateProcessesOf(const std::wstring& exePath) {
     return ended;
 }
 
+std::vector<DWORD> childrenOf(DWORD parentId) {
+    std::vector<DWORD> children;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return children;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parentId && entry.th32ProcessID != parentId) children.push_back(entry.th32ProcessID);
+    return children;
+}
+
+void terminateTree(DWORD processId) {
+    for (DWORD child : childrenOf(processId)) terminateTree(child);
+    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+    if (!process) return;
+    TerminateProcess(process.get(), 999);
+    WaitForSingleObject(process.get(), 5000);
+}
+
 } // namespace ornivel::test

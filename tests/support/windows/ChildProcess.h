@@ -2,6 +2,7 @@
 // A program started for a test and watched while the test drives its windows.
 #include <windows.h>
 #include <string>
+#include <vector>
 
 #include "common/Handles.h"
 
@@ -29,5 +30,10 @@ private:
 
 // Ends every process whose image is the file `exePath` (a started copy of a program).
 int terminateProcessesOf(const std::wstring& exePath);
+
+// The processes started by the process `parentId` (which may have ended already).
+std::vector<DWORD> childrenOf(DWORD parentId);
+// Ends a process and everything it started, children first.
+void terminateTree(DWORD processId);
 
 } // namespace ornivel::test

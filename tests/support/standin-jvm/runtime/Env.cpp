@@ -99,8 +99,9 @@ jint JNICALL ThrowNew(JNIEnv*, jclass type, const char* message) {
 }
 
 // --- references ----------------------------------------------------------------------
-jint JNICALL PushLocalFrame(JNIEnv*, jint) {
+jint JNICALL PushLocalFrame(JNIEnv*, jint capacity) {
     if (!enter("PushLocalFrame")) return JNI_ERR;
+    if (capacity < 0) return JNI_ERR;
     state().frames.emplace_back();
     return JNI_OK;
 }
@@ -125,7 +126,7 @@ void JNICALL DeleteLocalRef(JNIEnv*, jobject reference) {
     }
     recordError("DeleteLocalRef of a reference that is not a live local reference");
 }
-jint JNICALL EnsureLocalCapacity(JNIEnv*, jint) { return JNI_OK; }
+jint JNICALL EnsureLocalCapacity(JNIEnv*, jint capacity) { return capacity < 0 ? JNI_ERR : JNI_OK; }
 jobject JNICALL NewLocalRef(JNIEnv*, jobject reference) { return local(deref(reference)); }
 
 jboolean JNICALL IsInstanceOf(JNIEnv*, jobject object, jclass type) {
@@ -186,10 +187,19 @@ void JNICALL ReleaseStringUTFChars(JNIEnv*, jstring, const char* chars) {
 }
 
 // --- arrays --------------------------------------------------------------------------
+void throwOutOfBounds(jsize index, size_t length) {
+    throwNew("java/lang/ArrayIndexOutOfBoundsException",
+             "Index " + std::to_string(index) + " out of bounds for length " + std::to_string(length));
+}
+
 jobjectArray JNICALL NewObjectArray(JNIEnv*, jsize length, jclass elementType, jobject initial) {
     if (!enter("NewObjectArray")) return nullptr;
     if (!elementType) {
         recordError("NewObjectArray with a null element class");
+        return nullptr;
+    }
+    if (length < 0) {
+        throwNew("java/lang/NegativeArraySizeException", std::to_string(length));
         return nullptr;
     }
     Obj* array = newObject(Obj::Array, "[L" + deref(elementType)->className + ";");
@@ -202,15 +212,26 @@ jsize JNICALL GetArrayLength(JNIEnv*, jarray array) {
 }
 void JNICALL SetObjectArrayElement(JNIEnv*, jobjectArray array, jsize index, jobject value) {
     if (!enter("SetObjectArrayElement")) return;
-    if (!array || index < 0 || static_cast<size_t>(index) >= deref(array)->elements.size()) {
-        throwNew("java/lang/ArrayIndexOutOfBoundsException", std::to_string(index));
+    if (!array) {
+        recordError("SetObjectArrayElement of a null array");
+        return;
+    }
+    if (index < 0 || static_cast<size_t>(index) >= deref(array)->elements.size()) {
+        throwOutOfBounds(index, deref(array)->elements.size());
         return;
     }
     deref(array)->elements[index] = deref(value);
 }
 jobject JNICALL GetObjectArrayElement(JNIEnv*, jobjectArray array, jsize index) {
     if (!enter("GetObjectArrayElement")) return nullptr;
-    if (!array || index < 0 || static_cast<size_t>(index) >= deref(array)->elements.size()) return nullptr;
+    if (!array) {
+        recordError("GetObjectArrayElement of a null array");
+        return nullptr;
+    }
+    if (index < 0 || static_cast<size_t>(index) >= deref(array)->elements.size()) {
+        throwOutOfBounds(index, deref(array)->elements.size());
+        return nullptr;
+    }
     return local(deref(array)->elements[index]);
 }
 
@@ -223,7 +244,8 @@ jmethodID JNICALL GetStaticMethodID(JNIEnv*, jclass type, const char* name, cons
     }
     const Method* m = findMethod(deref(type)->className, name, signature);
     if (!m) {
-        throwNew("java/lang/NoSuchMethodError", std::string(name) + signature);
+        // HotSpot 17 names the method only.
+        throwNew("java/lang/NoSuchMethodError", name);
         return nullptr;
     }
     return reinterpret_cast<jmethodID>(const_cast<Method*>(m));

@@ -29,7 +29,8 @@ std::vector<Method>& methods() {
 const char* const kLibraryClasses[] = {
     "java/lang/Object",        "java/lang/String",          "java/lang/Integer",
     "java/lang/Throwable",     "java/lang/RuntimeException", "java/lang/NoClassDefFoundError",
-    "java/lang/NoSuchMethodError", "java/lang/NullPointerException",
+    "java/lang/NoSuchMethodError", "java/lang/NullPointerException", "java/lang/NegativeArraySizeException",
+    "java/lang/ArrayIndexOutOfBoundsException",
 };
 
 bool hidden(const std::string& name) {

@@ -1,5 +1,6 @@
 // The invocation interface of the stand-in: JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs
 // and the JavaVM functions.
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -46,6 +47,56 @@ void recordOptions(const JavaVMInitArgs& arguments) {
             record({"property", name, value});
         }
     }
+}
+
+// The JNI versions HotSpot 17 supports (1.2 to 10; 1.1 no longer).
+bool supportedVersion(jint version) {
+    for (jint known : {JNI_VERSION_1_2, JNI_VERSION_1_4, JNI_VERSION_1_6, JNI_VERSION_1_8, JNI_VERSION_9, JNI_VERSION_10})
+        if (version == known) return true;
+    return false;
+}
+
+// A heap size option's value in bytes ("512m", "1g", "65536"); -1 when it is no size.
+long long heapSize(const std::string& text) {
+    size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == 0 || digits > 12) return -1;
+    long long value = std::stoll(text.substr(0, digits));
+    const std::string unit = text.substr(digits);
+    if (unit.empty()) return value;
+    if (unit.size() != 1) return -1;
+    switch (unit[0]) {
+    case 'k': case 'K': return value << 10;
+    case 'm': case 'M': return value << 20;
+    case 'g': case 'G': return value << 30;
+    default: return -1;
+    }
+}
+
+// What HotSpot 17 makes of the heap options: a size it cannot read (or a maximum of 0) makes
+// the creation fail with JNI_EINVAL; an initial heap above the maximum ends the whole process
+// with status 1 during the creation, without returning.
+jint checkHeapOptions(const JavaVMInitArgs& arguments) {
+    long long maximum = -1, initial = -1;
+    for (jint i = 0; i < arguments.nOptions; ++i) {
+        const std::string option = arguments.options[i].optionString ? arguments.options[i].optionString : "";
+        const bool isMaximum = option.rfind("-Xmx", 0) == 0, isInitial = option.rfind("-Xms", 0) == 0;
+        if (!isMaximum && !isInitial) continue;
+        const long long size = heapSize(option.substr(4));
+        if (size < 0 || (isMaximum && size == 0)) {
+            std::fprintf(stderr, "Invalid %s heap size: %s\n", isMaximum ? "maximum" : "initial", option.c_str());
+            return JNI_EINVAL;
+        }
+        (isMaximum ? maximum : initial) = size;
+    }
+    if (maximum >= 0 && initial > maximum) {
+        record({"create-exit", "1"});
+        std::fprintf(stderr, "Error occurred during initialization of VM\n"
+                             "Initial heap size set to a larger value than the maximum heap size\n");
+        std::fflush(stderr);
+        ExitProcess(1);
+    }
+    return JNI_OK;
 }
 
 jint JNICALL DestroyJavaVM(JavaVM*) {
@@ -121,7 +172,7 @@ extern "C" {
 JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* arguments) {
     auto* initArgs = static_cast<JavaVMInitArgs*>(arguments);
     record({"default-init-args", std::to_string(initArgs ? initArgs->nOptions : -1)});
-    return JNI_OK;
+    return initArgs && supportedVersion(initArgs->version) ? JNI_OK : JNI_ERR;
 }
 
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* arguments) {
@@ -131,8 +182,10 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* argumen
     recordEnvironment("versionString");
     recordEnvironment("PATH");
     jint result = scenario().createResult;
-    if (result == 0 && created) result = JNI_EEXIST;
-    if (result == 0 && initArgs->version > JNI_VERSION_10) result = JNI_EVERSION;
+    // Like HotSpot: one VM per process; none at all after a destroyed one.
+    if (result == 0 && created) result = destroyed ? JNI_ERR : JNI_EEXIST;
+    if (result == 0 && !supportedVersion(initArgs->version)) result = JNI_EVERSION;
+    if (result == 0) result = checkHeapOptions(*initArgs);
     record({"create-result", std::to_string(result)});
     if (result != JNI_OK) return result;
     created = true;

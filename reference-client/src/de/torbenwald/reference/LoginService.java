@@ -11,7 +11,8 @@ import java.nio.charset.StandardCharsets;
 
 /**
  * The reference client's server exchange: one line over TCP to the record's host and port,
- * one line back. "LOGIN userhex digest" is answered "OK" or "WRONG"; "RESETPW mail" is
+ * one line back. "LOGIN userhex digest" is answered "OK" or "WRONG", optionally followed by
+ * a blank and the server's reason, which becomes the exception's message; "RESETPW mail" is
  * answered "OK" or anything else.
  */
 public class LoginService {
@@ -22,7 +23,8 @@ public class LoginService {
     public String login(LoginRecord record) throws IOException, WrongUserOrPasswordException {
         String answer = exchange(record.host, record.port, "LOGIN " + hexUtf16(record.userId) + " " + record.passwordDigest);
         if (answer.equals("OK")) return SUCCESS;
-        throw new WrongUserOrPasswordException("user or password wrong");
+        String reason = answer.startsWith("WRONG ") ? answer.substring(6).trim() : "";
+        throw new WrongUserOrPasswordException(reason.isEmpty() ? "user or password wrong" : reason);
     }
 
     public boolean resetPassword(String host, int port, String mail) {

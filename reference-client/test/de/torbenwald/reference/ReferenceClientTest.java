@@ -100,6 +100,9 @@ public final class ReferenceClientTest {
         service.answers.add("WRONG");
         String wrong = client.attempt(record);
         check(wrong.contains("WrongUserOrPasswordException"), "refused credentials: " + wrong);
+        service.answers.add("WRONG Kennwort f\u00fcr \ud834\udd1e abgelaufen");
+        check(client.attempt(record).endsWith("WrongUserOrPasswordException: Kennwort f\u00fcr \ud834\udd1e abgelaufen"),
+              "the server's reason is the message");
         service.answers.add("OK");
         equal(LoginService.SUCCESS, client.attempt(record), "accepted login");
         equal("srv01:8080 LOGIN 0061 " + DIGEST, service.requests.peekLast(), "request sent");

@@ -1,0 +1,15 @@
+#include <cstdlib>
+
+#include "common/DebugOutput.h"
+#include "common/Text.h"
+#include "jvm/JvmCreationFailure.h"
+
+namespace ornivel {
+
+void raiseJvmCreationFailure(int result) {
+    debugOutput(formatWide(L"An error occured while starting the Java Virtual Machine: JNI_CreateJavaVM returned %d\n",
+                           result));
+    std::exit(-1);
+}
+
+} // namespace ornivel

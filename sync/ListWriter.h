@@ -1,0 +1,31 @@
+#pragma once
+// Writing a file list in the form the launcher reads: the list element comes first (no XML
+// declaration, no byte-order mark, which launchers in the field would read as an empty list);
+// one empty element per file with "Path" (the UTF-8 bytes of the real relative name with "\"
+// between components, XML-escaped), "TimestampGMT" (the last-write time in UTC), "Size" and the
+// lower-case MD5 "checksum". Plain text logic, no system calls.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sync/FileListValues.h"
+
+namespace ornivel {
+
+// The first and the last line of a list; entries stand between them.
+extern const char* const kFileListStart;
+extern const char* const kFileListEnd;
+
+// "&", "<", ">", '"' and "'" as entities; every other byte as it stands.
+std::string xmlEscaped(std::string_view text);
+
+// The UTC calendar time of seconds since 1970-01-01 00:00:00 UTC (negative before), kept
+// within 02.01.1601 to 30.12.9999 so that every time zone can convert it.
+ListTime listTimeOfUnixSeconds(int64_t seconds);
+// "DD.MM.YYYY hh:mm:ss".
+std::string listTimeText(const ListTime& time);
+
+// One entry line. `relativePath` holds UTF-8 bytes with "/" or "\" between components.
+std::string fileListEntry(std::string_view relativePath, const ListTime& utc, uint64_t size, std::string_view checksum);
+
+} // namespace ornivel

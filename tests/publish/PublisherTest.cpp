@@ -1,0 +1,200 @@
+// Whole publications on Linux folders: what lands in the deployment, what a second run
+// touches, and what stops a run before anything is written.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "FileSystem.h"
+#include "Publisher.h"
+#include "sync/FileListScanner.h"
+
+namespace ornivel::publish {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Publisher : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ornivel-publish-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        client_ = root_ / "client";
+        deployment_ = root_ / "deployment";
+        fs::create_directories(client_);
+        options_.clientFolder = client_.string();
+        options_.deploymentFolder = deployment_.string();
+        std::string problem;
+        ServerSpec server;
+        ASSERT_TRUE(parseServerSpec("http|127.0.0.1|/ornivel/deploy|8080", server, problem));
+        options_.servers = {server};
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    void write(const std::string& relative, const std::string& bytes) {
+        const fs::path path = client_ / relative;
+        fs::create_directories(path.parent_path());
+        fs::remove(path);  // a new file, as build tools make them
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    bool run(PublishSummary& summary) {
+        problems_.clear();
+        return publish(options_, summary, problems_);
+    }
+    fs::path deployed(const std::string& relative) const { return deployment_ / "deploy" / relative; }
+    std::vector<std::string> answers() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(deployment_ / "check")) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path root_, client_, deployment_;
+    PublishOptions options_;
+    std::vector<std::string> problems_;
+};
+
+TEST_F(Publisher, FirstPublicationLinksEveryFileAndWritesListAnswersAndFragment) {
+    write("module/core-1.0.jar", "core");
+    write("Gr\xc3\xbc\xc3\x9f" "e & Co/deep/er/\xc3\xa4.txt", "umlaut");
+    write("system/empty.txt", "");
+    write("TarnFileList.xml", "an installed client's own list is not published");
+    PublishSummary summary;
+    ASSERT_TRUE(run(summary)) << (problems_.empty() ? "" : problems_[0]);
+    EXPECT_EQ(summary.files, 3u);
+    EXPECT_EQ(summary.linked, 3u);
+    EXPECT_EQ(summary.bytes, 10u);
+    EXPECT_TRUE(sameFile(client_ / "module/core-1.0.jar", deployed("module/core-1.0.jar")));
+    EXPECT_EQ(read(deployed("system/empty.txt")), "");
+
+    const std::string list = read(deployed("TarnFileList.xml"));
+    const FileListScan scan = scanFileList(list);
+    EXPECT_EQ(scan.result, FileListScan::Complete);
+    ASSERT_EQ(scan.entries.size(), 3u);
+    EXPECT_NE(scan.entries[0].find("Path=\"Gr\xc3\xbc\xc3\x9f" "e &amp; Co\\deep\\er\\\xc3\xa4.txt\""),
+              std::string::npos);
+    // MD5 of "core" by md5sum.
+    EXPECT_NE(list.find("Size=\"4\" checksum=\"a74ad8dfacd4f985eb3977517615ce25\""), std::string::npos) << list;
+
+    EXPECT_EQ(answers(), (std::vector<std::string>{"clientChecksum=" + summary.checksum, "servers"}));
+    EXPECT_EQ(read(deployment_ / "check" / ("clientChecksum=" + summary.checksum)), "OK\r\n");
+    EXPECT_EQ(read(deployment_ / "check/servers"), "http|127.0.0.1|/ornivel/deploy|8080|||\r\n");
+    EXPECT_NE(read(deployment_ / "nginx.conf").find("alias \"" + deployment_.string() + "/deploy/\";"), std::string::npos);
+    EXPECT_FALSE(fs::exists(deployment_ / ".publish/staging"));
+}
+
+TEST_F(Publisher, SecondPublicationTouchesOnlyChangedFilesAndRemovesTheRest) {
+    write("module/core-1.0.jar", "core");
+    write("module/ui-1.0.jar", "ui");
+    write("lib/old/gone.txt", "gone");
+    write("lib/was-a-file", "file");
+    write("lib/stale.txt", "stale");
+    write("lib/kept.txt", "kept");
+    PublishSummary first;
+    ASSERT_TRUE(run(first));
+
+    write("module/core-1.0.jar", "core, rebuilt");   // a new file in its place
+    std::ofstream(client_ / "lib/kept.txt", std::ios::app) << " and edited";  // the same file, edited
+    write("module/new-2.0.jar", "new");
+    fs::remove_all(client_ / "lib/old");
+    write("lib/old", "a file where a folder was");
+    fs::remove(client_ / "lib/was-a-file");
+    write("lib/was-a-file/inner.txt", "a folder where a file was");
+    fs::remove(client_ / "lib/stale.txt");
+    options_.servers.clear();  // the servers of the last publication stay
+    PublishSummary second;
+    ASSERT_TRUE(run(second)) << problems_[0];
+    EXPECT_EQ(second.linked, 4u);
+    EXPECT_EQ(second.rehashed, 1u) << "a hard link sees the edit already; it is only hashed again";
+    EXPECT_EQ(second.unchanged, 1u);
+    EXPECT_EQ(second.removed, 3u) << "gone.txt, was-a-file and stale.txt";
+    EXPECT_EQ(read(deployed("module/core-1.0.jar")), "core, rebuilt");
+    EXPECT_EQ(read(deployed("lib/old")), "a file where a folder was");
+    EXPECT_EQ(read(deployed("lib/was-a-file/inner.txt")), "a folder where a file was");
+    EXPECT_FALSE(fs::exists(deployed("lib/stale.txt")));
+    const std::string list = read(deployed("TarnFileList.xml"));
+    EXPECT_EQ(list.find("stale.txt"), std::string::npos);
+    EXPECT_NE(list.find("Path=\"lib\\kept.txt\" "), std::string::npos);
+    EXPECT_NE(second.checksum, first.checksum);
+    EXPECT_EQ(answers(), (std::vector<std::string>{"clientChecksum=" + second.checksum, "servers"}))
+        << "the old version is no longer answered OK";
+    EXPECT_EQ(read(deployment_ / "check/servers"), "http|127.0.0.1|/ornivel/deploy|8080|||\r\n");
+
+    PublishSummary third;
+    ASSERT_TRUE(run(third));
+    EXPECT_EQ(third.unchanged, 6u);
+    EXPECT_EQ(third.checksum, second.checksum);
+}
+
+TEST_F(Publisher, CopiesKeepTheClientsTime) {
+    write("module/a.jar", "archive");
+    options_.copy = true;
+    PublishSummary summary;
+    ASSERT_TRUE(run(summary));
+    EXPECT_EQ(summary.copied, 1u);
+    EXPECT_FALSE(sameFile(client_ / "module/a.jar", deployed("module/a.jar")));
+    FileStamp original, copy;
+    ASSERT_TRUE(stampOf(client_ / "module/a.jar", original));
+    ASSERT_TRUE(stampOf(deployed("module/a.jar"), copy));
+    EXPECT_EQ(copy, original);
+    PublishSummary again;
+    ASSERT_TRUE(run(again));
+    EXPECT_EQ(again.unchanged, 1u);
+}
+
+TEST_F(Publisher, StopsBeforeWritingAnythingAndNamesEachFile) {
+    write("module/CON.txt", "device");
+    write("Readme.txt", "one");
+    write("README.txt", "two");
+    write("latin1-\xe4.txt", "bytes");
+    write("module/core.jarold", "backup");
+    ASSERT_EQ(::symlink("/tmp", (client_ / "link").c_str()), 0);
+    PublishSummary summary;
+    EXPECT_FALSE(run(summary));
+    std::string all;
+    for (const std::string& problem : problems_) all += problem + "\n";
+    EXPECT_EQ(problems_.size(), 5u) << all;
+    for (const char* named : {"module/CON.txt: names a device", "\"README.txt\" and \"Readme.txt\"", "latin1-\xe4.txt: is not",
+                              "module/core.jarold: its short 8.3 name", "link: a symbolic link to a folder"})
+        EXPECT_NE(all.find(named), std::string::npos) << named << "\n" << all;
+    EXPECT_FALSE(fs::exists(deployment_));
+
+    fs::remove_all(client_);
+    fs::create_directories(client_ / "empty/folders/only");
+    EXPECT_FALSE(run(summary));
+    ASSERT_EQ(problems_.size(), 1u);
+    EXPECT_NE(problems_[0].find("holds no files"), std::string::npos) << problems_[0];
+    write("a.txt", "a");
+    options_.servers.clear();
+    EXPECT_FALSE(run(summary));
+    EXPECT_NE(problems_[0].find("--server"), std::string::npos) << problems_[0];
+    EXPECT_FALSE(fs::exists(deployment_));
+}
+
+TEST_F(Publisher, OnePublisherAtATime) {
+    write("a.txt", "a");
+    fs::create_directories(deployment_ / ".publish");
+    PublishLock other;
+    std::string problem;
+    ASSERT_TRUE(other.acquire(deployment_ / ".publish/lock", problem));
+    PublishSummary summary;
+    EXPECT_FALSE(run(summary));
+    ASSERT_EQ(problems_.size(), 1u);
+    EXPECT_NE(problems_[0].find("another ornivel-publish"), std::string::npos) << problems_[0];
+    EXPECT_FALSE(fs::exists(deployed("a.txt")));
+}
+
+} // namespace
+} // namespace ornivel::publish

@@ -1,0 +1,24 @@
+#pragma once
+// The command line of ornivel-publish. Plain text logic.
+#include <string>
+#include <vector>
+
+#include "VersionAnswers.h"
+
+namespace ornivel::publish {
+
+struct PublishOptions {
+    std::string clientFolder;      // as given (UTF-8)
+    std::string deploymentFolder;  // as given (UTF-8)
+    std::vector<ServerSpec> servers;
+    std::string urlPath = "/ornivel";
+    bool copy = false;  // copies instead of hard links
+    bool help = false;
+};
+
+extern const char* const kUsage;
+
+// False with the reason when the arguments (without the program name) are not a command.
+bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptions& options, std::string& problem);
+
+} // namespace ornivel::publish

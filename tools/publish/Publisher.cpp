@@ -1,0 +1,242 @@
+#include "Publisher.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "FileSystem.h"
+#include "ModuleScan.h"
+#include "NameRules.h"
+#include "NginxFragment.h"
+#include "PublishJobs.h"
+#include "Upcase.h"
+#include "sync/ListWriter.h"
+#include "sync/Utf16Text.h"
+
+namespace ornivel::publish {
+
+namespace {
+
+const char* const kListName = "TarnFileList.xml";
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The launcher's own list files at the top of an installation are never published.
+bool isListFile(const std::string& path) {
+    const std::string lower = lowerAscii(path);
+    return lower == "tarnfilelist.xml" || lower == "tarnfilelist.new";
+}
+
+// Whether one folder lies inside the other (or they are the same).
+bool nested(const Path& a, const Path& b) {
+    const std::string x = textOfPath(a) + "/";
+    const std::string y = textOfPath(b) + "/";
+    return x.rfind(y, 0) == 0 || y.rfind(x, 0) == 0;
+}
+
+// Reads and checks the client's files; false with the problems.
+bool readClient(const Path& client, std::vector<ClientFile>& files, std::vector<std::string>& problems) {
+    FolderScan scan = scanFolder(client);
+    problems = scan.problems;
+    for (ScannedFile& scanned : scan.files) {
+        if (isListFile(scanned.path)) continue;
+        ClientFile file{std::move(scanned.path), scanned.stamp, {}, {}};
+        std::string reason;
+        if (!readPublishedName(file.path, file.parts, reason)) {
+            problems.push_back(file.path + ": " + reason);
+        } else if (inScanFolder(file.parts) && matchesOnlyByShortName(file.parts.back())) {
+            problems.push_back(file.path +
+                               ": its short 8.3 name would end in a module extension, so the client checksum would "
+                               "depend on whether the installation's volume keeps short names; rename it");
+        } else {
+            files.push_back(std::move(file));
+        }
+    }
+    std::sort(files.begin(), files.end(), [](const ClientFile& a, const ClientFile& b) { return a.path < b.path; });
+    std::vector<std::string> paths;
+    std::vector<std::vector<std::wstring>> parts;
+    for (const ClientFile& file : files) {
+        paths.push_back(file.path);
+        parts.push_back(file.parts);
+    }
+    for (std::string& problem : caseCollisions(paths, parts)) problems.push_back(std::move(problem));
+    if (problems.empty() && files.empty())
+        problems.push_back(textOfPath(client) + ": the client folder holds no files (the launcher refuses an empty list)");
+    return problems.empty();
+}
+
+// Makes room for a file at `path` below `root`: a file where a folder on its way must be, or
+// a folder where it must be, is no longer listed and goes now.
+bool clearWay(const Path& root, const std::string& path, std::string& error) {
+    for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1)) {
+        const Path step = joined(root, path.substr(0, at));
+        FileStamp ignored;
+        if (stampOf(step, ignored) && !removeFile(step, error)) return false;
+    }
+    const Path target = joined(root, path);
+    return !isFolder(target) || removeTree(target, error);
+}
+
+// Moves a staged file over what is in its place, making room first when a folder is in the way
+// or a file stands where a folder on its way must be.
+bool moveIntoPlace(const Path& staged, const Path& root, const std::string& path, std::string& error) {
+    const Path target = joined(root, path);
+    if (replaceFile(staged, target, error)) return true;
+    error.clear();
+    return clearWay(root, path, error) && makeFolders(target.parent_path(), error) && replaceFile(staged, target, error);
+}
+
+// Writes a file into the staging folder and moves it to its place, unless the place holds
+// these bytes already.
+bool putFile(const Path& staging, const std::string& name, const std::string& bytes, const Path& target,
+             std::string& error) {
+    std::string held;
+    if (readWholeFile(target, held) && held == bytes) return true;
+    const Path staged = staging / name;
+    return writeWholeFile(staged, bytes, error) && replaceFile(staged, target, error);
+}
+
+// The jobs for the files that changed since the last publication. A file published before and
+// unchanged since (by size and time) stays when it is still in place; its checksum is known.
+std::vector<Job> planJobs(const Path& client, const Path& deployFolder, const Path& staging,
+                          const std::vector<std::string>& deployedFiles, const PublishState& previous, bool copy,
+                          std::vector<ClientFile>& files, size_t& unchanged) {
+    const std::unordered_set<std::string> inPlace(deployedFiles.begin(), deployedFiles.end());
+    std::vector<Job> jobs;
+    for (size_t i = 0; i < files.size(); ++i) {
+        ClientFile& file = files[i];
+        Job job;
+        job.file = i;
+        job.staged = staging / std::to_string(i);
+        job.kind = copy ? Job::Replace : Job::Place;
+        if (inPlace.count(file.path)) {
+            const auto known = previous.find(file.path);
+            if (known != previous.end() && known->second.stamp == file.stamp) {
+                file.checksum = known->second.checksum;
+                ++unchanged;
+                continue;
+            }
+            const Path target = joined(deployFolder, file.path);
+            job.kind = !copy && sameFile(joined(client, file.path), target) ? Job::Hash : Job::Replace;
+        }
+        jobs.push_back(job);
+    }
+    return jobs;
+}
+
+// Removes the files of the deployment that the new list no longer names, and the folders
+// left empty.
+bool removeUnlisted(const Path& deployFolder, const std::vector<std::string>& deployedFiles,
+                    const std::vector<std::string>& deployedFolders, const std::vector<ClientFile>& files,
+                    size_t& removed, std::string& error) {
+    std::unordered_set<std::string> listed;
+    for (const ClientFile& file : files) listed.insert(file.path);
+    for (const std::string& path : deployedFiles) {
+        if (path == kListName || listed.count(path)) continue;
+        // (A folder now, or gone with a folder that a file took the place of: gone already.)
+        const Path orphan = joined(deployFolder, path);
+        if (!isFolder(orphan) && !removeFile(orphan, error)) return false;
+        ++removed;
+    }
+    for (const std::string& folder : deployedFolders) removeEmptyFolder(joined(deployFolder, folder));
+    return true;
+}
+
+} // namespace
+
+bool publish(const PublishOptions& options, PublishSummary& summary, std::vector<std::string>& problems,
+             const ProgressCallback& progress) {
+    problems.clear();
+    auto fail = [&problems](const std::string& problem) {
+        problems.push_back(problem);
+        return false;
+    };
+    const Path client = absolutePath(pathOfText(options.clientFolder));
+    const Path deployment = absolutePath(pathOfText(options.deploymentFolder));
+    const std::string deploymentText = textOfPath(deployment);
+    if (!isFolder(client)) return fail(options.clientFolder + ": the client folder is not a folder");
+    if (nested(client, deployment)) return fail("the deployment folder must lie outside the client folder and hold it not");
+    std::string problem;
+    if (!fitsNginx(deploymentText, problem) || !prepareUpcase(problem)) return fail(problem);
+
+    std::vector<ClientFile> files;
+    if (!readClient(client, files, problems)) return false;
+
+    const Path deployFolder = deployment / "deploy";
+    const Path checkFolder = deployment / "check";
+    const Path own = deployment / ".publish";
+    std::string serverAnswer;
+    if (!options.servers.empty()) {
+        if (!serverListAnswer(options.servers, serverAnswer, problem)) return fail(problem);
+    } else if (!readWholeFile(checkFolder / kServerListAnswerName, serverAnswer)) {
+        return fail("name the deployment servers with --server (there is no earlier publication to take them from)");
+    }
+    std::vector<ScannedName> names;
+    for (const ClientFile& file : files) names.push_back({file.parts, file.stamp.size});
+    const std::string checksum = utf8OfUtf16(predictedClientChecksum(names));
+
+    // Checked: from here on the deployment is written.
+    PublishLock lock;
+    const Path staging = own / "staging";
+    if (!makeFolders(own, problem) || !lock.acquire(own / "lock", problem) || !removeTree(staging, problem) ||
+        !makeFolders(staging, problem) || !makeFolders(deployFolder, problem) || !makeFolders(checkFolder, problem))
+        return fail(problem);
+    std::string stateBytes;
+    const PublishState previous = readWholeFile(own / "state", stateBytes) ? parseState(stateBytes) : PublishState();
+
+    // What the deployment holds now, and what of it stays.
+    std::vector<std::string> deployedFiles, deployedFolders;
+    listBelow(deployFolder, deployedFiles, deployedFolders);
+    std::vector<Job> jobs =
+        planJobs(client, deployFolder, staging, deployedFiles, previous, options.copy, files, summary.unchanged);
+    if (!runJobs(client, deployFolder, files, jobs, options.copy, progress)) {
+        for (const Job& job : jobs)
+            if (!job.error.empty()) problems.push_back(job.error);
+        removeTree(staging, problem);
+        return false;
+    }
+
+    // Every changed file into its place, then the list that names them.
+    for (const Job& job : jobs) {
+        if (job.kind == Job::Replace && !moveIntoPlace(job.staged, deployFolder, files[job.file].path, problem))
+            return fail(problem);
+        ++(job.kind == Job::Hash ? summary.rehashed : job.linked ? summary.linked : summary.copied);
+    }
+    std::string list = kFileListStart;
+    PublishState state;
+    for (const ClientFile& file : files) {
+        list += fileListEntry(file.path, listTimeOfUnixSeconds(file.stamp.seconds), file.stamp.size, file.checksum);
+        state[file.path] = PublishedFile{file.stamp, file.checksum};
+        summary.bytes += file.stamp.size;
+    }
+    list += kFileListEnd;
+    if (!putFile(staging, "list", list, deployFolder / kListName, problem) ||
+        !putFile(staging, "state", stateText(state), own / "state", problem))
+        return fail(problem);
+
+    // The answers: the server list for every other checksum, then "OK" for this one only.
+    if (!putFile(staging, "servers", serverAnswer, checkFolder / kServerListAnswerName, problem) ||
+        !putFile(staging, "current", kCurrentAnswer, checkFolder / currentAnswerName(checksum), problem) ||
+        !putFile(staging, "nginx.conf", nginxFragment(deploymentText, options.urlPath), deployment / "nginx.conf", problem))
+        return fail(problem);
+    std::vector<std::string> answers, ignored;
+    listBelow(checkFolder, answers, ignored);
+    for (const std::string& name : answers)
+        if (isCurrentAnswerName(name) && name != currentAnswerName(checksum) && !removeFile(checkFolder / name, problem))
+            return fail(problem);
+
+    // Last, what the new list no longer names.
+    if (!removeUnlisted(deployFolder, deployedFiles, deployedFolders, files, summary.removed, problem))
+        return fail(problem);
+    removeTree(staging, problem);
+
+    summary.deploymentFolder = deploymentText;
+    summary.checksum = checksum;
+    summary.files = files.size();
+    return true;
+}
+
+} // namespace ornivel::publish

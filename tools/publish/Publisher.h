@@ -1,0 +1,44 @@
+#pragma once
+// One publication: from a complete client folder to a deployment folder that web servers
+// serve as it stands.
+//
+//   DEPLOYMENT/deploy/     the client's files and "TarnFileList.xml"
+//   DEPLOYMENT/check/      the version-check answers ("clientChecksum=<checksum>", "servers")
+//   DEPLOYMENT/nginx.conf  the nginx fragment
+//   DEPLOYMENT/.publish/   the publisher's own: lock, state, staging folder
+//
+// Everything is checked before anything is written. Files that changed (by size and time)
+// are linked or copied into the staging folder and hashed there, several at a time; then
+// each is moved into its place, and only when every listed file is in place does the new
+// list replace the old one. The version-check answers follow, and files no longer listed
+// are removed last.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "PublishOptions.h"
+
+namespace ornivel::publish {
+
+struct PublishSummary {
+    std::string deploymentFolder;  // absolute
+    std::string checksum;          // the client checksum of the published installation
+    size_t files = 0;
+    uint64_t bytes = 0;
+    size_t linked = 0;     // put in place as hard links
+    size_t copied = 0;     // put in place as copies
+    size_t rehashed = 0;   // in place already (a link to the changed file), hashed again
+    size_t unchanged = 0;  // neither hashed nor touched
+    size_t removed = 0;    // no longer listed
+};
+
+// Called now and then while files are hashed: files and bytes done of those to do.
+using ProgressCallback = std::function<void(size_t filesDone, size_t files, uint64_t bytesDone, uint64_t bytes)>;
+
+// False with the problems (each naming its file or folder) when the deployment was not
+// published; nothing visible to clients has changed then.
+bool publish(const PublishOptions& options, PublishSummary& summary, std::vector<std::string>& problems,
+             const ProgressCallback& progress = nullptr);
+
+} // namespace ornivel::publish

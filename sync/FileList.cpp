@@ -120,22 +120,26 @@ TiXmlEncoding documentEncoding(const FileListScan& scan) {
     return lower.empty() || lower == "utf-8" || lower == "utf8" ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY;
 }
 
-// Reads one entry from its start tag alone (made an empty element), so the reader never
-// nests. The zero bytes after the text keep the reader's multi-byte steps inside the buffer.
-bool readEntry(std::string_view tag, TiXmlEncoding encoding, const LocalTimeShift& shift, TiXmlDocument& document,
-               FileListFile& entry) {
+// Reads a start tag alone (made an empty element), so the reader never nests. The zero bytes
+// after the text keep the reader's multi-byte steps inside the buffer. Null when unreadable.
+const TiXmlElement* readTag(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& document) {
     std::string text(tag);
     if (text.size() < 2 || text[text.size() - 2] != '/') text.insert(text.size() - 1, 1, '/');
     text.append(4, '\0');
     document.Clear();
     document.Parse(text.c_str(), nullptr, encoding);
-    const TiXmlElement* element = document.RootElement();
-    if (document.Error() || !element) return false;
+    return document.Error() ? nullptr : document.RootElement();
+}
+
+bool readEntry(std::string_view tag, TiXmlEncoding encoding, const LocalTimeShift& shift, TiXmlDocument& document,
+               FileListFile& entry) {
+    const TiXmlElement* element = readTag(tag, encoding, document);
+    if (!element) return false;
     entry = entryOf(*element, shift);
     return true;
 }
 
-void readList(const std::wstring& path, FileList& list, FileList::State& state) {
+void readList(const std::wstring& path, FileList& list, FileList::State& state, std::optional<uint64_t>& serial) {
     std::string text;
     if (!readWholeFile(path, text)) {
         state = FileList::State::Damaged;
@@ -150,6 +154,9 @@ void readList(const std::wstring& path, FileList& list, FileList::State& state) 
     const TiXmlEncoding encoding = documentEncoding(scan);
     const LocalTimeShift shift;
     TiXmlDocument document;
+    uint64_t number = 0;
+    const TiXmlElement* listElement = readTag(scan.listElement, encoding, document);
+    if (listElement && parseListSerial(listElement->Attribute("Serial"), number)) serial = number;
     FileListFile entry;
     for (std::string_view tag : scan.entries) {
         if (!readEntry(tag, encoding, shift, document, entry)) {
@@ -166,7 +173,7 @@ FileList FileList::load(const std::wstring& path) {
     FileList list;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return list;
     try {
-        readList(path, list, list.state_);
+        readList(path, list, list.state_, list.serial_);
     } catch (const std::bad_alloc&) {
         list = FileList();
         list.state_ = State::OutOfMemory;

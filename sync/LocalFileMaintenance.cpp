@@ -172,11 +172,22 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
             log_.log(LOG_INFO, L"File '%s' is write protected, skipping.", target.c_str());
             continue;
         }
-        if (!source.download(file->path, target, this)) return false;  // the source has logged why
+        // In a signed deployment a file arrives under its partial name and takes its real name
+        // only when it matches the signed checksum: altered bytes never stand in its place.
+        const bool staged = checkBeforePlacing_ && !file->checksum.empty();
+        const std::wstring arriving = staged ? RemoteSource::partialPath(target) : target;
+        if (!source.download(file->path, arriving, this)) return false;  // the source has logged why
 
         // A file that arrived damaged must not be taken for the listed one.
-        if (!file->checksum.empty() && !downloadMatches(target, file->checksum)) {
+        if (!file->checksum.empty() && !downloadMatches(arriving, file->checksum)) {
             log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", target.c_str());
+            if (staged) DeleteFileW(arriving.c_str());
+            return false;
+        }
+        if (staged && !MoveFileExW(arriving.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            log_.log(LOG_ERROR, L"Could not put the downloaded file '%s' in place. Error: %s", target.c_str(),
+                     LastError().text().c_str());
+            DeleteFileW(arriving.c_str());
             return false;
         }
 

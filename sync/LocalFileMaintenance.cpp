@@ -172,9 +172,10 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
             log_.log(LOG_INFO, L"File '%s' is write protected, skipping.", target.c_str());
             continue;
         }
-        // In a signed deployment a file arrives under its partial name and takes its real name
-        // only when it matches the signed checksum: altered bytes never stand in its place.
-        const bool staged = checkBeforePlacing_ && !file->checksum.empty();
+        // A file with a checksum arrives under its partial name and takes its real name only
+        // when it matches: damaged or altered bytes never stand in its place (the version check
+        // would not notice them, and the next run would take them for the listed file).
+        const bool staged = !file->checksum.empty();
         const std::wstring arriving = staged ? RemoteSource::partialPath(target) : target;
         if (!source.download(file->path, arriving, this)) return false;  // the source has logged why
 

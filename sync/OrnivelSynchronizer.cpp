@@ -271,7 +271,6 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         success = false;
         return;
     }
-    checkBeforePlacing_ = signedList.required();
     step = FAILURE_DELETING;
     if (!deleteUnusedFiles(L"", serverList, localList)) {
         log_.log(LOG_DEBUG, L"Error deleting unused files.");

@@ -95,7 +95,6 @@ private:
     LogDriver log_;
     bool restartPending_ = false;
     bool ghostscriptLoaded_ = false;
-    bool checkBeforePlacing_ = false;  // a signed deployment: files are checked before they take their names
     bool fieldService_;
     bool debug_;
     ProgressMerger progress_;

@@ -3,6 +3,7 @@
 
 #include "FakeSource.h"
 #include "common/Text.h"
+#include "remote/RemoteSource.h"
 #include "sync/FileList.h"
 #include "sync/OrnivelSynchronizer.h"
 #include "tests/support/TestSupport.h"
@@ -174,7 +175,7 @@ TEST_F(FileMaintenance, TheRunningExecutableArrivesBesideItAsTmpUnderAnySpelling
         source_.localPaths.clear();
         ASSERT_TRUE(beside.downloadChangedFiles(server, source_)) << spelling;
         EXPECT_EQ(test::readFileBytes(tmp), "new launcher") << spelling;
-        EXPECT_EQ(source_.localPaths.at(0), tmp) << spelling;
+        EXPECT_EQ(source_.localPaths.at(0), RemoteSource::partialPath(tmp)) << spelling;
         EXPECT_TRUE(beside.restartPending()) << spelling;
         DeleteFileW(tmp.c_str());
     }
@@ -207,8 +208,11 @@ TEST_F(FileMaintenance, ADamagedDownloadFailsThePass) {
     FileList server;
     server.insert(entryFor(L"system\\gs.rar", "the listed bytes", kTime, true));
     source_.files[L"system\\gs.rar"] = "other bytes";
+    inst_.write(L"system\\gs.rar", "the version before");
     EXPECT_FALSE(sync_->downloadChangedFiles(server, source_));
     EXPECT_FALSE(sync_->ghostscriptLoaded());
+    EXPECT_EQ(inst_.read(L"system\\gs.rar"), "the version before");  // damaged bytes never take its name
+    EXPECT_FALSE(inst_.exists(L"system\\gs.rar.ornivel-download"));
     EXPECT_TRUE(capture_.has(LOG_ERROR, L"Downloaded file '" + inst_.path() +
                                             L"system\\gs.rar' does not match its checksum."));
 }

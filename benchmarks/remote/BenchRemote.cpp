@@ -1,7 +1,12 @@
-// Downloads one large file and many small files from a running test server with each HTTP
-// source and prints the seconds each took, one "RESULT <name> <seconds> <bytes>" line per run.
-// Usage: bench_remote <http port> <output folder> <big file name> <small file count>
+// Downloads files with one source and reports how long it took and the process's peak
+// working set, one line per run:
+//   RESULT <source>-<case> <seconds> <bytes> <ok|FAILED> <peak working set> <working set before>
+// Usage:
+//   bench_remote <winhttp|socket|share> <port or share path> <output folder> big <remote name>
+//   bench_remote <winhttp|socket|share> <port or share path> <output folder> small <count>
+// HTTP sources fetch from 127.0.0.1:<port>/bench; the small files are small\f<i>.bin.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,64 +15,83 @@
 
 #include "logdriver/LogDriver.h"
 #include "remote/RemoteSourceHTTP.h"
+#include "remote/RemoteSourceNET.h"
 #include "remote/RemoteSourceWININET.h"
 
 using namespace ornivel;
 
 namespace {
 
-double seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
+double now() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 unsigned long long fileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
     return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-void run(const char* name, RemoteSource& source, const std::wstring& out, const std::wstring& big, int smallCount) {
-    LARGE_INTEGER start, end;
-    ::QueryPerformanceCounter(&start);
-    bool ok = source.download(big, out + L"\\" + big, nullptr);
-    ::QueryPerformanceCounter(&end);
-    std::printf("RESULT %s-big %.3f %llu %s\n", name, seconds(start, end), fileSize(out + L"\\" + big), ok ? "ok" : "FAILED");
+PROCESS_MEMORY_COUNTERS memory() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters;
+}
 
-    unsigned long long bytes = 0;
-    int failed = 0;
-    ::QueryPerformanceCounter(&start);
-    for (int i = 0; i < smallCount; ++i) {
-        std::wstring name = L"small\\f" + std::to_wstring(i) + L".bin";
-        if (!source.download(name, out + L"\\" + name, nullptr)) ++failed;
-    }
-    ::QueryPerformanceCounter(&end);
-    for (int i = 0; i < smallCount; ++i) bytes += fileSize(out + L"\\small\\f" + std::to_wstring(i) + L".bin");
-    std::printf("RESULT %s-small %.3f %llu %s\n", name, seconds(start, end), bytes, failed ? "FAILED" : "ok");
-    std::fflush(stdout);
+// The share needs no connection under Wine: UNC paths reach the folder directly.
+class AlwaysConnected : public ShareConnector {
+public:
+    DWORD addConnection(NETRESOURCEW*, const wchar_t*, const wchar_t*, DWORD) override { return NO_ERROR; }
+    DWORD cancelConnection(const wchar_t*, DWORD, BOOL) override { return NO_ERROR; }
+};
+
+std::unique_ptr<RemoteSource> makeSource(const std::wstring& kind, const std::wstring& where, const LogDriver& log) {
+    static AlwaysConnected connector;
+    const auto port = static_cast<unsigned short>(std::wcstoul(where.c_str(), nullptr, 10));
+    if (kind == L"winhttp") return std::make_unique<RemoteSourceWININET>(L"127.0.0.1", L"/bench", port, log, false);
+    if (kind == L"socket") return std::make_unique<RemoteSourceHTTP>(L"127.0.0.1", L"bench", port, log, true);
+    if (kind == L"share") return std::make_unique<RemoteSourceNET>(where, L"", L"", log, connector);
+    return nullptr;
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: bench_remote <port> <output folder> <big file> <small count>\n");
+    if (argc < 6) {
+        std::fprintf(stderr, "usage: bench_remote <winhttp|socket|share> <port|share> <out> big <name> | small <count>\n");
         return 2;
     }
-    const auto port = static_cast<unsigned short>(std::wcstoul(argv[1], nullptr, 10));
-    const std::wstring out = argv[2];
-    const std::wstring big = argv[3];
-    const int smallCount = static_cast<int>(std::wcstol(argv[4], nullptr, 10));
+    const std::wstring kind = argv[1], where = argv[2], out = argv[3], mode = argv[4], arg = argv[5];
     LogDriver log(L"bench");  // no appenders: logging costs only the formatting
+    std::unique_ptr<RemoteSource> source = makeSource(kind, where, log);
+    if (!source) return 2;
+    CreateDirectoryW(out.c_str(), nullptr);
 
-    {
-        RemoteSourceWININET source(L"127.0.0.1", L"/bench", port, log, false);
-        run("winhttp", source, out + L"\\winhttp", big, smallCount);
+    const SIZE_T before = memory().WorkingSetSize;
+    unsigned long long bytes = 0;
+    bool ok = true;
+    const double start = now();
+    if (mode == L"big") {
+        ok = source->download(arg, out + L"\\" + arg, nullptr);
+    } else {
+        const int count = static_cast<int>(std::wcstol(arg.c_str(), nullptr, 10));
+        for (int i = 0; i < count; ++i)
+            ok &= source->download(L"small\\f" + std::to_wstring(i) + L".bin",
+                                   out + L"\\small\\f" + std::to_wstring(i) + L".bin", nullptr);
     }
-    {
-        RemoteSourceHTTP source(L"127.0.0.1", L"bench", port, log, false);
-        run("socket", source, out + L"\\socket", big, smallCount);
+    const double seconds = now() - start;
+    if (mode == L"big") {
+        bytes = fileSize(out + L"\\" + arg);
+    } else {
+        for (int i = 0, count = std::wcstol(arg.c_str(), nullptr, 10); i < count; ++i)
+            bytes += fileSize(out + L"\\small\\f" + std::to_wstring(i) + L".bin");
     }
-    return 0;
+    std::printf("RESULT %ls-%ls %.4f %llu %s %llu %llu\n", kind.c_str(), mode.c_str(), seconds, bytes,
+                ok ? "ok" : "FAILED", static_cast<unsigned long long>(memory().PeakWorkingSetSize),
+                static_cast<unsigned long long>(before));
+    return ok ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A small HTTP/1.1 client on blocking TCP sockets: builds the request text itself, reads the
-// response header byte by byte and the body by its Content-Length, and follows "Refresh: "
-// and "Location: " answers. Plain HTTP only.
+// response header up to its empty line and the body by its Content-Length, and follows
+// "Refresh: " and "Location: " answers. Plain HTTP only.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -42,10 +42,14 @@ public:
     // Refresh and redirect answers followed for one exchange at most.
     static constexpr int kMaxHops = 10;
     // A response header beyond this size fails the exchange (real headers have a few hundred
-    // bytes; the header is read one byte per receive, so a bound also bounds the time).
+    // bytes).
     static constexpr size_t kMaxHeaderBytes = 64 * 1024;
     // Bodies above this size go to the result's spill file when one is named.
     static constexpr uint64_t kMemoryBodyLimit = 16 * 1024 * 1024;
+    // The header is received in blocks of this size; bytes past its end stay for the body.
+    static constexpr size_t kHeaderBlock = 4096;
+    // A spilled body is written to its file in blocks of this size.
+    static constexpr size_t kWriteBlock = 1024 * 1024;
 
     // Starts the socket library (version 1.1); no connection is opened yet.
     Request(const LogDriver& log, bool dump);
@@ -75,9 +79,16 @@ private:
                 RequestResult& result, ProgressListener* listener, int hops);
     bool readHeader(std::string& header);
     int readBody(uint64_t length, RequestResult& result, ProgressListener* listener);
+    // Receives into `target`: first the bytes received before but not yet consumed, then
+    // from the socket (one receive). The result of the receive, or the count taken.
+    int receive(char* target, int size);
     void closeSocket();
 
     UniqueSocket socket_;
+    // Bytes of the open connection received but not yet consumed (the start of a body that
+    // arrived with its header, or what follows a response on a reused connection).
+    std::string unread_;
+    size_t unreadAt_ = 0;
     std::string connectedHost_;
     int connectedPort_ = 0;
     LogDriver log_;

@@ -128,6 +128,9 @@ INT_PTR CDialogLogin::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return reinterpret_cast<INT_PTR>(controlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+    case kShowProgress:
+        showReportedProgress();
+        return TRUE;
     case kCloseFromOwner:
         DestroyWindow(window_);
         PostQuitMessage(0);

@@ -42,31 +42,52 @@ bool CDialogLogin::synchronize(LogDriver& log, bool fieldService, bool debug) {
 
 void CDialogLogin::progress(const int* phase, const wchar_t* text, const int* current, const int* total,
                             const int* percent, const int* /*extra*/) {
-    if (phase) phase_ = *phase;
-    if (text) detail_ = text;
-    if (current) current_ = *current;
-    if (total) total_ = *total;
-    if (percent) percent_ = *percent;
+    std::lock_guard<std::mutex> guard(progressLock_);
+    if (phase) reported_.phase = *phase;
+    if (text) reported_.detail = text;
+    if (current) reported_.current = *current;
+    if (total) reported_.total = *total;
+    if (percent) reported_.percent = *percent;
+    if (anyHandedOver_ && sameProgressDisplay(reported_, handedOver_)) return;
+    handedOver_ = reported_;
+    anyHandedOver_ = true;
+    // The dialog thread takes whatever state is reported by the time it gets to it; a wake-up
+    // still pending covers this state as well. A sent notification is handled before any
+    // message sent to the dialog after it, so a later query sees this state.
+    if (!wakePending_) wakePending_ = SendNotifyMessageW(window_, kShowProgress, 0, 0) != FALSE;
+}
 
-    const ProgressStatus status = progressStatusOf(phase_);
-    const std::wstring statusText =
-        progressStatusText(status, status.stringId ? loadString(status.stringId) : std::wstring(), current_, total_);
+void CDialogLogin::showReportedProgress() {
+    ProgressView view;
+    {
+        std::lock_guard<std::mutex> guard(progressLock_);
+        view = reported_;
+        wakePending_ = false;
+    }
+    showProgress(view);
+}
 
+void CDialogLogin::showProgress(const ProgressView& view) {
+    const ProgressStatus status = progressStatusOf(view.phase);
+    const std::wstring statusText = progressStatusText(
+        status, status.stringId ? loadString(status.stringId) : std::wstring(), view.current, view.total);
+
+    HWND bar = item(IDC_PROGRESS_BAR);
     if (status.marquee != marquee_) {
         marquee_ = status.marquee;
-        HWND bar = item(IDC_PROGRESS_BAR);
         LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
         SetWindowLongPtrW(bar, GWL_STYLE, marquee_ ? (style | PBS_MARQUEE) : (style & ~static_cast<LONG_PTR>(PBS_MARQUEE)));
         SendMessageW(bar, PBM_SETMARQUEE, marquee_ ? TRUE : FALSE, kMarqueePeriodMs);
+        shownPercent_ = -1;
     }
     setTextIfChanged(IDC_STATUS_TEXT, statusText);
-    setTextIfChanged(IDC_DETAIL_TEXT, detail_);
-    if (!marquee_) {
+    setTextIfChanged(IDC_DETAIL_TEXT, view.detail);
+    if (!marquee_ && view.percent != shownPercent_) {
         // Setting a lower value in between makes the bar jump instead of animating.
-        HWND bar = item(IDC_PROGRESS_BAR);
-        SendMessageW(bar, PBM_SETPOS, percent_, 0);
-        SendMessageW(bar, PBM_SETPOS, percent_ - 1, 0);
-        SendMessageW(bar, PBM_SETPOS, percent_, 0);
+        SendMessageW(bar, PBM_SETPOS, view.percent, 0);
+        SendMessageW(bar, PBM_SETPOS, view.percent - 1, 0);
+        SendMessageW(bar, PBM_SETPOS, view.percent, 0);
+        shownPercent_ = view.percent;
     }
 }
 

@@ -16,6 +16,9 @@ namespace {
 
 // Used when the answer carries no readable Content-Length.
 constexpr uint64_t kFallbackContentLength = 10000000;
+// Each read asks for at least this much: what has arrived and whatever follows, so that a
+// file passes in few reads and few writes.
+constexpr DWORD kReadBlock = 1024 * 1024;
 
 bool writeAll(HANDLE file, const char* data, DWORD length) {
     while (length > 0) {
@@ -145,7 +148,6 @@ int RemoteSourceWININET::fetch(const std::wstring& remoteName, const std::wstrin
 
 bool RemoteSourceWININET::receiveBody(HINTERNET request, HANDLE file, uint64_t contentLength, bool lengthKnown,
                                       ProgressListener* listener) {
-    std::vector<char> buffer;
     uint64_t total = 0;
     for (;;) {
         DWORD available = 0;
@@ -154,13 +156,15 @@ bool RemoteSourceWININET::receiveBody(HINTERNET request, HANDLE file, uint64_t c
             return false;
         }
         if (available == 0) break;
-        if (buffer.size() < available) buffer.resize(available);
+        const DWORD wanted = std::max(available, kReadBlock);
+        if (buffer_.size() < wanted) buffer_.resize(wanted);
+        char* buffer = buffer_.data();
         DWORD read = 0;
-        if (!::WinHttpReadData(request, buffer.data(), available, &read)) {
+        if (!::WinHttpReadData(request, buffer, wanted, &read)) {
             log_.log(LOG_ERROR, L"Error downloading chunk: %s", LastError().text().c_str());
             return false;
         }
-        if (!writeAll(file, buffer.data(), read)) {
+        if (!writeAll(file, buffer, read)) {
             log_.log(LOG_ERROR, L"Error writing file: %s", LastError().text().c_str());
             return false;
         }

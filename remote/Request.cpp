@@ -55,8 +55,7 @@ Request::Request(const LogDriver& log, bool dump) : log_(log), dump_(dump) {
 
 void Request::closeSocket() {
     socket_.reset();
-    unread_.clear();
-    unreadAt_ = 0;
+    unreadAt_ = unreadEnd_ = 0;
     connectedHost_.clear();
     connectedPort_ = 0;
 }
@@ -90,9 +89,9 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
 }
 
 int Request::receive(char* target, int size) {
-    if (unreadAt_ < unread_.size()) {
-        const size_t count = std::min(unread_.size() - unreadAt_, static_cast<size_t>(size));
-        memcpy(target, unread_.data() + unreadAt_, count);
+    if (unreadAt_ < unreadEnd_) {
+        const size_t count = std::min(unreadEnd_ - unreadAt_, static_cast<size_t>(size));
+        memcpy(target, unread_.get() + unreadAt_, count);
         unreadAt_ += count;
         return static_cast<int>(count);
     }
@@ -105,16 +104,16 @@ bool Request::readHeader(std::string& header) {
     // The stream is read as if byte by byte: the header ends at its empty line (or when the
     // connection has nothing more), and every byte after it stays unread for what follows.
     for (;;) {
-        while (unreadAt_ < unread_.size()) {
+        while (unreadAt_ < unreadEnd_) {
             if (header.size() >= maxHeaderBytes_) return false;
             const char c = unread_[unreadAt_++];
             header += c;
             if (end.add(c)) return true;
         }
-        unread_.resize(kHeaderBlock);
+        if (!unread_) unread_.reset(new char[kHeaderBlock]);
+        const int received = ::recv(socket_.get(), unread_.get(), static_cast<int>(kHeaderBlock), 0);
         unreadAt_ = 0;
-        const int received = ::recv(socket_.get(), unread_.data(), static_cast<int>(kHeaderBlock), 0);
-        unread_.resize(received > 0 ? static_cast<size_t>(received) : 0);
+        unreadEnd_ = received > 0 ? static_cast<size_t>(received) : 0;
         if (received <= 0) return true;
     }
 }
@@ -128,6 +127,7 @@ int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* 
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return -1;
         result.bodyInFile = true;
+        result.spillCreated = true;
         block.resize(kWriteBlock);
     } else {
         if (length > result.body.max_size()) return -1;
@@ -280,7 +280,7 @@ int Request::getToFile(const std::string& url, const std::wstring& path, Progres
             }
         }
     }
-    if (!moved) {
+    if (result.spillCreated && !moved) {
         const DWORD error = ::GetLastError();
         ::DeleteFileW(result.spillPath.c_str());
         ::SetLastError(error);

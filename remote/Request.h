@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "common/Handles.h"
@@ -34,6 +35,7 @@ struct RequestResult {
     // (replaced) instead of being held in memory. Without it such bodies are held in memory.
     std::wstring spillPath;
     bool bodyInFile = false;  // set when the body went to spillPath
+    bool spillCreated = false;  // set when spillPath was written at any step of the exchange
 };
 
 class Request {
@@ -46,8 +48,9 @@ public:
     static constexpr size_t kMaxHeaderBytes = 64 * 1024;
     // Bodies above this size go to the result's spill file when one is named.
     static constexpr uint64_t kMemoryBodyLimit = 16 * 1024 * 1024;
-    // The header is received in blocks of this size; bytes past its end stay for the body.
-    static constexpr size_t kHeaderBlock = 4096;
+    // The header is received in blocks of this size; bytes past its end stay for the body,
+    // so that a small answer usually arrives with one receive.
+    static constexpr size_t kHeaderBlock = 64 * 1024;
     // A spilled body is written to its file in blocks of this size.
     static constexpr size_t kWriteBlock = 1024 * 1024;
 
@@ -86,9 +89,11 @@ private:
 
     UniqueSocket socket_;
     // Bytes of the open connection received but not yet consumed (the start of a body that
-    // arrived with its header, or what follows a response on a reused connection).
-    std::string unread_;
+    // arrived with its header, or what follows a response on a reused connection): the
+    // range [unreadAt_, unreadEnd_) of unread_.
+    std::unique_ptr<char[]> unread_;
     size_t unreadAt_ = 0;
+    size_t unreadEnd_ = 0;
     std::string connectedHost_;
     int connectedPort_ = 0;
     LogDriver log_;

@@ -114,6 +114,7 @@ private:
     std::atomic<bool> formShown_{false};  // Login is accepted only while the form is shown
     UniqueHandle dialogThread_;
     DWORD dialogThreadId_ = 0;
+    UniqueHandle shown_;  // signalled by the dialog thread once the window is visible
     UniqueHandle watcherThread_;
     std::atomic<HWND> window_{nullptr};
     HWND tooltip_ = nullptr;

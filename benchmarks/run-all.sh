@@ -21,7 +21,7 @@ for tool in nginx curl md5sum python3; do
 done
 cmake -S "$ROOT" -B "$B" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64.cmake" >/dev/null
-cmake --build "$B" --target bench_updatedata bench_remote bench_sync bench_start ornivel standin_jvm >/dev/null
+cmake --build "$B" --target bench_updatedata bench_remote bench_sync bench_start bench_start_imports ornivel standin_jvm >/dev/null
 mkdir -p "$W"
 
 # nginx on a free loopback port, every path of its own under $W/nginx. As root its workers

@@ -13,7 +13,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64 xvfb x11-apps imagemagick xauth
   cmake ninja-build googletest libgtest-dev g++ dpkg-dev
-  python3 openjdk-17-jdk-headless openssl curl ca-certificates
+  python3 openjdk-17-jdk-headless openssl curl ca-certificates nginx-light
 )
 
 log() { printf '[setup] %s\n' "$*"; }

@@ -8,11 +8,11 @@
 #include "common/Text.h"
 #include "logdriver/LastError.h"
 #include "remote/RemoteSource.h"
+#include "sync/FileDigest.h"
 #include "sync/FileIdentity.h"
 #include "sync/FileList.h"
 #include "sync/FolderListing.h"
 #include "sync/LocalPaths.h"
-#include "sync/Md5.h"
 #include "sync/OrnivelSynchronizer.h"
 
 namespace ornivel {
@@ -25,22 +25,11 @@ bool isManagedFolder(const std::wstring& lowerSubfolder) {
            lowerSubfolder == L"system\\jobs\\" || lowerSubfolder == L"java_17.0.1\\";
 }
 
-// Files are read for their digest in blocks of this size: the same bytes as the digest's own
-// 1,024-byte file reading, in far fewer reads.
-constexpr size_t kDigestBlock = 1024 * 1024;
-
 // Whether an open file's bytes, from its current position to its end, have the digest text
 // `checksum`. A failed read counts as a difference.
 bool digestMatches(HANDLE file, const std::wstring& checksum, std::vector<unsigned char>& block) {
-    MD5 digest;
-    DWORD got = 0;
-    do {
-        if (!ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) return false;
-        digest.update(block.data(), got);
-    } while (got > 0);
-    digest.finalize();
-    const std::string hex = digest.hex_digest();
-    return std::wstring(hex.begin(), hex.end()) == checksum;
+    std::string hex;
+    return md5HexOfHandle(file, block, hex) && std::wstring(hex.begin(), hex.end()) == checksum;
 }
 
 UniqueHandle openForReading(const std::wstring& path) {
@@ -160,7 +149,7 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
     const std::wstring listFile = localPath(L"TarnFileList.xml");
     const std::wstring listPath = lowerAscii(listFile);
     std::vector<const FileListFile*> downloads;
-    std::vector<unsigned char> block(kDigestBlock);
+    std::vector<unsigned char> block = fileDigestBuffer();
     FolderListing listing;
     int scanned = 0;
     for (const FileListFile& file : files) {

@@ -2,10 +2,12 @@
 //   bench_sync compare <file count> <work folder>
 //     the comparison pass over an installation that is already current, once with
 //     checksums in the list and once with size and time only (the files are made once and
-//     kept in <work folder>\compare for later runs);
-//   bench_sync sync <http port> <installation folder> [server path]
+//     kept in <work folder>\compare for later runs), and the same files only opened and read
+//     (what any reading of them costs on this system, digest aside);
+//   bench_sync sync <http port> <installation folder> [server path [logged]]
 //     a whole first synchronisation from the server's deployment (default "/sync"; the
-//     saved answer stands in for the version check).
+//     saved answer stands in for the version check); with "logged" through the launcher's
+//     own appenders (debugger output, standard output, "log\launcher.log").
 // Prints "RESULT <name> <seconds> <bytes or files>" lines.
 #include <windows.h>
 
@@ -78,6 +80,17 @@ int compare(int count, const std::wstring& work) {
     }
     if (!made) CloseHandle(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     SetCurrentDirectoryW(folder.c_str());
+    std::vector<char> block(1024 * 1024);
+    double t0 = seconds();
+    long long read = 0;
+    for (const FileListFile& file : withChecksums.files()) {
+        HANDLE handle = CreateFileW((folder + file.path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        DWORD got = 0;
+        while (ReadFile(handle, block.data(), static_cast<DWORD>(block.size()), &got, nullptr) && got > 0) read += got;
+        CloseHandle(handle);
+    }
+    std::printf("RESULT compare-bare %.3f %d %s\n", seconds() - t0, count, read == 4096LL * count ? "ok" : "SHORT");
     LogDriver log(L"bench");
     for (int round = 0; round < 2; ++round) {
         const bool checksums = round == 0;
@@ -92,12 +105,19 @@ int compare(int count, const std::wstring& work) {
     return 0;
 }
 
-int fullSync(int port, const std::wstring& installation, const std::wstring& serverPath) {
+int fullSync(int port, const std::wstring& installation, const std::wstring& serverPath, bool logged) {
     CreateDirectoryW(installation.c_str(), nullptr);
     SetCurrentDirectoryW(installation.c_str());
     const std::wstring key = L"Software\\OrnivelBench\\deployment\\";
     RegistryString(key).set(formatWide(L"http|127.0.0.1|%s|%d|||", serverPath.c_str(), port));
     LogDriver log(L"bench");
+    if (logged) {
+        const wchar_t* pattern = L"%d %t | %s | %e | %m";
+        CreateDirectoryW(L"log", nullptr);
+        log.addAppender(new CConsoleLogAppender(true, LOG_DEBUG, pattern));
+        log.addAppender(new CConsoleLogAppender(false, LOG_DEBUG, pattern));
+        log.addAppender(new CFileLogAppender(LOG_DEBUG, L"log\\launcher.log", pattern));
+    }
     OrnivelSynchronizer sync(false, installation, log, false);
     double t0 = seconds();
     bool ok = sync.synchronizeFolder(key, L"");
@@ -112,8 +132,9 @@ int fullSync(int port, const std::wstring& installation, const std::wstring& ser
 int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && std::wstring(argv[1]) == L"compare")
         return compare(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), argv[3]);
-    if ((argc == 4 || argc == 5) && std::wstring(argv[1]) == L"sync")
-        return fullSync(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), argv[3], argc == 5 ? argv[4] : L"/sync");
-    std::fprintf(stderr, "usage: bench_sync compare <count> <work folder> | sync <port> <installation> [path]\n");
+    if (argc >= 4 && argc <= 6 && std::wstring(argv[1]) == L"sync")
+        return fullSync(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), argv[3], argc >= 5 ? argv[4] : L"/sync",
+                        argc == 6 && std::wstring(argv[5]) == L"logged");
+    std::fprintf(stderr, "usage: bench_sync compare <count> <work folder> | sync <port> <installation> [path [logged]]\n");
     return 2;
 }

@@ -295,7 +295,11 @@ def figure_launcher():
         with open(os.path.join(installation, "ornivel-Server.dat"), "w") as out:
             out.write(f"{URL}/check")
         start = time.time()
-        wine(os.path.join(installation, "ornivel.exe"), "aussendienst", cwd=installation, check=False)
+        # Standard output and error go to a file: a desktop start has none, and Wine spends
+        # milliseconds per line on an inherited /dev/null.
+        with open(os.path.join(OUT, "launcher.out"), "w") as output:
+            subprocess.run([WINE64, os.path.join(installation, "ornivel.exe"), "aussendienst"], cwd=installation,
+                           stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
         stamp = creation_stamp(installation)
         if stamp is None or (round_ == 0 and not same_tree(os.path.join(folder, "module"),
                                                            os.path.join(installation, "module"))):
@@ -387,14 +391,16 @@ def figure_start():
         if os.path.exists(record):
             os.remove(record)
         start = time.time()
+        output = open(os.path.join(W, "start.out"), "w")  # as for the whole launcher: a file
         process = subprocess.Popen([WINE64, "ornivel.exe", "-noupdate"], cwd=installation, stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                   stdout=output, stderr=subprocess.STDOUT)
         stamp = None
         while stamp is None and time.time() - start < 60:
             time.sleep(0.002)
             stamp = creation_stamp(installation)
         process.kill()
         process.wait()
+        output.close()
         if stamp is None:
             raise RuntimeError("the launcher did not create the VM")
         launcher_ms.append((stamp - start) * 1000)

@@ -15,6 +15,7 @@
 #include "launcher/ServerInfo.h"
 #include "logdriver/LogDriver.h"
 #include "remote/ProgressListener.h"
+#include "ui/BackgroundBitmap.h"
 #include "ui/CPicture.h"
 #include "ui/ProgressStatus.h"
 #include "ui/WindowGeometry.h"
@@ -121,6 +122,7 @@ private:
     Box progressPanel_;
     std::atomic<int> selectedServer_{0};
     CPicture picture_;
+    BackgroundBitmap background_;  // the picture as drawn, copied for each erase
     std::mutex lock_;  // the watcher's enumeration pass and its counter
     int windowCounter_ = 0;
     bool pictureTried_ = false;

@@ -42,19 +42,27 @@ bool CDialogLogin::synchronize(LogDriver& log, bool fieldService, bool debug) {
 
 void CDialogLogin::progress(const int* phase, const wchar_t* text, const int* current, const int* total,
                             const int* percent, const int* /*extra*/) {
-    std::lock_guard<std::mutex> guard(progressLock_);
-    if (phase) reported_.phase = *phase;
-    if (text) reported_.detail = text;
-    if (current) reported_.current = *current;
-    if (total) reported_.total = *total;
-    if (percent) reported_.percent = *percent;
-    if (anyHandedOver_ && sameProgressDisplay(reported_, handedOver_)) return;
-    handedOver_ = reported_;
-    anyHandedOver_ = true;
-    // The dialog thread takes whatever state is reported by the time it gets to it; a wake-up
-    // still pending covers this state as well. A sent notification is handled before any
-    // message sent to the dialog after it, so a later query sees this state.
-    if (!wakePending_) wakePending_ = SendNotifyMessageW(window_, kShowProgress, 0, 0) != FALSE;
+    {
+        std::lock_guard<std::mutex> guard(progressLock_);
+        if (phase) reported_.phase = *phase;
+        if (text) reported_.detail = text;
+        if (current) reported_.current = *current;
+        if (total) reported_.total = *total;
+        if (percent) reported_.percent = *percent;
+        if (anyHandedOver_ && sameProgressDisplay(reported_, handedOver_)) return;
+        handedOver_ = reported_;
+        anyHandedOver_ = true;
+        // A wake-up still pending covers this state too: the dialog thread takes whatever
+        // state is reported by the time it gets to it.
+        if (wakePending_) return;
+        wakePending_ = true;
+    }
+    // A sent notification is handled before any message sent to the dialog after it, so a
+    // later query of the dialog sees this state.
+    if (!SendNotifyMessageW(window_, kShowProgress, 0, 0)) {
+        std::lock_guard<std::mutex> guard(progressLock_);
+        wakePending_ = false;
+    }
 }
 
 void CDialogLogin::showReportedProgress() {

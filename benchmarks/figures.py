@@ -182,6 +182,7 @@ def figure_http(source):
         random_file(os.path.join(WWW, "bench", "small", f"f{i}.bin"), 10240)
     program = os.path.join(B, "benchmarks/remote/bench_remote.exe")
     big_ratios, small_ratios, big_ours, small_ours, big_ref, small_ref = [], [], [], [], [], []
+    big_bare, small_bare = [], []
     for round_ in range(REPEAT):
         curl_out, ours_out = fresh(os.path.join(OUT, "curl")), fresh(os.path.join(OUT, source))
         reference = timed(["curl", "-s", "-o", os.path.join(curl_out, "big.bin"), f"{URL}/bench/big.bin"])
@@ -192,6 +193,8 @@ def figure_http(source):
         big_ratios.append(reference / seconds)
         big_ours.append(seconds)
         big_ref.append(reference)
+        found = results(wine(program, f"{source}-bare", str(PORT), winpath(ours_out), "big", "big.bin"))
+        big_bare.append(reference / float(found[f"{source}-bare-big"][0]))
 
         config = curl_config(os.path.join(OUT, "small.cfg"),
                              [(f"{URL}/bench/small/f{i}.bin", os.path.join(curl_out, "small", f"f{i}.bin"))
@@ -204,8 +207,11 @@ def figure_http(source):
         small_ratios.append(reference / seconds)
         small_ours.append(seconds)
         small_ref.append(reference)
+        found = results(wine(program, f"{source}-bare", str(PORT), winpath(ours_out), "small", str(count)))
+        small_bare.append(reference / float(found[f"{source}-bare-small"][0]))
     fresh(OUT)
     name = {"socket": "socket client", "winhttp": "WinHTTP source"}[source]
+    system = {"socket": "Wine's sockets", "winhttp": "Wine's WinHTTP"}[source]
     big_target, small_target = {"socket": (0.9, 0.5), "winhttp": (None, None)}[source]
 
     def verdict(ratios, target):
@@ -213,8 +219,12 @@ def figure_http(source):
 
     add(f"{name}, one 200 MiB file vs curl (speed)", f"{median(big_ours):.3f} s", f"{median(big_ref):.3f} s",
         big_ratios, f">= {big_target}x" if big_target else "(report)", verdict(big_ratios, big_target))
+    add(f"  the same request straight through {system}, nothing written, vs curl (speed)", "", "", big_bare,
+        "(Wine's share)", None)
     add(f"{name}, 1,000 x 10 KiB vs curl (speed)", f"{median(small_ours):.3f} s", f"{median(small_ref):.3f} s",
         small_ratios, f">= {small_target}x" if small_target else "(report)", verdict(small_ratios, small_target))
+    add(f"  the same requests straight through {system}, nothing written, vs curl (speed)", "", "", small_bare,
+        "(Wine's share)", None)
 
 
 def figure_sync():

@@ -5,11 +5,14 @@
 //   bench_remote <source> <port or share path> <output folder> big <remote name> [server path]
 //   bench_remote <source> <port or share path> <output folder> small <count> [server path]
 //   bench_remote <source> <port or share path> <output folder> list <names file> [server path]
-// Sources: winhttp, socket, share. HTTP sources fetch from 127.0.0.1:<port><server path>
-// ("/bench" unless given); the small files are small\f<i>.bin; a names file holds one remote
-// name a line.
+// Sources: winhttp, socket, share, and winhttp-bare and socket-bare: the same requests made
+// straight with the system's calls and nothing written, which is what the system alone costs.
+// HTTP sources fetch from 127.0.0.1:<port><server path> ("/bench" unless given); the small
+// files are small\f<i>.bin; a names file holds one remote name a line.
+#include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
+#include <winhttp.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "logdriver/LogDriver.h"
+#include "remote/HttpText.h"
 #include "remote/RemoteSourceHTTP.h"
 #include "remote/RemoteSourceNET.h"
 #include "remote/RemoteSourceWININET.h"
@@ -54,6 +58,104 @@ public:
     DWORD cancelConnection(const wchar_t*, DWORD, BOOL) override { return NO_ERROR; }
 };
 
+unsigned long long bareBytes = 0;  // what the bare sources received
+
+std::wstring slashes(std::wstring name) {
+    for (wchar_t& c : name)
+        if (c == L'\\') c = L'/';
+    return name;
+}
+
+// WinHTTP alone: one session and connection, one GET per file, the body read in large blocks
+// and dropped.
+class BareWinHttp : public RemoteSource {
+public:
+    BareWinHttp(unsigned short port, const std::wstring& path, const LogDriver& log) : RemoteSource(log), path_(path) {
+        session_ = WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                               WINHTTP_NO_PROXY_BYPASS, 0);
+        connection_ = WinHttpConnect(session_, L"127.0.0.1", port, 0);
+    }
+    ~BareWinHttp() override {
+        WinHttpCloseHandle(connection_);
+        WinHttpCloseHandle(session_);
+    }
+    bool download(std::wstring remoteName, std::wstring, ProgressListener*) override {
+        const std::wstring object = path_ + L"/" + slashes(remoteName);
+        HINTERNET request = WinHttpOpenRequest(connection_, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                               WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH);
+        bool ok = request && WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                                                0, 0) &&
+                  WinHttpReceiveResponse(request, nullptr);
+        DWORD status = 0, size = sizeof status;
+        ok = ok && WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                       WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX) &&
+             status == 200;
+        for (DWORD available = 0; ok && WinHttpQueryDataAvailable(request, &available) && available > 0;) {
+            DWORD read = 0;
+            ok = WinHttpReadData(request, buffer_.data(), static_cast<DWORD>(buffer_.size()), &read) != FALSE;
+            bareBytes += read;
+        }
+        if (request) WinHttpCloseHandle(request);
+        return ok;
+    }
+
+private:
+    std::wstring path_;
+    HINTERNET session_ = nullptr, connection_ = nullptr;
+    std::vector<char> buffer_ = std::vector<char>(1024 * 1024);
+};
+
+// Sockets alone: per file a new connection, the same request text, the answer received by its
+// Content-Length and dropped.
+class BareSocket : public RemoteSource {
+public:
+    BareSocket(unsigned short port, const std::wstring& path, const LogDriver& log)
+        : RemoteSource(log), port_(port), path_(path.begin(), path.end()) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(1, 1), &data);
+    }
+    bool download(std::wstring remoteName, std::wstring, ProgressListener*) override {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+        DWORD timeout = 10000;
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port_);
+        const hostent* host = gethostbyname("127.0.0.1");
+        memcpy(&address.sin_addr, host->h_addr_list[0], sizeof address.sin_addr);
+        bool ok = connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        const std::wstring name = slashes(remoteName);
+        const std::string text = buildRequestText(path_ + "/" + std::string(name.begin(), name.end()), "127.0.0.1",
+                                                  nullptr, 0);
+        ok = ok && send(s, text.data(), static_cast<int>(text.size()), 0) == static_cast<int>(text.size());
+        std::string header;
+        uint64_t length = 0, body = 0;
+        bool headerDone = false;
+        while (ok) {
+            const int got = recv(s, buffer_.data(), static_cast<int>(buffer_.size()), 0);
+            if (got <= 0) break;
+            bareBytes += static_cast<unsigned>(got);
+            if (!headerDone) {
+                header.append(buffer_.data(), static_cast<size_t>(got));
+                const size_t end = header.find("\r\n\r\n");
+                if (end == std::string::npos) continue;
+                headerDone = parseContentLength(header, length);
+                body = header.size() - (end + 4);
+            } else {
+                body += static_cast<unsigned>(got);
+            }
+            if (body >= length) break;
+        }
+        closesocket(s);
+        return ok && headerDone && body == length;
+    }
+
+private:
+    unsigned short port_;
+    std::string path_;
+    std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+};
+
 std::unique_ptr<RemoteSource> makeSource(const std::wstring& kind, const std::wstring& where, const std::wstring& path,
                                          const LogDriver& log) {
     static AlwaysConnected connector;
@@ -61,6 +163,8 @@ std::unique_ptr<RemoteSource> makeSource(const std::wstring& kind, const std::ws
     if (kind == L"winhttp") return std::make_unique<RemoteSourceWININET>(L"127.0.0.1", path, port, log, false);
     if (kind == L"socket") return std::make_unique<RemoteSourceHTTP>(L"127.0.0.1", path.substr(1), port, log, true);
     if (kind == L"share") return std::make_unique<RemoteSourceNET>(where, L"", L"", log, connector);
+    if (kind == L"winhttp-bare") return std::make_unique<BareWinHttp>(port, path, log);
+    if (kind == L"socket-bare") return std::make_unique<BareSocket>(port, path, log);
     return nullptr;
 }
 
@@ -99,7 +203,9 @@ int wmain(int argc, wchar_t** argv) {
         for (const std::wstring& name : names) ok &= source->download(name, out + L"\\" + name, nullptr);
     }
     const double seconds = now() - start;
-    if (mode == L"big") {
+    if (kind.find(L"-bare") != std::wstring::npos) {
+        bytes = bareBytes;
+    } else if (mode == L"big") {
         bytes = fileSize(out + L"\\" + arg);
     } else {
         for (const std::wstring& name : names) bytes += fileSize(out + L"\\" + name);

@@ -393,7 +393,7 @@ def figure_start():
     empty = os.path.join(B, "benchmarks/start/bench_start.exe")
     imports = os.path.join(B, "benchmarks/start/bench_start_imports.exe")
     launcher_ms, empty_ms, imports_ms, differences, beyond_imports = [], [], [], [], []
-    for _ in range(REPEAT * 2):
+    for _ in range(REPEAT * 3):  # starts vary more than transfers: more pairs
         empty_ms.append(stamp_delay(empty))
         imports_ms.append(stamp_delay(imports))
 

@@ -39,7 +39,7 @@ private:
 
     bool secure_;
     std::wstring basePath_;
-    std::vector<char> buffer_;  // read buffer, kept from file to file
+    std::vector<char> buffer_;  // received bytes on their way to the file, kept from file to file
     // Declared in this order so that the connection closes before the session.
     WinHttpHandle session_;
     WinHttpHandle connection_;

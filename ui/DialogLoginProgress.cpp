@@ -15,6 +15,9 @@ namespace ornivel {
 namespace {
 
 constexpr UINT kMarqueePeriodMs = 50;
+// After showing a state the dialog thread rests this long: progress comes far faster than
+// anyone can read it, and reports that arrive meanwhile gather into one state.
+constexpr DWORD kProgressRestMs = 25;
 
 std::wstring programFolder() {
     std::wstring path = modulePath();
@@ -73,6 +76,8 @@ void CDialogLogin::showReportedProgress() {
         wakePending_ = false;
     }
     showProgress(view);
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(kProgressRestMs);
 }
 
 void CDialogLogin::showProgress(const ProgressView& view) {

@@ -58,7 +58,7 @@ public:
     Box progressPanel() const { return progressPanel_; }
 
 private:
-    // Posted to the dialog when a reported state shows something new.
+    // Sent to the dialog, without waiting for it, when a reported state shows something new.
     static constexpr UINT kShowProgress = WM_APP + 2;
 
     static DWORD WINAPI dialogThreadEntry(void* self);

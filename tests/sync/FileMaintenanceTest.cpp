@@ -96,6 +96,9 @@ TEST_F(FileMaintenance, ComparesFirstThenFetchesOnlyWhatDiffers) {
     placeFile(L"lib\\late.txt", "abcd", "01.02.2024 10:01:01");  // 61 s later: changed
     serve(server, L"lib\\resized.txt", "12345", false);
     placeFile(L"lib\\resized.txt", "abcd");
+    serve(server, L"lib\\Mixed.TXT", "1234", false);
+    placeFile(L"lib\\mixed.txt", "abcd");  // found whatever the letter case
+    serve(server, L"gone\\plain.txt", "1234", false);  // in a folder that does not exist
     server.insert(entryFor(L"TarnFileList.xml", "list", kTime, true));  // the list itself is never fetched
     inst_.write(L"TarnFileList.xml", "the local list");
     std::wstring shortList(MAX_PATH, L'\0');
@@ -105,17 +108,17 @@ TEST_F(FileMaintenance, ComparesFirstThenFetchesOnlyWhatDiffers) {
     test::ProgressRecorder recorder;
     sync_->addListener(&recorder);
     ASSERT_TRUE(sync_->downloadChangedFiles(server, source_));
-    std::vector<std::wstring> expected = {L"lib\\late.txt", L"lib\\resized.txt", L"module\\changed.jar",
-                                          L"module\\missing.jar"};
+    std::vector<std::wstring> expected = {L"gone\\plain.txt", L"lib\\late.txt", L"lib\\resized.txt",
+                                          L"module\\changed.jar", L"module\\missing.jar"};
     EXPECT_EQ(source_.requested, expected);
     EXPECT_EQ(inst_.read(L"module\\changed.jar"), "new bytes");
     EXPECT_EQ(inst_.read(L"lib\\plain.txt"), "abcd");
     EXPECT_FALSE(recorder.nullSeen);
     ASSERT_FALSE(recorder.records.empty());
     EXPECT_EQ(recorder.records.back().phase, PHASE_LOADING_FILES);
-    EXPECT_EQ(recorder.records.back().total, 4);
-    EXPECT_EQ(recorder.records.back().current, 4);
-    EXPECT_EQ(recorder.records.back().extra, 37);  // 3 of 8 entries have no checksum
+    EXPECT_EQ(recorder.records.back().total, 5);
+    EXPECT_EQ(recorder.records.back().current, 5);
+    EXPECT_EQ(recorder.records.back().extra, 50);  // 5 of 10 entries have no checksum
 }
 
 TEST_F(FileMaintenance, TimestampsAreTheListedWriteTimeAndNowForCreationAndAccess) {

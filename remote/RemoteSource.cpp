@@ -22,6 +22,9 @@ bool RemoteSource::createParentDirectories(const std::wstring& localPath) {
     size_t cut = lastSeparator(localPath);
     if (cut == std::wstring::npos) return true;  // a bare file name: nothing to create
     std::wstring folder = localPath.substr(0, cut);
+    if (folder == knownFolder_) return true;
+    knownFolder_.clear();
+    const std::wstring parent = folder;
 
     std::vector<std::wstring> missing;
     while (!folder.empty() && !exists(folder)) {
@@ -34,6 +37,7 @@ bool RemoteSource::createParentDirectories(const std::wstring& localPath) {
         log_.log(LOG_INFO, L"Creating %s ", it->c_str());
         if (!::CreateDirectoryW(it->c_str(), nullptr)) return false;
     }
+    knownFolder_ = parent;
     return true;
 }
 

@@ -22,7 +22,8 @@ public:
 
     // Creates the missing folders of a file's path, outermost first, logging each one.
     // False when one cannot be created (the thread's last error tells why); folders made
-    // before that stay.
+    // before that stay. The folder of the previous file is known to exist: files of one
+    // folder follow each other, and nothing removes folders while a download pass runs.
     bool createParentDirectories(const std::wstring& localPath);
 
     // A download is written under this name beside its file and takes the file's name only
@@ -42,6 +43,9 @@ protected:
     bool commitDownload(const std::wstring& localPath);
 
     LogDriver log_;
+
+private:
+    std::wstring knownFolder_;  // the folder found or made for the previous file
 };
 
 } // namespace ornivel

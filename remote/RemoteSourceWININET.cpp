@@ -16,6 +16,11 @@ namespace {
 
 // Used when the answer carries no readable Content-Length.
 constexpr uint64_t kFallbackContentLength = 10000000;
+// Each read asks for at least this much (what has arrived and whatever follows): a file
+// passes in few reads, and the bar still moves within a file and on a slow line.
+constexpr DWORD kReadBlock = 64 * 1024;
+// Received bytes are written to the file in blocks of this size.
+constexpr size_t kWriteBlock = 1024 * 1024;
 
 bool writeAll(HANDLE file, const char* data, DWORD length) {
     while (length > 0) {
@@ -152,7 +157,15 @@ int RemoteSourceWININET::fetch(const std::wstring& remoteName, const std::wstrin
 
 bool RemoteSourceWININET::receiveBody(HINTERNET request, HANDLE file, uint64_t contentLength, bool lengthKnown,
                                       ProgressListener* listener) {
-    std::vector<char> buffer;
+    if (buffer_.size() < kWriteBlock) buffer_.resize(kWriteBlock);
+    size_t filled = 0;  // received bytes not yet written
+    const auto flush = [&]() {
+        if (filled == 0) return true;
+        const bool written = writeAll(file, buffer_.data(), static_cast<DWORD>(filled));
+        if (!written) log_.log(LOG_ERROR, L"Error writing file: %s", LastError().text().c_str());
+        filled = 0;
+        return written;
+    };
     uint64_t total = 0;
     for (;;) {
         DWORD available = 0;
@@ -161,22 +174,22 @@ bool RemoteSourceWININET::receiveBody(HINTERNET request, HANDLE file, uint64_t c
             return false;
         }
         if (available == 0) break;
-        if (buffer.size() < available) buffer.resize(available);
+        const DWORD wanted = std::max(available, kReadBlock);
+        if (buffer_.size() - filled < wanted && !flush()) return false;
+        if (buffer_.size() < wanted) buffer_.resize(wanted);
         DWORD read = 0;
-        if (!::WinHttpReadData(request, buffer.data(), available, &read)) {
+        if (!::WinHttpReadData(request, buffer_.data() + filled, wanted, &read)) {
             log_.log(LOG_ERROR, L"Error downloading chunk: %s", LastError().text().c_str());
             return false;
         }
-        if (!writeAll(file, buffer.data(), read)) {
-            log_.log(LOG_ERROR, L"Error writing file: %s", LastError().text().c_str());
-            return false;
-        }
+        filled += read;
         total += read;
         if (listener != nullptr) {
             int percent = percentOf(total, contentLength);
             listener->progress(nullptr, nullptr, nullptr, nullptr, &percent, nullptr);
         }
     }
+    if (!flush()) return false;
     if (lengthKnown && total < contentLength) {
         log_.log(LOG_ERROR, L"Connection closed after %I64u of %I64u bytes.", total, contentLength);
         ::SetLastError(ERROR_HANDLE_EOF);

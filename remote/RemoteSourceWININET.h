@@ -2,6 +2,7 @@
 // Downloads files from a web server through WinHTTP, over HTTP or HTTPS.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "remote/RemoteSource.h"
 #include "remote/WinHttpHandle.h"
@@ -40,6 +41,7 @@ private:
 
     bool secure_;
     std::wstring basePath_;
+    std::vector<char> buffer_;  // received bytes on their way to the file, kept from file to file
     // Declared in this order so that the connection closes before the session.
     WinHttpHandle session_;
     WinHttpHandle connection_;

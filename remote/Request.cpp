@@ -57,6 +57,7 @@ Request::Request(const LogDriver& log, bool dump) : log_(log), dump_(dump) {
 
 void Request::closeSocket() {
     socket_.reset();
+    unreadAt_ = unreadEnd_ = 0;
     connectedHost_.clear();
     connectedPort_ = 0;
 }
@@ -89,30 +90,49 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
     return execute(url, extraHeader, body, bodyLength, result, listener, 0);
 }
 
+int Request::receive(char* target, int size) {
+    if (unreadAt_ < unreadEnd_) {
+        const size_t count = std::min(unreadEnd_ - unreadAt_, static_cast<size_t>(size));
+        memcpy(target, unread_.get() + unreadAt_, count);
+        unreadAt_ += count;
+        return static_cast<int>(count);
+    }
+    return ::recv(socket_.get(), target, size, 0);
+}
+
 Request::HeaderRead Request::readHeader(std::string& header) {
     header.clear();
     HeaderEnd end;
     const DWORD start = ::GetTickCount();
-    char c;
-    while (::recv(socket_.get(), &c, 1, 0) == 1) {
-        if (header.size() >= maxHeaderBytes_) return HeaderRead::TooLarge;
+    // The stream is read as if byte by byte: the header ends at its empty line (or when the
+    // connection has nothing more), and every byte after it stays unread for what follows.
+    for (;;) {
+        while (unreadAt_ < unreadEnd_) {
+            if (header.size() >= maxHeaderBytes_) return HeaderRead::TooLarge;
+            const char c = unread_[unreadAt_++];
+            header += c;
+            if (end.add(c)) return HeaderRead::Complete;
+        }
         if (::GetTickCount() - start > headerDeadlineMs_) return HeaderRead::TooSlow;
-        header += c;
-        if (end.add(c)) break;
+        if (!unread_) unread_.reset(new char[kHeaderBlock]);
+        const int received = ::recv(socket_.get(), unread_.get(), static_cast<int>(kHeaderBlock), 0);
+        unreadAt_ = 0;
+        unreadEnd_ = received > 0 ? static_cast<size_t>(received) : 0;
+        if (received <= 0) return HeaderRead::Complete;
     }
-    return HeaderRead::Complete;
 }
 
 int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* listener) {
     const bool spill = length > kMemoryBodyLimit && !result.spillPath.empty();
     UniqueHandle file;
-    std::vector<char> chunk;
+    std::vector<char> block;  // a spilled body passes through it on its way to the file
     if (spill) {
         file.reset(::CreateFileW(result.spillPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return -1;
         result.bodyInFile = true;
-        chunk.resize(256 * 1024);
+        result.spillCreated = true;
+        block.resize(kWriteBlock);
     } else {
         if (length > result.body.max_size()) return -1;
         try {
@@ -126,11 +146,12 @@ int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* 
     int status = 0;
     int lastPercent = 0;
     uint64_t held = 0;
+    size_t filled = 0;  // bytes waiting in `block`
     while (held < length) {
         const uint64_t remaining = length - held;
-        char* target = spill ? chunk.data() : &result.body[static_cast<size_t>(held)];
-        const int want = static_cast<int>(std::min<uint64_t>(remaining, spill ? chunk.size() : (1u << 30)));
-        const int received = ::recv(socket_.get(), target, want, 0);
+        char* target = spill ? block.data() + filled : &result.body[static_cast<size_t>(held)];
+        const uint64_t room = spill ? block.size() - filled : (1u << 30);
+        const int received = receive(target, static_cast<int>(std::min(remaining, room)));
         const int percent = heldPercent(held, length);
         if (percent != lastPercent) {
             lastPercent = percent;
@@ -141,11 +162,15 @@ int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* 
             status = -1;
             break;
         }
-        if (spill && !writeAll(file.get(), target, static_cast<uint64_t>(received))) {
-            status = -1;
-            break;
-        }
         held += static_cast<uint64_t>(received);
+        filled += static_cast<size_t>(received);
+        if (spill && (filled == block.size() || held == length)) {
+            if (!writeAll(file.get(), block.data(), filled)) {
+                status = -1;
+                break;
+            }
+            filled = 0;
+        }
     }
     if (!spill) result.body.resize(static_cast<size_t>(held));
     result.bodyLength = held;

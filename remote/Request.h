@@ -1,12 +1,13 @@
 #pragma once
 // A small HTTP/1.1 client on blocking TCP sockets: builds the request text itself, reads the
-// response header byte by byte and the body by its Content-Length, and follows "Refresh: "
-// and "Location: " answers. Plain HTTP only.
+// response header up to its empty line and the body by its Content-Length, and follows
+// "Refresh: " and "Location: " answers. Plain HTTP only.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "common/Handles.h"
@@ -34,6 +35,7 @@ struct RequestResult {
     // (replaced) instead of being held in memory. Without it such bodies are held in memory.
     std::wstring spillPath;
     bool bodyInFile = false;  // set when the body went to spillPath
+    bool spillCreated = false;  // set when spillPath was written at any step of the exchange
 };
 
 class Request {
@@ -42,13 +44,18 @@ public:
     // Refresh and redirect answers followed for one exchange at most.
     static constexpr int kMaxHops = 10;
     // A response header beyond this size fails the exchange (real headers have a few hundred
-    // bytes; the header is read one byte per receive, so a bound also bounds the time).
+    // bytes).
     static constexpr size_t kMaxHeaderBytes = 64 * 1024;
     // A response header must be complete this long after the request was sent: a server that
     // sends it a byte at a time cannot hold a download for ever.
     static constexpr DWORD kHeaderDeadlineMs = 15000;
     // Bodies above this size go to the result's spill file when one is named.
     static constexpr uint64_t kMemoryBodyLimit = 16 * 1024 * 1024;
+    // The header is received in blocks of this size; bytes past its end stay for the body,
+    // so that a small answer usually arrives with one receive.
+    static constexpr size_t kHeaderBlock = 64 * 1024;
+    // A spilled body is written to its file in blocks of this size.
+    static constexpr size_t kWriteBlock = 1024 * 1024;
 
     // Starts the socket library (version 1.1); no connection is opened yet.
     Request(const LogDriver& log, bool dump);
@@ -80,9 +87,18 @@ private:
     enum class HeaderRead { Complete, TooLarge, TooSlow };
     HeaderRead readHeader(std::string& header);
     int readBody(uint64_t length, RequestResult& result, ProgressListener* listener);
+    // Receives into `target`: first the bytes received before but not yet consumed, then
+    // from the socket (one receive). The result of the receive, or the count taken.
+    int receive(char* target, int size);
     void closeSocket();
 
     UniqueSocket socket_;
+    // Bytes of the open connection received but not yet consumed (the start of a body that
+    // arrived with its header, or what follows a response on a reused connection): the
+    // range [unreadAt_, unreadEnd_) of unread_.
+    std::unique_ptr<char[]> unread_;
+    size_t unreadAt_ = 0;
+    size_t unreadEnd_ = 0;
     std::string connectedHost_;
     int connectedPort_ = 0;
     LogDriver log_;

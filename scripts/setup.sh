@@ -2,7 +2,8 @@
 # Prepares a Debian machine for building and testing ornivel:
 #  - installs the Debian packages the build and the tests need (only what is missing),
 #  - builds the third-party libraries from Debian's sources for both Windows targets
-#    into a cache outside the checkout (TinyXML with Debian's patches, GoogleTest).
+#    into a cache outside the checkout (TinyXML with Debian's patches, GoogleTest; the
+#    hooks in setup.d/ add libarchive and libsodium).
 # Idempotent: a second run finds everything in place and returns within seconds.
 set -euo pipefail
 
@@ -14,7 +15,7 @@ PACKAGES=(
   wine64 xvfb x11-apps imagemagick xauth
   cmake ninja-build googletest libgtest-dev g++ dpkg-dev
   python3 openjdk-17-jdk-headless openssl curl ca-certificates
-  nginx-light
+  nginx-light autoconf automake libtool
 )
 # Sanitizer and fuzz builds of the pure logic (native/, fuzz/): Debian's clang-16 with its
 # sanitizer and libFuzzer runtimes, and llvm-16 for the symbolizer of their reports.

@@ -76,14 +76,14 @@ FILETIME localFileTime(const char* text, const LocalTimeShift& shift) {
     return local;
 }
 
-void readList(const std::wstring& path, FileList& list, FileList::State& state) {
+void readList(const std::wstring& path, FileList& list, FileList::State& state, std::optional<uint64_t>& serial) {
     std::string text;
     if (!readWholeFile(path, text)) {
         state = FileList::State::Damaged;
         return;
     }
     const LocalTimeShift shift;
-    const bool whole = readFileListText(text, [&list, &shift](const ListEntryText& entry) {
+    const bool whole = readFileListText(text, serial, [&list, &shift](const ListEntryText& entry) {
         list.insert(FileListFile(fromUtf8OrAnsi(entry.path), fromAnsi(entry.checksum), entry.size,
                                  localFileTime(entry.time.c_str(), shift)));
     });
@@ -96,7 +96,7 @@ FileList FileList::load(const std::wstring& path) {
     FileList list;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return list;
     try {
-        readList(path, list, list.state_);
+        readList(path, list, list.state_, list.serial_);
     } catch (const std::bad_alloc&) {
         list = FileList();
         list.state_ = State::OutOfMemory;

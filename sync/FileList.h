@@ -2,7 +2,9 @@
 // The XML file list of a deployment ("TarnFileList.xml"): one entry per file with its path,
 // timestamp, size and optional MD5 checksum.
 #include <windows.h>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,12 +60,15 @@ public:
     State state() const { return state_; }
     bool damaged() const { return state_ != State::Read; }
     const std::vector<RefusedPath>& refusedPaths() const { return refused_; }
+    // The list element's "Serial" (signed lists); none when it is missing or unreadable.
+    std::optional<uint64_t> serial() const { return serial_; }
 
 private:
     std::map<std::wstring, FileListFile> entries_;
     std::wstring unused_;
     State state_ = State::Read;
     std::vector<RefusedPath> refused_;
+    std::optional<uint64_t> serial_;
 };
 
 // Lower-cases A-Z only; every other UTF-16 unit stays.

@@ -199,6 +199,7 @@ private:
         std::string_view tag, name;
         bool empty = false;
         if (!startTag(tag, name, empty)) return false;
+        scan_.listElement = tag;
         if (empty) return true;
         std::vector<std::string_view> open{name};  // names of the open elements, the list element first
         while (!open.empty()) {

@@ -1,6 +1,6 @@
 #pragma once
 // Finds the parts of a file list document that the list is read from: the XML declaration
-// before the list element, and the start tag of every child element of the list element.
+// before the list element, its own start tag, and the start tag of every child element of it.
 // The scan is iterative (nesting costs a counter and a name per level, never stack), and
 // each start tag it hands out holds exactly one "<", so reading a tag on its own can never
 // nest. Plain text logic, no system calls.
@@ -19,6 +19,7 @@ struct FileListScan {
     Result result = NotWellFormed;
     bool byteOrderMark = false;          // the text began with the UTF-8 byte-order mark
     std::string_view declaration;        // "<?xml ...?>" before the list element, or empty
+    std::string_view listElement;        // the list element's own start tag
     std::vector<std::string_view> entries;  // start tags of the entries, in document order
 };
 

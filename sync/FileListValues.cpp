@@ -32,4 +32,17 @@ bool parseListSize(const char* text, int& size) {
     return true;
 }
 
+bool parseListSerial(const char* text, uint64_t& serial) {
+    if (text == nullptr || *text == '\0') return false;
+    uint64_t value = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        const unsigned digit = static_cast<unsigned>(*p - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    serial = value;
+    return true;
+}
+
 } // namespace ornivel

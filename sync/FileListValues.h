@@ -1,5 +1,6 @@
 #pragma once
 // Reading the attribute texts of a file-list entry.
+#include <cstdint>
 #include <string>
 
 namespace ornivel {
@@ -16,6 +17,10 @@ bool parseListTime(const char* text, ListTime& time);
 // comparison uses the low 32 bits of a file's size. False when there is no digit or the
 // number does not fit 64 bits.
 bool parseListSize(const char* text, int& size);
+
+// The list element's "Serial" (signed lists): decimal digits only, within 64 bits. False for
+// anything else.
+bool parseListSerial(const char* text, uint64_t& serial);
 
 // The value taken for an entry without a readable "Size": no file's low 32 size bits match
 // it short of a file of 4 GiB - 1 bytes, so such an entry without checksum counts as changed.

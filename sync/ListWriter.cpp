@@ -7,6 +7,8 @@ namespace ornivel {
 const char* const kFileListStart = "<FileList>\r\n";
 const char* const kFileListEnd = "</FileList>\r\n";
 
+std::string signedFileListStart(uint64_t serial) { return "<FileList Serial=\"" + std::to_string(serial) + "\">\r\n"; }
+
 namespace {
 
 // Seconds of 02.01.1601 00:00:00 and of 30.12.9999 23:59:59 UTC.

@@ -15,6 +15,9 @@ namespace ornivel {
 // The first and the last line of a list; entries stand between them.
 extern const char* const kFileListStart;
 extern const char* const kFileListEnd;
+// The first line of a signed list: the list element with its "Serial", which launchers that
+// do not check signatures pass over.
+std::string signedFileListStart(uint64_t serial);
 
 // "&", "<", ">", '"' and "'" as entities; every other byte as it stands.
 std::string xmlEscaped(std::string_view text);

@@ -2,17 +2,17 @@
 // missing or differ, with the server's timestamps.
 #include <windows.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "common/Handles.h"
 #include "common/Text.h"
 #include "logdriver/LastError.h"
 #include "remote/RemoteSource.h"
+#include "sync/FileDigest.h"
 #include "sync/FileIdentity.h"
 #include "sync/FileList.h"
+#include "sync/FolderListing.h"
 #include "sync/LocalPaths.h"
-#include "sync/Md5.h"
 #include "sync/OrnivelSynchronizer.h"
 
 namespace ornivel {
@@ -25,25 +25,49 @@ bool isManagedFolder(const std::wstring& lowerSubfolder) {
            lowerSubfolder == L"system\\jobs\\" || lowerSubfolder == L"java_17.0.1\\";
 }
 
-bool checksumDiffers(const std::wstring& path, const std::wstring& checksum) {
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) return true;
-    return fromAnsi(md5HexOfFile(file)) != checksum;  // the digest closes the file
+// Whether an open file's bytes, from its current position to its end, have the digest text
+// `checksum`. A failed read counts as a difference.
+bool digestMatches(HANDLE file, const std::wstring& checksum, std::vector<unsigned char>& block) {
+    std::string hex;
+    return md5HexOfHandle(file, block, hex) && std::wstring(hex.begin(), hex.end()) == checksum;
 }
 
-// The check after a download reads in large blocks: it is not bound to the digest's own
-// 1,024-byte file reading, and a first synchronisation checks every byte it fetched.
-bool downloadMatches(const std::wstring& path, const std::wstring& checksum) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return false;
-    MD5 digest;
-    std::vector<unsigned char> block(256 * 1024);
-    DWORD got = 0;
-    while (ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &got, nullptr) && got > 0)
-        digest.update(block.data(), got);
-    digest.finalize();
-    return fromAnsi(digest.hex_digest()) == checksum;
+UniqueHandle openForReading(const std::wstring& path) {
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+// Whether the local copy of a list entry differs from it: by its digest when the list has a
+// checksum (the file opened once), otherwise by size and last-write time.
+bool changedOnDisk(const std::wstring& target, const FileListFile& entry, FolderListing& listing,
+                   std::vector<unsigned char>& block) {
+    if (!entry.checksum.empty()) {
+        UniqueHandle file = openForReading(target);
+        return !file || !digestMatches(file.get(), entry.checksum, block);
+    }
+    ListedFile found;
+    switch (listing.find(target, found)) {
+    case FolderListing::Lookup::Missing:
+        return true;
+    case FolderListing::Lookup::Unknown: {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data)) return true;
+        found.size = data.nFileSizeLow;
+        found.lastWrite = data.ftLastWriteTime;
+        break;
+    }
+    case FolderListing::Lookup::Found:
+        break;
+    }
+    FILETIME localWrite;
+    if (static_cast<DWORD>(found.size) != static_cast<DWORD>(entry.size) ||
+        !FileTimeToLocalFileTime(&found.lastWrite, &localWrite))
+        return true;
+    return !sameFileTime(localWrite, entry.timestamp);
+}
+
+uint64_t sizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 } // namespace
@@ -113,17 +137,6 @@ bool OrnivelSynchronizer::serverListUsable(const FileList& list, const std::wstr
     return true;
 }
 
-bool OrnivelSynchronizer::changedOnDisk(const std::wstring& target, const std::wstring& checksum, int size,
-                                        const FILETIME& timestamp) {
-    if (!checksum.empty()) return checksumDiffers(target, checksum);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data)) return true;
-    FILETIME localWrite;
-    if (data.nFileSizeLow != static_cast<DWORD>(size) || !FileTimeToLocalFileTime(&data.ftLastWriteTime, &localWrite))
-        return true;
-    return !sameFileTime(localWrite, timestamp);
-}
-
 bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource& source) {
     if (!serverList.refusedPaths().empty()) return serverListUsable(serverList, localPath(L"TarnFileList.new"));
     const std::vector<FileListFile> files = serverList.files();
@@ -138,6 +151,8 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
     const std::wstring listFile = localPath(L"TarnFileList.xml");
     const std::wstring listPath = lowerAscii(listFile);
     std::vector<const FileListFile*> downloads;
+    std::vector<unsigned char> block = fileDigestBuffer();
+    FolderListing listing;
     int scanned = 0;
     for (const FileListFile& file : files) {
         const std::wstring target = localPath(file.path);
@@ -146,7 +161,7 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
             int scanPercent = static_cast<int>(static_cast<double>(scanned) * 100.0 / static_cast<double>(files.size()));
             progress(nullptr, nullptr, nullptr, nullptr, nullptr, &scanPercent);
         }
-        if (changedOnDisk(target, file.checksum, file.size, file.timestamp) && lowerAscii(target) != listPath &&
+        if (changedOnDisk(target, file, listing, block) && lowerAscii(target) != listPath &&
             !(mayBeShortName(file.path) && sameExistingFile(target, listFile)))
             downloads.push_back(&file);
     }
@@ -157,38 +172,78 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
 
     const std::wstring module = modulePath();
     const std::wstring self = lowerAscii(module);
+    WIN32_FILE_ATTRIBUTE_DATA moduleData;
+    const bool moduleSizeKnown = GetFileAttributesExW(module.c_str(), GetFileExInfoStandard, &moduleData) != FALSE;
     int counter = 0;
     for (const FileListFile* file : downloads) {
         std::wstring target = localPath(file->path);
         ++counter;
         progress(nullptr, nullptr, &counter, nullptr, nullptr, nullptr);
 
-        // The running launcher, also under another spelling of its name (a short name).
-        const bool isSelf = self == lowerAscii(target) || sameExistingFile(target, module);
-        if (isSelf) target = withExtension(module, L".tmp");  // where the restart script looks for it
+        // The running launcher, also under another spelling of its name (a short name); only
+        // an existing file of the launcher's size can be it.
+        WIN32_FILE_ATTRIBUTE_DATA existing;
+        const bool exists = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &existing) != FALSE;
+        const bool isSelf = self == lowerAscii(target) ||
+                            (exists && (!moduleSizeKnown || sizeOf(existing) == sizeOf(moduleData)) &&
+                             sameExistingFile(target, module));
+        DWORD attributes = exists ? existing.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+        if (isSelf) {
+            target = withExtension(module, L".tmp");  // where the restart script looks for it
+            attributes = GetFileAttributesW(target.c_str());
+        }
 
-        DWORD attributes = GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
             log_.log(LOG_INFO, L"File '%s' is write protected, skipping.", target.c_str());
             continue;
         }
-        if (!source.download(file->path, target, this)) return false;  // the source has logged why
+        // A file with a checksum arrives under its partial name and takes its real name only
+        // when it matches: damaged or altered bytes never stand in its place (the version check
+        // would not notice them, and the next run would take them for the listed file).
+        const bool staged = !file->checksum.empty();
+        const std::wstring arriving = staged ? RemoteSource::partialPath(target) : target;
+        if (!source.download(file->path, arriving, this)) return false;  // the source has logged why
 
+        // One opening of the new file serves its check and its timestamps, both before it takes
+        // its real name.
+        UniqueHandle written(CreateFileW(arriving.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         // A file that arrived damaged must not be taken for the listed one.
-        if (!file->checksum.empty() && !downloadMatches(target, file->checksum)) {
-            log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", target.c_str());
+        if (staged) {
+            UniqueHandle readOnly;
+            if (!written) readOnly = openForReading(arriving);
+            HANDLE check = written ? written.get() : readOnly.get();
+            if (!check || !digestMatches(check, file->checksum, block)) {
+                log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", target.c_str());
+                written.reset();
+                readOnly.reset();
+                DeleteFileW(arriving.c_str());
+                return false;
+            }
+        }
+        if (!written)
+            written.reset(CreateFileW(arriving.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        bool timed = false;
+        if (written) {
+            FILETIME lastWrite;
+            if (!LocalFileTimeToFileTime(&file->timestamp, &lastWrite) ||
+                !SetFileTime(written.get(), &now, &now, &lastWrite)) {
+                log_.log(LOG_ERROR, L"Error setting timestamp. Error: %s", LastError().text().c_str());
+                written.reset();
+                if (staged) DeleteFileW(arriving.c_str());
+                return false;
+            }
+            written.reset();
+            timed = true;
+        }
+        if (staged && !MoveFileExW(arriving.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            log_.log(LOG_ERROR, L"Could not put the downloaded file '%s' in place. Error: %s", target.c_str(),
+                     LastError().text().c_str());
+            DeleteFileW(arriving.c_str());
             return false;
         }
-
-        UniqueHandle written(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!written) continue;  // no timestamp and no flags for it, but no failure either
-        FILETIME lastWrite;
-        if (!LocalFileTimeToFileTime(&file->timestamp, &lastWrite) ||
-            !SetFileTime(written.get(), &now, &now, &lastWrite)) {
-            log_.log(LOG_ERROR, L"Error setting timestamp. Error: %s", LastError().text().c_str());
-            return false;
-        }
+        if (!timed) continue;  // no timestamp and no flags for it, but no failure either
         restartPending_ |= isSelf;
         ghostscriptLoaded_ |= lowerAscii(file->path).find(L"gs.rar") != std::wstring::npos;
     }

@@ -19,6 +19,7 @@
 #include "sync/OrnivelClient.h"
 #include "sync/RestartScript.h"
 #include "sync/ServerFile.h"
+#include "sync/SignedList.h"
 #include "ui/stored/StoredLoginData.h"
 
 namespace ornivel {
@@ -246,6 +247,14 @@ bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answ
 void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::string& answer,
                                            const std::wstring& deploymentKey, const std::wstring& restartArguments,
                                            bool& success, int& step) {
+    // In a signed deployment a list is proven genuine before anything of it is used; a refused
+    // list is not kept.
+    SignedListCheck signedList(localPath(L""), log_);
+    if (signedList.required() && !signedList.signatureValid(source, localPath(kNewFileList), this)) {
+        DeleteFileW(localPath(kNewFileList).c_str());
+        success = false;
+        return;
+    }
     RegistryString saved(deploymentKey);
     saved.set(fromAnsi(answer));
     reportPhase(PHASE_SEARCHING_UPDATES);
@@ -255,6 +264,11 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
     // A list cut short, or no list at all, would make every file it does not reach look unused.
     if (!serverListUsable(serverList, localPath(kNewFileList))) {
         success = false;  // nothing is deleted or downloaded
+        return;
+    }
+    if (signedList.required() && !signedList.accept(serverList, localList)) {
+        DeleteFileW(localPath(kNewFileList).c_str());
+        success = false;
         return;
     }
     step = FAILURE_DELETING;

@@ -86,7 +86,6 @@ private:
     // entries, or an entry whose path cannot name a file inside the installation folder.
     bool serverListUsable(const FileList& list, const std::wstring& listPath);
     void copyToParentFolder();
-    bool changedOnDisk(const std::wstring& target, const std::wstring& checksum, int size, const FILETIME& timestamp);
 
     void reportPhase(int phase);
     void reportText(const std::wstring& text);

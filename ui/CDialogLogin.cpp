@@ -26,13 +26,16 @@ std::atomic<CDialogLogin*> dialogUnderCreation{nullptr};
 } // namespace
 
 CDialogLogin::CDialogLogin(HINSTANCE instance, ThreadStartVM* javaHost) : javaHost_(javaHost), instance_(instance) {
+    shown_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     dialogThread_.reset(CreateThread(nullptr, 0, dialogThreadEntry, this, 0, &dialogThreadId_));
     if (!dialogThread_) return;
-    // Wait until the window is on the screen, or until the thread gave up creating it.
+    // Wait until the window is on the screen, or until the thread gave up creating it; the
+    // dialog signals when it has become visible, and every 10 ms it is looked at anyway.
+    const HANDLE wakers[] = {dialogThread_.get(), shown_.get()};
     for (;;) {
         HWND window = window_;
         if (window && IsWindowVisible(window)) break;
-        if (WaitForSingleObject(dialogThread_.get(), 10) == WAIT_OBJECT_0) break;
+        if (WaitForMultipleObjects(shown_ ? 2 : 1, wakers, FALSE, 10) == WAIT_OBJECT_0) break;
     }
 }
 
@@ -95,6 +98,9 @@ INT_PTR CDialogLogin::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_INITDIALOG:
         initDialog();
         return TRUE;
+    case WM_WINDOWPOSCHANGED:
+        if (shown_ && IsWindowVisible(window_)) SetEvent(shown_.get());
+        return FALSE;
     case WM_ERASEBKGND:
         eraseBackground(reinterpret_cast<HDC>(wParam));
         SetWindowLongPtrW(window_, DWLP_MSGRESULT, 1);
@@ -128,6 +134,9 @@ INT_PTR CDialogLogin::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return reinterpret_cast<INT_PTR>(controlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+    case kShowProgress:
+        showReportedProgress();
+        return TRUE;
     case kCloseFromOwner:
         DestroyWindow(window_);
         PostQuitMessage(0);

@@ -15,7 +15,9 @@
 #include "launcher/ServerInfo.h"
 #include "logdriver/LogDriver.h"
 #include "remote/ProgressListener.h"
+#include "ui/BackgroundBitmap.h"
 #include "ui/CPicture.h"
+#include "ui/ProgressStatus.h"
 #include "ui/WindowGeometry.h"
 
 namespace ornivel {
@@ -37,7 +39,8 @@ public:
     // Shows the login form and blocks until Login (true) or Cancel (false).
     bool waitForLogin(std::vector<ServerInfo> servers);
 
-    // Shows a progress state; a null argument keeps the value of the previous call.
+    // Hands a progress state to the dialog thread, which shows it; a null argument keeps the
+    // value of the previous call. Returns at once: the caller never waits for painting.
     void progress(const int* phase, const wchar_t* text, const int* current, const int* total, const int* percent,
                   const int* extra) override;
 
@@ -55,6 +58,9 @@ public:
     Box progressPanel() const { return progressPanel_; }
 
 private:
+    // Sent to the dialog, without waiting for it, when a reported state shows something new.
+    static constexpr UINT kShowProgress = WM_APP + 2;
+
     static DWORD WINAPI dialogThreadEntry(void* self);
     static DWORD WINAPI watcherThreadEntry(void* self);
     static INT_PTR CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -73,6 +79,10 @@ private:
     void createTooltip();
     bool eraseBackground(HDC dc);
     HBRUSH controlColour(HDC dc, HWND control) const;
+
+    // The progress display, on the dialog thread (DialogLoginProgress.cpp).
+    void showReportedProgress();
+    void showProgress(const ProgressView& view);
 
     // Phases of the window.
     void onLogin();
@@ -105,20 +115,28 @@ private:
     std::atomic<bool> formShown_{false};  // Login is accepted only while the form is shown
     UniqueHandle dialogThread_;
     DWORD dialogThreadId_ = 0;
+    UniqueHandle shown_;  // signalled by the dialog thread once the window is visible
     UniqueHandle watcherThread_;
     std::atomic<HWND> window_{nullptr};
     HWND tooltip_ = nullptr;
     Box progressPanel_;
     std::atomic<int> selectedServer_{0};
     CPicture picture_;
+    BackgroundBitmap background_;  // the picture as drawn, copied for each erase
     std::mutex lock_;  // the watcher's enumeration pass and its counter
     int windowCounter_ = 0;
     bool pictureTried_ = false;
     wchar_t tooltipText_[1001] = {};
 
-    // Progress values kept for reports that leave some of them out.
-    int phase_ = 0, current_ = 0, total_ = 0, percent_ = 0;
-    std::wstring detail_;
+    // Progress hand-over. The reporting thread merges every report into `reported_` and,
+    // when the merged state looks different from the one last handed over, wakes the
+    // dialog thread, at most once until that thread has taken the state.
+    std::mutex progressLock_;
+    ProgressView reported_;
+    ProgressView handedOver_;
+    bool anyHandedOver_ = false;
+    bool wakePending_ = false;
+    int shownPercent_ = -1;  // dialog thread: the bar position set last (-1: none yet)
 };
 
 } // namespace ornivel

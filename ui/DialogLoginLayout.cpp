@@ -132,13 +132,17 @@ bool CDialogLogin::eraseBackground(HDC dc) {
         FillRect(dc, &client, white);
         return true;
     }
-    picture_.draw(dc);
-    // A picture smaller than the window leaves white stripes, not stale pixels.
-    const SIZE size = picture_.pixelSize(dc);
-    RECT right{size.cx, 0, client.right, client.bottom};
-    RECT below{0, size.cy, size.cx, client.bottom};
-    if (right.left < right.right) FillRect(dc, &right, white);
-    if (below.top < below.bottom) FillRect(dc, &below, white);
+    const auto drawWhole = [this, &client, white](HDC target) {
+        picture_.draw(target);
+        // A picture smaller than the window leaves white stripes, not stale pixels.
+        const SIZE size = picture_.pixelSize(target);
+        RECT right{size.cx, 0, client.right, client.bottom};
+        RECT below{0, size.cy, size.cx, client.bottom};
+        if (right.left < right.right) FillRect(target, &right, white);
+        if (below.top < below.bottom) FillRect(target, &below, white);
+    };
+    // Drawn once; every later erase (a changed progress text) copies only its own part.
+    if (!background_.paint(dc, SIZE{client.right, client.bottom}, drawWhole)) drawWhole(dc);
     return true;
 }
 

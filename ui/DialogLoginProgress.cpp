@@ -15,6 +15,9 @@ namespace ornivel {
 namespace {
 
 constexpr UINT kMarqueePeriodMs = 50;
+// After showing a state the dialog thread rests this long: progress comes far faster than
+// anyone can read it, and reports that arrive meanwhile gather into one state.
+constexpr DWORD kProgressRestMs = 25;
 
 std::wstring programFolder() {
     std::wstring path = modulePath();
@@ -42,31 +45,62 @@ bool CDialogLogin::synchronize(LogDriver& log, bool fieldService, bool debug) {
 
 void CDialogLogin::progress(const int* phase, const wchar_t* text, const int* current, const int* total,
                             const int* percent, const int* /*extra*/) {
-    if (phase) phase_ = *phase;
-    if (text) detail_ = text;
-    if (current) current_ = *current;
-    if (total) total_ = *total;
-    if (percent) percent_ = *percent;
+    {
+        std::lock_guard<std::mutex> guard(progressLock_);
+        if (phase) reported_.phase = *phase;
+        if (text) reported_.detail = text;
+        if (current) reported_.current = *current;
+        if (total) reported_.total = *total;
+        if (percent) reported_.percent = *percent;
+        if (anyHandedOver_ && sameProgressDisplay(reported_, handedOver_)) return;
+        handedOver_ = reported_;
+        anyHandedOver_ = true;
+        // A wake-up still pending covers this state too: the dialog thread takes whatever
+        // state is reported by the time it gets to it.
+        if (wakePending_) return;
+        wakePending_ = true;
+    }
+    // A sent notification is handled before any message sent to the dialog after it, so a
+    // later query of the dialog sees this state.
+    if (!SendNotifyMessageW(window_, kShowProgress, 0, 0)) {
+        std::lock_guard<std::mutex> guard(progressLock_);
+        wakePending_ = false;
+    }
+}
 
-    const ProgressStatus status = progressStatusOf(phase_);
-    const std::wstring statusText =
-        progressStatusText(status, status.stringId ? loadString(status.stringId) : std::wstring(), current_, total_);
+void CDialogLogin::showReportedProgress() {
+    ProgressView view;
+    {
+        std::lock_guard<std::mutex> guard(progressLock_);
+        view = reported_;
+        wakePending_ = false;
+    }
+    showProgress(view);
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(kProgressRestMs);
+}
 
+void CDialogLogin::showProgress(const ProgressView& view) {
+    const ProgressStatus status = progressStatusOf(view.phase);
+    const std::wstring statusText = progressStatusText(
+        status, status.stringId ? loadString(status.stringId) : std::wstring(), view.current, view.total);
+
+    HWND bar = item(IDC_PROGRESS_BAR);
     if (status.marquee != marquee_) {
         marquee_ = status.marquee;
-        HWND bar = item(IDC_PROGRESS_BAR);
         LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
         SetWindowLongPtrW(bar, GWL_STYLE, marquee_ ? (style | PBS_MARQUEE) : (style & ~static_cast<LONG_PTR>(PBS_MARQUEE)));
         SendMessageW(bar, PBM_SETMARQUEE, marquee_ ? TRUE : FALSE, kMarqueePeriodMs);
+        shownPercent_ = -1;
     }
     setTextIfChanged(IDC_STATUS_TEXT, statusText);
-    setTextIfChanged(IDC_DETAIL_TEXT, detail_);
-    if (!marquee_) {
+    setTextIfChanged(IDC_DETAIL_TEXT, view.detail);
+    if (!marquee_ && view.percent != shownPercent_) {
         // Setting a lower value in between makes the bar jump instead of animating.
-        HWND bar = item(IDC_PROGRESS_BAR);
-        SendMessageW(bar, PBM_SETPOS, percent_, 0);
-        SendMessageW(bar, PBM_SETPOS, percent_ - 1, 0);
-        SendMessageW(bar, PBM_SETPOS, percent_, 0);
+        SendMessageW(bar, PBM_SETPOS, view.percent, 0);
+        SendMessageW(bar, PBM_SETPOS, view.percent - 1, 0);
+        SendMessageW(bar, PBM_SETPOS, view.percent, 0);
+        shownPercent_ = view.percent;
     }
 }
 

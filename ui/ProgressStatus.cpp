@@ -27,4 +27,12 @@ std::wstring progressStatusText(const ProgressStatus& status, const std::wstring
     return formatWide(L"%s", format.c_str());
 }
 
+bool sameProgressDisplay(const ProgressView& a, const ProgressView& b) {
+    const ProgressStatus statusA = progressStatusOf(a.phase), statusB = progressStatusOf(b.phase);
+    if (statusA.stringId != statusB.stringId || statusA.marquee != statusB.marquee) return false;
+    if (statusA.withCounts && (a.current != b.current || a.total != b.total)) return false;
+    if (!statusA.marquee && a.percent != b.percent) return false;
+    return a.detail == b.detail;
+}
+
 } // namespace ornivel

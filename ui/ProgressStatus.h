@@ -18,4 +18,17 @@ ProgressStatus progressStatusOf(int phase);
 std::wstring progressStatusText(const ProgressStatus& status, const std::wstring& loadedString, int current,
                                 int total);
 
+// The progress values the dialog shows (the sixth value, extra, is not shown).
+struct ProgressView {
+    int phase = 0;
+    std::wstring detail;
+    int current = 0;
+    int total = 0;
+    int percent = 0;
+};
+
+// Whether two states look the same on the screen: the same status line, detail line and
+// bar mode, and in percent mode the same bar position.
+bool sameProgressDisplay(const ProgressView& a, const ProgressView& b);
+
 } // namespace ornivel

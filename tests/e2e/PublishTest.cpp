@@ -3,6 +3,7 @@
 // and the real launcher bringing an installation up to date from it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -10,6 +11,7 @@
 #include "common/Text.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/nginx/NginxHost.h"
+#include "tests/support/windows/WindowDriver.h"
 
 namespace ornivel {
 namespace {
@@ -226,6 +228,69 @@ TEST_F(EndToEndPublish, ClientFolderPublishedServedByNginxAndUpdatedFileByFile) 
     EXPECT_EQ(requests[0].status, "200");
     EXPECT_NE(launcher.logText().find("Version checksum is OK. No synchronisation necessary."), std::string::npos)
         << launcher.logText();
+}
+
+TEST_F(EndToEndPublish, SignedDeploymentOverPlainHttpAndAnAlteredListRefused) {
+    // The key pair is made on the build machine; the installation holds the public key.
+    const std::wstring keys = work / L"keys\\";
+    const NginxHost::Result made = host.run({ORNIVEL_NATIVE_PUBLISH, "keygen", unixPathOf(keys)});
+    ASSERT_EQ(made.status, 0) << made.output;
+    ASSERT_TRUE(CopyFileW((keys + L"ornivel-Key.txt").c_str(), (inst / L"ornivel-Key.txt").c_str(), TRUE));
+    const std::string key = unixPathOf(keys + L"ornivel-signing.key");
+
+    std::map<std::wstring, std::string> version1 = {{L"module\\core-1.0.jar", "core, version 1"},
+                                                    {fromUtf8(kReport), "report"}};
+    writeClient(client, version1);
+    publish({"--server", server("http", host.httpPort()), "--key", key});
+    std::string complaint;
+    ASSERT_TRUE(host.serve(deployment() + L"nginx.conf", complaint)) << complaint;
+    pointAt("http", host.httpPort());
+    std::vector<Request> requests = start();
+    EXPECT_EQ(deployedPart(inst), version1);
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                            [](const Request& r) { return r.path == "/ornivel/deploy/TarnFileList.xml.sig"; }),
+              1);
+    EXPECT_NE(launcher.logText().find("The file list's signature is valid."), std::string::npos) << launcher.logText();
+
+    // Version 2, one byte of its list changed on the way (here: on the server): refused, and
+    // the user is told so before the update fails.
+    writeClient(client, {{L"module\\core-1.0.jar", "core, version 2.0"}});
+    publish({"--key", key});
+    std::string list = readFileBytes(deployment() + L"deploy\\TarnFileList.xml");
+    list[list.find("core-1.0.jar")] = 'k';
+    writeFileBytes(deployment() + L"deploy\\TarnFileList.xml", list);
+    {
+        ChildProcess process(launcher.installLauncher(), L"-singus", inst.path());
+        ASSERT_TRUE(process.started());
+        HWND box = waitForBox(process.id(), 30000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(messageBoxText(box).rfind(L"The signature of the deployment server's file list does not match this "
+                                            L"installation's key (ornivel-Key.txt)", 0),
+                  0u)
+            << toUtf8(messageBoxText(box));
+        answerMessageBox(box, IDOK);
+        HWND final = nullptr;
+        for (const DWORD start = GetTickCount(); !final && GetTickCount() - start < 20000;) {
+            HWND next = waitForBox(process.id(), 1000);
+            if (next && messageBoxText(next).rfind(L"An error occured", 0) == 0) final = next;
+        }
+        ASSERT_NE(final, nullptr);
+        EXPECT_EQ(messageBoxText(final),
+                  L"An error occured while retrieving automatic updates: \r\nDownload of file list failed.\r\n\r\n"
+                  L"See log file for details.");
+        answerMessageBox(final, IDOK);
+        DWORD code = 0;
+        ASSERT_TRUE(process.waitForExit(15000, code));
+        EXPECT_EQ(code, 1u);
+    }
+    EXPECT_EQ(deployedPart(inst), version1) << "nothing changed";
+
+    // Published again as it is: the update arrives.
+    publish({"--key", key});
+    start();
+    std::map<std::wstring, std::string> version2 = version1;
+    version2[L"module\\core-1.0.jar"] = "core, version 2.0";
+    EXPECT_EQ(deployedPart(inst), version2);
 }
 
 } // namespace

@@ -8,8 +8,10 @@
 #include "NginxFragment.h"
 #include "PublishOptions.h"
 #include "PublishState.h"
+#include "Signing.h"
 #include "VersionAnswers.h"
 #include "sync/FileListScanner.h"
+#include "sync/ListSignature.h"
 #include "sync/ListWriter.h"
 #include "sync/Md5.h"
 #include "sync/Utf16Text.h"
@@ -93,9 +95,17 @@ TEST(PublishTexts, CommandLineAndNginxFragment) {
     ASSERT_TRUE(parsePublishOptions({"a", "b", "--url-path=/"}, options, problem));
     EXPECT_EQ(options.urlPath, "");
     EXPECT_TRUE(parsePublishOptions({"--help"}, options, problem) && options.help);
+    ASSERT_TRUE(parsePublishOptions({"a", "b", "--key", "/k/ornivel-signing.key"}, options, problem));
+    EXPECT_EQ(options.keyFile, "/k/ornivel-signing.key");
+    ASSERT_TRUE(parsePublishOptions({"keygen", "keys"}, options, problem));
+    EXPECT_TRUE(options.keygen);
+    EXPECT_EQ(options.keyFolder, "keys");
+    ASSERT_TRUE(parsePublishOptions({"./keygen", "b"}, options, problem));
+    EXPECT_FALSE(options.keygen);
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"a"}, {"a", "b", "c"}, {"a", "b", "--fast"}, {"a", "b", "--server"},
-          {"a", "b", "--url-path", "x"}, {"a", "b", "--url-path", "/a/../b"}, {"a", "b", "--url-path", "/a b"}})
+          {"a", "b", "--url-path", "x"}, {"a", "b", "--url-path", "/a/../b"}, {"a", "b", "--url-path", "/a b"},
+          {"a", "b", "--key"}, {"keygen"}, {"keygen", "a", "b"}})
         EXPECT_FALSE(parsePublishOptions(bad, options, problem));
 
     const std::string fragment = nginxFragment("/srv/my deploy", "/ornivel.v2");
@@ -118,6 +128,50 @@ TEST(PublishTexts, StateKeepsStampsAndChecksums) {
     const std::string text = stateText(state);
     EXPECT_TRUE(parseState(text.substr(0, text.size() - 1)).empty()) << "a cut state is no state";
     EXPECT_TRUE(parseState("something else\n").empty());
+}
+
+TEST(PublishTexts, KeysSignaturesAndSerials) {
+    PublicKey publicKey{}, otherPublic{};
+    SecretKey secretKey{}, otherSecret{};
+    ASSERT_TRUE(makeKeyPair(publicKey, secretKey));
+    ASSERT_TRUE(makeKeyPair(otherPublic, otherSecret));
+    const std::string line = publicKeyText(publicKey);
+    ASSERT_EQ(line.size(), 8u + 64u);
+    EXPECT_EQ(line.rfind("ed25519 ", 0), 0u);
+    PublicKey read{};
+    ASSERT_TRUE(parsePublicKeyText("\xEF\xBB\xBF  " + line + "\r\n\r\n", read));
+    EXPECT_EQ(read, publicKey);
+    EXPECT_EQ(publicKeyOf(secretKey), publicKey);
+    for (const std::string& bad : {line.substr(0, 71), line + "0", "ed25519  " + line.substr(8), "ED25519 " + line.substr(8),
+                                   line + "\n" + line, line.substr(0, 70) + "g0", secretKeyText(secretKey), std::string()})
+        EXPECT_FALSE(parsePublicKeyText(bad, read)) << bad;
+
+    SecretKey secretRead{};
+    ASSERT_TRUE(parseSecretKeyText(secretKeyText(secretKey) + "\n", secretRead));
+    EXPECT_EQ(secretRead, secretKey);
+    std::string damaged = secretKeyText(secretKey);
+    damaged.back() = damaged.back() == '0' ? '1' : '0';  // the public half no longer the seed's
+    EXPECT_FALSE(parseSecretKeyText(damaged, secretRead));
+    EXPECT_FALSE(parseSecretKeyText(line, secretRead));
+
+    const std::string list = signedFileListStart(7) + std::string(kFileListEnd);
+    const std::string signature = signList(list, secretKey);
+    ASSERT_EQ(signature.size(), kListSignatureBytes);
+    EXPECT_TRUE(listSignatureValid(list, signature, publicKey));
+    std::string flipped = list;
+    flipped[3] ^= 1;
+    EXPECT_FALSE(listSignatureValid(flipped, signature, publicKey));
+    EXPECT_FALSE(listSignatureValid(list, signature, otherPublic));
+    EXPECT_FALSE(listSignatureValid(list, signList(list, otherSecret), publicKey));
+    EXPECT_FALSE(listSignatureValid(list, signature.substr(0, 63), publicKey));
+    EXPECT_FALSE(listSignatureValid(list, signature + "x", publicKey));
+
+    // The serial grows with every publication and never falls behind the clock.
+    EXPECT_EQ(serialOfList(list), 7u);
+    EXPECT_EQ(serialOfList(std::string(kFileListStart) + kFileListEnd), 0u);
+    EXPECT_EQ(nextSerial(list, 3), 8u);
+    EXPECT_EQ(nextSerial(list, 1700000000), 1700000000u);
+    EXPECT_EQ(nextSerial("", 1700000000), 1700000000u);
 }
 
 } // namespace

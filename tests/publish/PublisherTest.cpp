@@ -12,6 +12,7 @@
 
 #include "FileSystem.h"
 #include "Publisher.h"
+#include "Signing.h"
 #include "sync/FileListScanner.h"
 
 namespace ornivel::publish {
@@ -194,6 +195,52 @@ TEST_F(Publisher, OnePublisherAtATime) {
     ASSERT_EQ(problems_.size(), 1u);
     EXPECT_NE(problems_[0].find("another ornivel-publish"), std::string::npos) << problems_[0];
     EXPECT_FALSE(fs::exists(deployed("a.txt")));
+}
+
+TEST_F(Publisher, KeygenAndSignedPublications) {
+    const fs::path keys = root_ / "keys";
+    std::string line, problem;
+    ASSERT_TRUE(generateKeys(keys, line, problem)) << problem;
+    struct stat secret{};
+    ASSERT_EQ(::stat((keys / "ornivel-signing.key").c_str(), &secret), 0);
+    EXPECT_EQ(secret.st_mode & 0777, 0600u);
+    PublicKey publicKey{};
+    ASSERT_TRUE(parsePublicKeyText(read(keys / "ornivel-Key.txt"), publicKey));
+    EXPECT_EQ(publicKeyText(publicKey), line);
+    const std::string secretText = read(keys / "ornivel-signing.key");
+    EXPECT_FALSE(generateKeys(keys, line, problem)) << "a key pair is never replaced";
+    EXPECT_EQ(read(keys / "ornivel-signing.key"), secretText);
+
+    write("module/a.jar", "a");
+    options_.keyFile = (keys / "ornivel-signing.key").string();
+    PublishSummary first, second;
+    ASSERT_TRUE(run(first)) << problems_[0];
+    const std::string list = read(deployed("TarnFileList.xml"));
+    EXPECT_EQ(list.rfind("<FileList Serial=\"" + std::to_string(first.serial) + "\">\r\n", 0), 0u) << list;
+    EXPECT_EQ(scanFileList(list).result, FileListScan::Complete);
+    EXPECT_TRUE(listSignatureValid(list, read(deployed("TarnFileList.xml.sig")), publicKey));
+    ASSERT_TRUE(run(second));
+    EXPECT_GT(second.serial, first.serial);
+    EXPECT_TRUE(listSignatureValid(read(deployed("TarnFileList.xml")), read(deployed("TarnFileList.xml.sig")), publicKey));
+
+    // Published unsigned again: no signature of an older list stays beside it.
+    options_.keyFile.clear();
+    ASSERT_TRUE(run(second));
+    EXPECT_EQ(read(deployed("TarnFileList.xml")).rfind("<FileList>\r\n", 0), 0u);
+    EXPECT_FALSE(fs::exists(deployed("TarnFileList.xml.sig")));
+
+    // A damaged key, a key that would be published, a key in the client folder: nothing is written.
+    const fs::path damaged = root_ / "damaged.key";
+    std::ofstream(damaged) << secretText.substr(0, 60);
+    fs::copy_file(keys / "ornivel-signing.key", client_ / "ornivel-signing.key");
+    for (const fs::path& key : {damaged, keys / "ornivel-signing.key", client_ / "ornivel-signing.key"}) {
+        options_.keyFile = key.string();
+        const std::string before = read(deployed("TarnFileList.xml"));
+        EXPECT_FALSE(run(second)) << key;
+        ASSERT_EQ(problems_.size(), 1u) << key;
+        EXPECT_EQ(read(deployed("TarnFileList.xml")), before);
+    }
+    EXPECT_NE(problems_[0].find("must lie outside the client and the deployment folder"), std::string::npos) << problems_[0];
 }
 
 } // namespace

@@ -115,6 +115,27 @@ TEST_F(SocketClient, RefreshWithUrlWaitsAndFetchesTheOtherUrl) {
     EXPECT_EQ(requests[0].connection, requests[1].connection);  // the same server: the connection is kept
 }
 
+TEST_F(SocketClient, BodyBytesThatArriveWithTheHeaderStayWithTheirAnswer) {
+    request.setReceiveTimeout(1000);  // a lost body byte would show as a wait for more
+    HttpAnswer whole;
+    whole.raw = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfirst";  // one write, one segment
+    sharedServer().route("/whole", whole);
+    EXPECT_EQ(request.execute(url("/whole"), nullptr, nullptr, 0, result, nullptr), 200);
+    EXPECT_EQ(result.body, "first");
+
+    // The refreshed request reuses the connection: its answer starts exactly after the body.
+    HttpAnswer refreshing;
+    refreshing.raw = "HTTP/1.1 200 OK\r\nRefresh: 0;url=" + url("/next") + "\r\nContent-Length: 3\r\n\r\nabc";
+    sharedServer().route("/refreshing", refreshing);
+    sharedServer().route("/next", HttpAnswer::ok("second"));
+    EXPECT_EQ(request.execute(url("/refreshing"), nullptr, nullptr, 0, result, nullptr), 200);
+    EXPECT_EQ(result.header.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_EQ(result.body, "second");
+    const auto requests = sharedServer().requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].connection, requests[2].connection);
+}
+
 TEST_F(SocketClient, RefreshWithoutUrlFetchesTheSameUrlAgain) {
     sharedServer().route("/again", {HttpAnswer::withStatus(503, "").header("Refresh", "0"), HttpAnswer::ok("done")});
     EXPECT_EQ(request.execute(url("/again"), nullptr, nullptr, 0, result, nullptr), 200);
@@ -215,7 +236,7 @@ TEST_F(SocketClient, ASilentServerRunsIntoTheReceiveTimeout) {
 
 TEST_F(SocketClient, AnOversizedHeaderFails) {
     EXPECT_EQ(Request::kMaxHeaderBytes, 64u * 1024u);
-    request.setMaxHeaderBytes(4096);  // the header is read byte by byte: keep the test short
+    request.setMaxHeaderBytes(4096);
     HttpAnswer fits;
     fits.raw = "HTTP/1.1 200 OK\r\nX-Filler: " + std::string(3000, 'f') + "\r\nContent-Length: 2\r\n\r\nok";
     sharedServer().route("/fits", fits);

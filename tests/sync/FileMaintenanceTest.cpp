@@ -3,6 +3,7 @@
 
 #include "FakeSource.h"
 #include "common/Text.h"
+#include "remote/RemoteSource.h"
 #include "sync/FileList.h"
 #include "sync/OrnivelSynchronizer.h"
 #include "tests/support/TestSupport.h"
@@ -95,6 +96,9 @@ TEST_F(FileMaintenance, ComparesFirstThenFetchesOnlyWhatDiffers) {
     placeFile(L"lib\\late.txt", "abcd", "01.02.2024 10:01:01");  // 61 s later: changed
     serve(server, L"lib\\resized.txt", "12345", false);
     placeFile(L"lib\\resized.txt", "abcd");
+    serve(server, L"lib\\Mixed.TXT", "1234", false);
+    placeFile(L"lib\\mixed.txt", "abcd");  // found whatever the letter case
+    serve(server, L"gone\\plain.txt", "1234", false);  // in a folder that does not exist
     server.insert(entryFor(L"TarnFileList.xml", "list", kTime, true));  // the list itself is never fetched
     inst_.write(L"TarnFileList.xml", "the local list");
     std::wstring shortList(MAX_PATH, L'\0');
@@ -104,17 +108,17 @@ TEST_F(FileMaintenance, ComparesFirstThenFetchesOnlyWhatDiffers) {
     test::ProgressRecorder recorder;
     sync_->addListener(&recorder);
     ASSERT_TRUE(sync_->downloadChangedFiles(server, source_));
-    std::vector<std::wstring> expected = {L"lib\\late.txt", L"lib\\resized.txt", L"module\\changed.jar",
-                                          L"module\\missing.jar"};
+    std::vector<std::wstring> expected = {L"gone\\plain.txt", L"lib\\late.txt", L"lib\\resized.txt",
+                                          L"module\\changed.jar", L"module\\missing.jar"};
     EXPECT_EQ(source_.requested, expected);
     EXPECT_EQ(inst_.read(L"module\\changed.jar"), "new bytes");
     EXPECT_EQ(inst_.read(L"lib\\plain.txt"), "abcd");
     EXPECT_FALSE(recorder.nullSeen);
     ASSERT_FALSE(recorder.records.empty());
     EXPECT_EQ(recorder.records.back().phase, PHASE_LOADING_FILES);
-    EXPECT_EQ(recorder.records.back().total, 4);
-    EXPECT_EQ(recorder.records.back().current, 4);
-    EXPECT_EQ(recorder.records.back().extra, 37);  // 3 of 8 entries have no checksum
+    EXPECT_EQ(recorder.records.back().total, 5);
+    EXPECT_EQ(recorder.records.back().current, 5);
+    EXPECT_EQ(recorder.records.back().extra, 50);  // 5 of 10 entries have no checksum
 }
 
 TEST_F(FileMaintenance, TimestampsAreTheListedWriteTimeAndNowForCreationAndAccess) {
@@ -174,7 +178,7 @@ TEST_F(FileMaintenance, TheRunningExecutableArrivesBesideItAsTmpUnderAnySpelling
         source_.localPaths.clear();
         ASSERT_TRUE(beside.downloadChangedFiles(server, source_)) << spelling;
         EXPECT_EQ(test::readFileBytes(tmp), "new launcher") << spelling;
-        EXPECT_EQ(source_.localPaths.at(0), tmp) << spelling;
+        EXPECT_EQ(source_.localPaths.at(0), RemoteSource::partialPath(tmp)) << spelling;
         EXPECT_TRUE(beside.restartPending()) << spelling;
         DeleteFileW(tmp.c_str());
     }
@@ -207,8 +211,11 @@ TEST_F(FileMaintenance, ADamagedDownloadFailsThePass) {
     FileList server;
     server.insert(entryFor(L"system\\gs.rar", "the listed bytes", kTime, true));
     source_.files[L"system\\gs.rar"] = "other bytes";
+    inst_.write(L"system\\gs.rar", "the version before");
     EXPECT_FALSE(sync_->downloadChangedFiles(server, source_));
     EXPECT_FALSE(sync_->ghostscriptLoaded());
+    EXPECT_EQ(inst_.read(L"system\\gs.rar"), "the version before");  // damaged bytes never take its name
+    EXPECT_FALSE(inst_.exists(L"system\\gs.rar.ornivel-download"));
     EXPECT_TRUE(capture_.has(LOG_ERROR, L"Downloaded file '" + inst_.path() +
                                             L"system\\gs.rar' does not match its checksum."));
 }

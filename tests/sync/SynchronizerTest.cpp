@@ -4,7 +4,10 @@
 #include <algorithm>
 
 #include "common/Text.h"
+#include "remote/RemoteSource.h"
+#include "sync/ListSignature.h"
 #include "sync/OrnivelSynchronizer.h"
+#include "sync/SignedList.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/deployserver/TestDeploymentServer.h"
 #include "ui/stored/StoredLoginData.h"
@@ -367,6 +370,161 @@ TEST_F(Synchronizer, ParentFolderCopiesWhenAnIniFileExists) {
     EXPECT_TRUE(logged(LOG_DEBUG, L"ornivel.ini exists."));
     EXPECT_EQ(outer.read(L"ornivel.ini"), "[x]\n");
     EXPECT_EQ(outer.read(L"ornivel.exe"), test::readFileBytes(modulePath()));
+}
+
+// A signed deployment: the installation holds the public key, the deployment is signed with
+// the secret key (serial 100).
+class SignedSynchronizer : public Synchronizer {
+protected:
+    SignedSynchronizer() {
+        makeKeyPair(publicKey_, secretKey_);
+        server_.putFile(L"module\\a.jar", "module a");
+        server_.putFile(L"module\\b.jar", "module b, first version");
+        server_.putFile(L"lib\\d.txt", "a plain file");
+        server_.signWith(secretKey_, 100);
+        server_.publish();
+        server_.writeServerFile(inst_.path());
+        inst_.write(L"ornivel-Key.txt", publicKeyText(publicKey_) + "\r\n");
+        RegDeleteTreeW(HKEY_CURRENT_USER, serialKey().c_str());
+    }
+    ~SignedSynchronizer() override { RegDeleteTreeW(HKEY_CURRENT_USER, serialKey().c_str()); }
+
+    std::wstring serialKey() const {
+        std::wstring key = kListSerialPrefix + installationNameOf(inst_.path());
+        key.pop_back();
+        return key;
+    }
+    std::wstring storedSerial() const { return RegistryString(serialKey() + L"\\").read(); }
+    std::wstring stored(uint64_t serial) const {
+        return std::to_wstring(serial) + L" " + fromUtf8(publicKeyText(publicKey_));
+    }
+    bool runAgainstServer() {
+        server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+        return run();
+    }
+    // A run that must refuse the list with the error `reason`: it fails with the final
+    // message, fetches nothing but the list and its signature, and changes nothing.
+    void expectRefused(const std::wstring& reason) {
+        const auto before = test::filesBelow(inst_.path());
+        const std::wstring serial = storedSerial();
+        const size_t requests = server_.requestTargets().size();
+        EXPECT_FALSE(runAgainstServer());
+        EXPECT_TRUE(loggedPrefix(LOG_ERROR, reason)) << messages();
+        EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nDownload of file list "
+                                      L"failed.\r\n\r\nSee log file for details."));
+        EXPECT_EQ(test::filesBelow(inst_.path()), before);
+        EXPECT_EQ(storedSerial(), serial);
+        const auto targets = server_.requestTargets();
+        for (size_t i = requests; i < targets.size(); ++i) {
+            const std::string target = targets[i].substr(targets[i].find_first_not_of('/') - 1);  // the socket client's "//"
+            EXPECT_TRUE(target.rfind("/check/", 0) == 0 || target == "/deploy/TarnFileList.xml" ||
+                        target == "/deploy/TarnFileList.xml.sig")
+                << target;
+        }
+    }
+
+    PublicKey publicKey_{};
+    SecretKey secretKey_{};
+};
+
+TEST_F(SignedSynchronizer, SignedDeploymentSynchronisesAndNoAlteredListChangesAnything) {
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_TRUE(logged(LOG_INFO, L"The file list's signature is valid."));
+    EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, first version");
+    EXPECT_EQ(inst_.read(L"TarnFileList.xml"), server_.fileListText());
+    EXPECT_FALSE(inst_.exists(L"TarnFileList.new.sig"));
+    EXPECT_EQ(storedSerial(), stored(100));
+
+    // Version 2 (serial 101), changed on its way in each of these ways.
+    server_.putFile(L"module\\b.jar", "module b, second version");
+    server_.signWith(secretKey_, 101);
+    server_.publish();
+    std::string altered = server_.fileListText();
+    altered[altered.find("module\\b.jar") + 7] ^= 1;  // names module\c.jar instead
+    test::writeFileBytes(server_.folder() + L"TarnFileList.xml", altered);
+    expectRefused(L"The signature of the deployment server's file list does not match this installation's key");
+
+    PublicKey otherPublic{};
+    SecretKey otherSecret{};
+    makeKeyPair(otherPublic, otherSecret);
+    server_.signWith(otherSecret, 101);
+    server_.publish();
+    expectRefused(L"The signature of the deployment server's file list does not match");
+
+    server_.signWith(secretKey_, 101);
+    server_.publish();
+    DeleteFileW((server_.folder() + L"TarnFileList.xml.sig").c_str());
+    expectRefused(L"The file list of the deployment server has no signature (TarnFileList.xml.sig could not be fetched)");
+    server_.unsign();
+    server_.publish();
+    expectRefused(L"The file list of the deployment server has no signature");
+
+    server_.signWith(secretKey_, 101);
+    server_.putFile(L"lib\\e.txt", "without checksum", "01.02.2024 10:00:00", false);
+    server_.publish();
+    expectRefused(L"The signed file list names 'lib\\e.txt' without a valid checksum");
+    server_.removeFile(L"lib\\e.txt");
+    server_.signWith(secretKey_, 0);
+    server_.publish();
+    expectRefused(L"The signed file list carries no serial number");
+
+    // The genuine list with a file altered on its way: the altered bytes never take the file's
+    // place (the genuine service would answer "OK" to their name and size).
+    server_.signWith(secretKey_, 101);
+    server_.publish();
+    server_.http().route("/deploy/module/b.jar", {test::HttpAnswer::ok("module b, second versioN"),
+                                                  test::HttpAnswer::ok("module b, second version")});
+    EXPECT_FALSE(runAgainstServer());
+    EXPECT_TRUE(logged(LOG_ERROR, L"Downloaded file '" + inst_.path() + L"module\\b.jar' does not match its checksum."));
+    EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, first version");
+    EXPECT_FALSE(inst_.exists(RemoteSource::partialPath(L"module\\b.jar")));
+
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, second version");
+    EXPECT_EQ(storedSerial(), stored(101));
+}
+
+TEST_F(SignedSynchronizer, AnOlderListStaysRefusedWhenTheLocalListOrTheStoredSerialIsGone) {
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    const std::string oldList = server_.fileListText();
+    const std::string oldSignature = test::readFileBytes(server_.folder() + L"TarnFileList.xml.sig");
+    server_.putFile(L"module\\b.jar", "module b, second version");
+    server_.signWith(secretKey_, 101);
+    server_.publish();
+    ASSERT_TRUE(runAgainstServer()) << messages();
+
+    // The genuine older pair, replayed with the older file.
+    server_.corruptFile(L"TarnFileList.xml", oldList);
+    server_.corruptFile(L"TarnFileList.xml.sig", oldSignature);
+    server_.corruptFile(L"module\\b.jar", "module b, first version");
+    const std::wstring refusal =
+        L"The deployment server's file list (serial 100) is older than the one accepted before (serial 101)";
+    expectRefused(refusal);
+    const std::string localList = inst_.read(L"TarnFileList.xml");
+    DeleteFileW((inst_ / L"TarnFileList.xml").c_str());
+    expectRefused(refusal);
+    inst_.write(L"TarnFileList.xml", localList);
+    RegDeleteTreeW(HKEY_CURRENT_USER, serialKey().c_str());
+    expectRefused(refusal);
+    // A serial stored for another key does not count.
+    RegistryString(serialKey() + L"\\").set(L"900 ed25519 " + std::wstring(64, L'0'));
+    DeleteFileW((inst_ / L"TarnFileList.xml").c_str());
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, first version");
+}
+
+TEST_F(SignedSynchronizer, ADamagedKeyFileRefusesEveryListAndWithoutOneNothingIsChecked) {
+    inst_.write(L"ornivel-Key.txt", publicKeyText(publicKey_).substr(0, 40) + "\r\n");
+    expectRefused(L"The deployment key file " + inst_.path() + L"ornivel-Key.txt is damaged");
+    DeleteFileW((inst_ / L"ornivel-Key.txt").c_str());
+    CreateDirectoryW((inst_ / L"ornivel-Key.txt").c_str(), nullptr);
+    expectRefused(L"The deployment key file " + inst_.path() + L"ornivel-Key.txt cannot be read");
+    RemoveDirectoryW((inst_ / L"ornivel-Key.txt").c_str());
+
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, first version");
+    EXPECT_EQ(requestsFor("/deploy/TarnFileList.xml.sig"), 0u);
+    EXPECT_EQ(storedSerial(), L"");
 }
 
 } // namespace

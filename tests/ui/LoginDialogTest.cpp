@@ -27,21 +27,39 @@ void report(CDialogLogin& dialog, int phase, const wchar_t* text, int current, i
     dialog.progress(&phase, text, &current, &total, &percent, &extra);
 }
 
+// The dialog thread takes reported states in order with messages sent to it: once a message
+// sent after a report has returned, the report is on the screen.
+void settle(HWND dialog) { SendMessageW(dialog, WM_NULL, 0, 0); }
+
 bool marqueeStyle(HWND dialog) {
     return (GetWindowLongPtrW(GetDlgItem(dialog, IDC_PROGRESS_BAR), GWL_STYLE) & PBS_MARQUEE) != 0;
 }
 
-// Counts WM_SETTEXT messages that reach a control (on whatever thread owns it).
+// Counts WM_SETTEXT messages that reach a control (on whatever thread owns it); with `hold`
+// set, the first one waits until `release` is signalled.
 struct SetTextCounter {
     static std::atomic<int> count;
     static WNDPROC previous;
+    static HANDLE release;
     static LRESULT CALLBACK procedure(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == WM_SETTEXT) ++count;
+        if (m == WM_SETTEXT && ++count == 1 && release) WaitForSingleObject(release, 10000);
         return CallWindowProcW(previous, w, m, wp, lp);
     }
+    explicit SetTextCounter(HWND control, HANDLE hold = nullptr) : control_(control) {
+        count = 0;
+        release = hold;
+        previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+    }
+    ~SetTextCounter() {
+        SetWindowLongPtrW(control_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        release = nullptr;
+    }
+    HWND control_;
 };
 std::atomic<int> SetTextCounter::count{0};
 WNDPROC SetTextCounter::previous = nullptr;
+HANDLE SetTextCounter::release = nullptr;
 
 class LoginDialogTest : public ::testing::Test {
 protected:
@@ -125,19 +143,36 @@ TEST_F(LoginDialogTest, ProgressPhaseShowsBarAndTextsOverThePicture) {
 
 TEST_F(LoginDialogTest, TheSameTextTwiceIsSetOnlyOnce) {
     CDialogLogin dialog(GetModuleHandleW(nullptr), nullptr);
-    HWND status = GetDlgItem(dialog.window(), IDC_STATUS_TEXT);
-    SetTextCounter::count = 0;
-    SetTextCounter::previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SetTextCounter::procedure)));
+    SetTextCounter counter(GetDlgItem(dialog.window(), IDC_STATUS_TEXT));
 
     report(dialog, 5, L"a.jar", 1, 2, 10);
+    settle(dialog.window());
     EXPECT_EQ(SetTextCounter::count, 1);
     report(dialog, 5, L"a.jar", 1, 2, 10);
     report(dialog, 5, L"a.jar", 1, 2, 55);  // only the bar moves
+    settle(dialog.window());
     EXPECT_EQ(SetTextCounter::count, 1);
     report(dialog, 5, L"b.jar", 2, 2, 0);
+    settle(dialog.window());
     EXPECT_EQ(SetTextCounter::count, 2);
-    SetWindowLongPtrW(status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SetTextCounter::previous));
+}
+
+TEST_F(LoginDialogTest, ReportsNeverWaitForABusyDialogWhichThenShowsOnlyTheLastState) {
+    CDialogLogin dialog(GetModuleHandleW(nullptr), nullptr);
+    HWND w = dialog.window();
+    UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    SetTextCounter counter(GetDlgItem(w, IDC_STATUS_TEXT), release.get());
+
+    report(dialog, 5, L"a.jar", 1, 100, 0);
+    ASSERT_TRUE(waitUntil([] { return SetTextCounter::count == 1; }));  // the dialog thread now hangs
+    for (int i = 2; i <= 100; ++i) report(dialog, 5, L"b.jar", i, 100, i);
+    EXPECT_EQ(SetTextCounter::count, 1);  // every report returned while the dialog was busy
+
+    SetEvent(release.get());
+    EXPECT_EQ(controlText(w, IDC_STATUS_TEXT), L"Loading file 100 of 100...");
+    EXPECT_EQ(controlText(w, IDC_DETAIL_TEXT), L"b.jar");
+    EXPECT_EQ(SendMessageW(GetDlgItem(w, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), 100);
+    EXPECT_EQ(SetTextCounter::count, 2);  // the states in between were never shown
 }
 
 TEST_F(LoginDialogTest, LoginFormWithOutOfRangeServerIndexSelectsAndStoresTheFirst) {

@@ -34,5 +34,31 @@ TEST(ProgressStatus, UnknownPhasesShowQuestionMarksWithPercent) {
     }
 }
 
+TEST(ProgressStatus, OnlyWhatIsShownMakesADifferentDisplay) {
+    const ProgressView loading{5, L"server", 2, 7, 40};
+    ProgressView other = loading;
+    other.percent = 41;
+    EXPECT_FALSE(sameProgressDisplay(loading, other));  // the bar moves
+    other = loading;
+    other.current = 3;
+    EXPECT_FALSE(sameProgressDisplay(loading, other));
+    other = loading;
+    other.detail = L"other server";
+    EXPECT_FALSE(sameProgressDisplay(loading, other));
+    other = loading;
+    other.phase = 4;
+    EXPECT_FALSE(sameProgressDisplay(loading, other));
+
+    // A marquee does not show the percentage, and running phases do not show the counts.
+    const ProgressView searching{3, L"server", 0, 0, 10};
+    ProgressView later = searching;
+    later.percent = 80;
+    later.current = 5;
+    EXPECT_TRUE(sameProgressDisplay(searching, later));
+    // Unknown phases all show "???" with the bar.
+    EXPECT_TRUE(sameProgressDisplay(ProgressView{0, L"", 1, 2, 5}, ProgressView{9, L"", 3, 4, 5}));
+    EXPECT_FALSE(sameProgressDisplay(ProgressView{0, L"", 1, 2, 5}, ProgressView{0, L"", 1, 2, 6}));
+}
+
 } // namespace
 } // namespace ornivel

@@ -114,6 +114,22 @@ TEST_F(FileListFile_, MissingSizeAndUnreadableTimeMakeAnEntryCountAsChanged) {
     }
 }
 
+TEST_F(FileListFile_, TheSerialIsTheListElementsOwnAttribute) {
+    const std::string entries = "<f Path=\"a\" Serial=\"3\"/></FileList>";
+    FileList list = loadText("<?xml version=\"1.0\"?>\n<FileList a=\"x\" Serial=\"1796780605\">" + entries);
+    EXPECT_EQ(list.serial(), std::optional<uint64_t>(1796780605u));
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(loadText("<l Serial='18446744073709551615'/>").serial(), std::optional<uint64_t>(UINT64_MAX));
+    // Without a readable serial a list reads as before.
+    for (const char* tag : {"<FileList>", "<FileList Serial=\"\">", "<FileList Serial=\"-1\">", "<FileList Serial=\" 7\">",
+                            "<FileList Serial=\"18446744073709551616\">", "<FileList Serial=\"7\" Serial=\"8\">"}) {
+        FileList read = loadText(tag + entries);
+        EXPECT_FALSE(read.serial().has_value()) << tag;
+        EXPECT_EQ(read.state(), FileList::State::Read) << tag;
+        EXPECT_EQ(read.size(), 1u) << tag;
+    }
+}
+
 TEST(FileListValues, SizeText) {
     int size = 0;
     EXPECT_TRUE(parseListSize("  +42abc", size));

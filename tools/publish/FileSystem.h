@@ -61,6 +61,10 @@ bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp,
 
 // Writes a new file whole and flushes it to the disk.
 bool writeWholeFile(const Path& path, const std::string& bytes, std::string& error);
+// Writes a file that must not exist yet (nothing is overwritten) whole and flushes it.
+// `ownerOnly`: only the user who runs the program may read and write it (mode 0600; on
+// Windows an access list of its own that grants that user alone).
+bool writeNewFile(const Path& path, const std::string& bytes, bool ownerOnly, std::string& error);
 bool readWholeFile(const Path& path, std::string& bytes);
 // Puts a file in the place of another in one step (the other one may exist).
 bool replaceFile(const Path& from, const Path& to, std::string& error);

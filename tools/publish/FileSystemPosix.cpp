@@ -271,6 +271,21 @@ bool writeWholeFile(const Path& path, const std::string& bytes, std::string& err
     return true;
 }
 
+bool writeNewFile(const Path& path, const std::string& bytes, bool ownerOnly, std::string& error) {
+    Descriptor out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0644));
+    if (!out.valid()) {
+        error = systemError("cannot make", path);
+        return false;
+    }
+    if (!writeAll(out.get(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) ||
+        ::fsync(out.get()) != 0 || !out.close()) {
+        error = systemError("cannot write", path);
+        ::unlink(path.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool readWholeFile(const Path& path, std::string& bytes) {
     Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in.valid()) return false;

@@ -1,8 +1,10 @@
 #include "FileSystem.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <memory>
+#include <vector>
 
 #include "common/Handles.h"
 #include "sync/Md5.h"
@@ -249,6 +251,58 @@ bool writeWholeFile(const Path& path, const std::string& bytes, std::string& err
     if (!out || !writeAll(out.get(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) ||
         !FlushFileBuffers(out.get())) {
         error = systemError("cannot write", path);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+struct LocalMemoryFree {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+using LocalMemory = std::unique_ptr<void, LocalMemoryFree>;
+
+// A protected access list (nothing inherited from the folder) granting the user of this
+// process alone full access.
+LocalMemory ownerOnlyDescriptor() {
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return nullptr;
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size ? size : 1);
+    wchar_t* sidText = nullptr;
+    if (!GetTokenInformation(token.get(), TokenUser, user.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sidText))
+        return nullptr;
+    const LocalMemory sidOwner(sidText);
+    const std::wstring sddl = std::wstring(L"D:P(A;;FA;;;") + sidText + L")";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    return LocalMemory(descriptor);
+}
+
+} // namespace
+
+bool writeNewFile(const Path& path, const std::string& bytes, bool ownerOnly, std::string& error) {
+    LocalMemory descriptor;
+    if (ownerOnly && !(descriptor = ownerOnlyDescriptor())) {
+        error = systemError("cannot make an access list for", path);
+        return false;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    UniqueHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, ownerOnly ? &attributes : nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) {
+        error = systemError("cannot make", path);
+        return false;
+    }
+    if (!writeAll(out.get(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) ||
+        !FlushFileBuffers(out.get())) {
+        error = systemError("cannot write", path);
+        out.reset();
+        DeleteFileW(path.c_str());
         return false;
     }
     return true;

@@ -31,7 +31,8 @@ std::string summaryText(const PublishSummary& s, const std::string& urlPath) {
            " linked, " + std::to_string(s.copied) + " copied, " + std::to_string(s.rehashed) +
            " hashed in place), unchanged: " + std::to_string(s.unchanged) + ", removed: " + std::to_string(s.removed) +
            "\n"
-           "  client checksum: " + s.checksum + "\n"
+           "  client checksum: " + s.checksum + "\n" +
+           (s.serial ? "  signed: TarnFileList.xml.sig, serial " + std::to_string(s.serial) + "\n" : std::string()) +
            "  nginx: include " + s.deploymentFolder + "/nginx.conf in a server block; clients' ornivel-Server.dat: "
            "http(s)://HOST" + urlPath + "/check\n";
 }

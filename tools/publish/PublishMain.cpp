@@ -6,6 +6,7 @@
 #include "Progress.h"
 #include "PublishOptions.h"
 #include "Publisher.h"
+#include "Signing.h"
 #include "Terminal.h"
 
 #ifdef _WIN32
@@ -25,6 +26,17 @@ int run(const std::vector<std::string>& arguments) {
     }
     if (options.help) {
         writeOutput(kUsage);
+        return 0;
+    }
+    if (options.keygen) {
+        std::string publicKeyLine;
+        if (!generateKeys(pathOfText(options.keyFolder), publicKeyLine, problem)) {
+            writeError("ornivel-publish: " + problem + "\nornivel-publish: no keys made\n");
+            return 1;
+        }
+        writeOutput("Made a key pair in " + options.keyFolder + ":\n"
+                    "  ornivel-signing.key  the secret key: sign with --key, keep it off the servers\n"
+                    "  ornivel-Key.txt      the public key, for every installation folder: " + publicKeyLine + "\n");
         return 0;
     }
     ProgressCallback progress;

@@ -14,6 +14,9 @@ struct PublishOptions {
     std::string urlPath = "/ornivel";
     bool copy = false;  // copies instead of hard links
     bool help = false;
+    std::string keyFile;    // the secret key that signs the list (--key), or empty
+    bool keygen = false;    // "keygen KEY_FOLDER": make a key pair instead of publishing
+    std::string keyFolder;  // as given (UTF-8)
 };
 
 extern const char* const kUsage;

@@ -1,6 +1,7 @@
 #include "Publisher.h"
 
 #include <algorithm>
+#include <chrono>
 #include <unordered_set>
 
 #include "FileSystem.h"
@@ -8,6 +9,7 @@
 #include "NameRules.h"
 #include "NginxFragment.h"
 #include "PublishJobs.h"
+#include "Signing.h"
 #include "Upcase.h"
 #include "sync/ListWriter.h"
 #include "sync/Utf16Text.h"
@@ -17,6 +19,7 @@ namespace ornivel::publish {
 namespace {
 
 const char* const kListName = "TarnFileList.xml";
+const char* const kSignatureName = kListSignatureName;
 
 std::string lowerAscii(std::string text) {
     for (char& c : text)
@@ -27,7 +30,13 @@ std::string lowerAscii(std::string text) {
 // The launcher's own list files at the top of an installation are never published.
 bool isListFile(const std::string& path) {
     const std::string lower = lowerAscii(path);
-    return lower == "tarnfilelist.xml" || lower == "tarnfilelist.new";
+    return lower == "tarnfilelist.xml" || lower == "tarnfilelist.new" || lower == "tarnfilelist.xml.sig";
+}
+
+// A secret signing key in the client folder would be served to everyone.
+bool isSigningKey(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return lowerAscii(slash == std::string::npos ? path : path.substr(slash + 1)) == kSecretKeyFileName;
 }
 
 // Whether one folder lies inside the other (or they are the same).
@@ -45,7 +54,9 @@ bool readClient(const Path& client, std::vector<ClientFile>& files, std::vector<
         if (isListFile(scanned.path)) continue;
         ClientFile file{std::move(scanned.path), scanned.stamp, {}, {}};
         std::string reason;
-        if (!readPublishedName(file.path, file.parts, reason)) {
+        if (isSigningKey(file.path)) {
+            problems.push_back(file.path + ": a secret signing key is never published; keep it outside the client folder");
+        } else if (!readPublishedName(file.path, file.parts, reason)) {
             problems.push_back(file.path + ": " + reason);
         } else if (inScanFolder(file.parts) && matchesOnlyByShortName(file.parts.back())) {
             problems.push_back(file.path +
@@ -135,7 +146,7 @@ bool removeUnlisted(const Path& deployFolder, const std::vector<std::string>& de
     std::unordered_set<std::string> listed;
     for (const ClientFile& file : files) listed.insert(file.path);
     for (const std::string& path : deployedFiles) {
-        if (path == kListName || listed.count(path)) continue;
+        if (path == kListName || path == kSignatureName || listed.count(path)) continue;
         // (A folder now, or gone with a folder that a file took the place of: gone already.)
         const Path orphan = joined(deployFolder, path);
         if (!isFolder(orphan) && !removeFile(orphan, error)) return false;
@@ -161,6 +172,16 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     if (nested(client, deployment)) return fail("the deployment folder must lie outside the client folder and hold it not");
     std::string problem;
     if (!fitsNginx(deploymentText, problem) || !prepareUpcase(problem)) return fail(problem);
+
+    // The signing key is read now, and never from a folder that is published or served.
+    SecretKey signingKey{};
+    const bool signing = !options.keyFile.empty();
+    if (signing) {
+        const Path keyFile = absolutePath(pathOfText(options.keyFile));
+        if (nested(keyFile, client) || nested(keyFile, deployment))
+            return fail(options.keyFile + ": the signing key must lie outside the client and the deployment folder");
+        if (!readSigningKey(keyFile, signingKey, problem)) return fail(problem);
+    }
 
     std::vector<ClientFile> files;
     if (!readClient(client, files, problems)) return false;
@@ -205,7 +226,12 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
             return fail(problem);
         ++(job.kind == Job::Hash ? summary.rehashed : job.linked ? summary.linked : summary.copied);
     }
-    std::string list = kFileListStart;
+    std::string deployedList;
+    readWholeFile(deployFolder / kListName, deployedList);
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    summary.serial = signing ? nextSerial(deployedList, now) : 0;
+    std::string list = signing ? signedFileListStart(summary.serial) : kFileListStart;
     PublishState state;
     for (const ClientFile& file : files) {
         list += fileListEntry(file.path, listTimeOfUnixSeconds(file.stamp.seconds), file.stamp.size, file.checksum);
@@ -213,7 +239,16 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
         summary.bytes += file.stamp.size;
     }
     list += kFileListEnd;
+    // The signature before the list it belongs to: a client that fetches the two while they are
+    // replaced sees the old pair, the new pair, or a pair that does not verify.
+    if (signing) {
+        const std::string signature = signList(list, signingKey);
+        signingKey.fill(0);
+        if (signature.empty()) return fail("the cryptography library cannot start");
+        if (!putFile(staging, "signature", signature, deployFolder / kSignatureName, problem)) return fail(problem);
+    }
     if (!putFile(staging, "list", list, deployFolder / kListName, problem) ||
+        (!signing && !removeFile(deployFolder / kSignatureName, problem)) ||
         !putFile(staging, "state", stateText(state), own / "state", problem))
         return fail(problem);
 

@@ -2,7 +2,8 @@
 // One publication: from a complete client folder to a deployment folder that web servers
 // serve as it stands.
 //
-//   DEPLOYMENT/deploy/     the client's files and "TarnFileList.xml"
+//   DEPLOYMENT/deploy/     the client's files and "TarnFileList.xml" (with --key also its
+//                          signature "TarnFileList.xml.sig")
 //   DEPLOYMENT/check/      the version-check answers ("clientChecksum=<checksum>", "servers")
 //   DEPLOYMENT/nginx.conf  the nginx fragment
 //   DEPLOYMENT/.publish/   the publisher's own: lock, state, staging folder
@@ -10,8 +11,9 @@
 // Everything is checked before anything is written. Files that changed (by size and time)
 // are linked or copied into the staging folder and hashed there, several at a time; then
 // each is moved into its place, and only when every listed file is in place does the new
-// list replace the old one. The version-check answers follow, and files no longer listed
-// are removed last.
+// list replace the old one (a signed list's signature just before it, so a client never finds
+// a signed list without its signature). The version-check answers follow, and files no
+// longer listed are removed last.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -31,6 +33,7 @@ struct PublishSummary {
     size_t rehashed = 0;   // in place already (a link to the changed file), hashed again
     size_t unchanged = 0;  // neither hashed nor touched
     size_t removed = 0;    // no longer listed
+    uint64_t serial = 0;   // the signed list's serial; 0 when the list is not signed
 };
 
 // Called now and then while files are hashed: files and bytes done of those to do.

@@ -2,11 +2,11 @@
 # native Linux build (native/CMakeLists.txt). Paths are relative to the repository root.
 set(ORNIVEL_PUBLISH_LAUNCHER_SOURCES
   common/RelativePath.cpp sync/Md5.cpp sync/ModuleName.cpp sync/Utf16Text.cpp sync/ListWriter.cpp
-  sync/FileListValues.cpp)
+  sync/FileListValues.cpp sync/FileListScanner.cpp sync/ListSignature.cpp)
 set(ORNIVEL_PUBLISH_SOURCES
   tools/publish/ModuleScan.cpp tools/publish/NameRules.cpp tools/publish/NginxFragment.cpp
   tools/publish/Progress.cpp tools/publish/PublishJobs.cpp tools/publish/PublishOptions.cpp tools/publish/PublishState.cpp
-  tools/publish/Publisher.cpp tools/publish/Upcase.cpp tools/publish/VersionAnswers.cpp)
+  tools/publish/Publisher.cpp tools/publish/Signing.cpp tools/publish/Upcase.cpp tools/publish/VersionAnswers.cpp)
 set(ORNIVEL_PUBLISH_POSIX_SOURCES
   tools/publish/FileSystemPosix.cpp tools/publish/TerminalPosix.cpp tools/publish/UpcasePosix.cpp)
 set(ORNIVEL_PUBLISH_WIN32_SOURCES

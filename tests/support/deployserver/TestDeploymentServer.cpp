@@ -115,7 +115,7 @@ void TestDeploymentServer::listOnly(const std::wstring& path, const std::string&
 }
 
 std::string TestDeploymentServer::fileListText() const {
-    std::string xml = "<FileList>\n";
+    std::string xml = signingKey_ && serial_ ? "<FileList Serial=\"" + std::to_string(serial_) + "\">\n" : "<FileList>\n";
     for (const auto& [path, file] : files_) {
         xml += "  <File Path=\"" + xmlEscaped(toUtf8(path)) + "\" TimestampGMT=\"" + file.timestampGmt + "\" Size=\"" +
                std::to_string(file.bytes.size()) + "\"";
@@ -133,6 +133,16 @@ void TestDeploymentServer::publish() {
         writeFileBytes(target, file.bytes);
     }
     writeFileBytes(folder_ + L"TarnFileList.xml", fileListText());
+    const std::wstring signature = folder_ + L"TarnFileList.xml.sig";
+    if (signingKey_)
+        writeFileBytes(signature, signList(fileListText(), *signingKey_));
+    else
+        DeleteFileW(signature.c_str());
+}
+
+void TestDeploymentServer::signWith(const SecretKey& key, uint64_t serial) {
+    signingKey_ = key;
+    serial_ = serial;
 }
 
 void TestDeploymentServer::withdrawFileList() { DeleteFileW((folder_ + L"TarnFileList.xml").c_str()); }

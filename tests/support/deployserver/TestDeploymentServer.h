@@ -5,10 +5,13 @@
 // for one installation.
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "sync/ListSignature.h"
 #include "tests/support/httpserver/TestHttpServer.h"
 
 namespace ornivel::test {
@@ -36,6 +39,10 @@ public:
     void publish();
     // The file list as published (the list's own bytes).
     std::string fileListText() const;
+    // Every later publish() signs the list with `key` ("TarnFileList.xml.sig" beside it) and
+    // gives it the serial (none when 0); unsign() publishes unsigned lists again.
+    void signWith(const SecretKey& key, uint64_t serial);
+    void unsign() { signingKey_.reset(); }
     // Serves the list and files again after removing the list from the folder (a server
     // without a list answers 404 for it).
     void withdrawFileList();
@@ -74,6 +81,8 @@ private:
     std::wstring unc_;
     std::map<std::wstring, DeployedFile> files_;
     std::vector<std::pair<std::wstring, std::string>> listOnly_;
+    std::optional<SecretKey> signingKey_;
+    uint64_t serial_ = 0;
 };
 
 // "DD.MM.YYYY hh:mm:ss" of a UTC time, and the FILETIME (UTC) of such a text.

@@ -1,0 +1,42 @@
+#pragma once
+// Signed deployments: a deployment's Ed25519 key pair (libsodium), the detached signature
+// "TarnFileList.xml.sig" over the exact bytes of its file list, and the texts the keys are
+// kept in: the public key "ornivel-Key.txt" that installations hold, and the secret key
+// "ornivel-signing.key" that only the publisher reads. Plain logic, no system calls.
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace ornivel {
+
+using PublicKey = std::array<unsigned char, 32>;
+using SecretKey = std::array<unsigned char, 64>;
+constexpr size_t kListSignatureBytes = 64;
+
+extern const char* const kPublicKeyFileName;   // "ornivel-Key.txt"
+extern const char* const kSecretKeyFileName;   // "ornivel-signing.key"
+extern const char* const kListSignatureName;   // "TarnFileList.xml.sig"
+
+// A new key pair from the system's random source; false when the library cannot start.
+bool makeKeyPair(PublicKey& publicKey, SecretKey& secretKey);
+
+// "ed25519 " and 64 hexadecimal digits, as one line.
+std::string publicKeyText(const PublicKey& key);
+// The text of a public key file: that line, with white space around it and a UTF-8
+// byte-order mark before it allowed (editors add them). False for anything else.
+bool parsePublicKeyText(std::string_view text, PublicKey& key);
+
+// "ornivel-signing-key ed25519 " and 128 hexadecimal digits, as one line.
+std::string secretKeyText(const SecretKey& key);
+// The text of a secret key file, read like a public key file; false as well when the key's
+// two halves do not belong together (a damaged file would sign lists no installation takes).
+bool parseSecretKeyText(std::string_view text, SecretKey& key);
+// The public half of a secret key.
+PublicKey publicKeyOf(const SecretKey& key);
+
+// The 64 bytes of the detached signature of `list`.
+std::string signList(std::string_view list, const SecretKey& key);
+// Whether `signature` is exactly a signature of `list`'s bytes by the key's owner.
+bool listSignatureValid(std::string_view list, std::string_view signature, const PublicKey& key);
+
+} // namespace ornivel

@@ -1,0 +1,160 @@
+#include "sync/SignedList.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <new>
+
+#include "common/Handles.h"
+#include "common/Text.h"
+#include "logdriver/LastError.h"
+#include "remote/RemoteSource.h"
+#include "sync/FileList.h"
+#include "sync/FileListValues.h"
+#include "ui/stored/StoredLoginData.h"
+
+namespace ornivel {
+
+const wchar_t* const kListSerialPrefix = L"Software\\Torbenwald\\ornivel\\listSerial\\";
+
+namespace {
+
+// A key file is one line; anything much longer is not one.
+constexpr DWORD kMaxKeyFileBytes = 4096;
+
+std::wstring ascii(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
+
+// The whole file, or at most `limit` + 1 bytes of it (so a longer file shows as longer).
+// False with the system's error when it cannot be read.
+bool readFileBytes(const std::wstring& path, std::string& bytes, unsigned long long limit) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size)) return false;
+    const unsigned long long wanted = std::min<unsigned long long>(size.QuadPart, limit < ~0ull ? limit + 1 : limit);
+    if (wanted >= bytes.max_size()) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(wanted));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        if (!ReadFile(file.get(), &bytes[done], chunk, &read, nullptr)) return false;
+        if (read == 0) break;
+        done += read;
+    }
+    bytes.resize(done);
+    return true;
+}
+
+bool validChecksum(const std::wstring& checksum) {
+    return checksum.size() == 32 && std::all_of(checksum.begin(), checksum.end(), [](wchar_t c) {
+               return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f');
+           });
+}
+
+std::wstring registryPathOf(const std::wstring& folder) { return kListSerialPrefix + installationNameOf(folder); }
+
+} // namespace
+
+SignedListCheck::SignedListCheck(const std::wstring& folder, const LogDriver& log)
+    : folder_(folder), log_(log), keyFile_(folder + ascii(kPublicKeyFileName)) {
+    // Only a key file that is certainly not there leaves the deployment unsigned.
+    if (GetFileAttributesW(keyFile_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        required_ = true;
+    } else {
+        const DWORD error = GetLastError();
+        required_ = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    }
+}
+
+bool SignedListCheck::signatureValid(RemoteSource& source, const std::wstring& listPath,
+                                     ProgressListener* listener) {
+    std::string text;
+    if (!readFileBytes(keyFile_, text, kMaxKeyFileBytes)) {
+        log_.log(LOG_ERROR, L"The deployment key file %s cannot be read (%s): no update can be checked, so none is taken.",
+                 keyFile_.c_str(), LastError().text().c_str());
+        return false;
+    }
+    if (text.size() > kMaxKeyFileBytes || !parsePublicKeyText(text, key_)) {
+        log_.log(LOG_ERROR, L"The deployment key file %s is damaged (it must hold one line: \"ed25519\" and 64 "
+                            L"hexadecimal digits): no update can be checked, so none is taken.",
+                 keyFile_.c_str());
+        return false;
+    }
+
+    const std::wstring signatureFile = listPath + L".sig";
+    const bool fetched = source.download(ascii(kListSignatureName), signatureFile, listener);
+    std::string signature;
+    const bool signatureRead = fetched && readFileBytes(signatureFile, signature, kListSignatureBytes);
+    DeleteFileW(signatureFile.c_str());
+    if (!signatureRead) {
+        log_.log(LOG_ERROR, L"The file list of the deployment server has no signature (%s could not be fetched): the "
+                            L"update is refused and nothing was changed.",
+                 ascii(kListSignatureName).c_str());
+        return false;
+    }
+    std::string list;
+    bool listRead = false;
+    try {
+        listRead = readFileBytes(listPath, list, ~0ull);
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    if (!listRead) {
+        log_.log(LOG_ERROR, L"The file list %s cannot be read (%s): the update is refused and nothing was changed.",
+                 listPath.c_str(), LastError().text().c_str());
+        return false;
+    }
+    if (!listSignatureValid(list, signature, key_)) {
+        log_.log(LOG_ERROR, L"The signature of the deployment server's file list does not match this installation's key "
+                            L"(%s): the list may have been altered on its way. The update is refused and nothing was "
+                            L"changed.",
+                 ascii(kPublicKeyFileName).c_str());
+        return false;
+    }
+    log_.log(LOG_INFO, L"The file list's signature is valid.");
+    return true;
+}
+
+std::optional<uint64_t> SignedListCheck::storedSerial(const std::wstring& value) const {
+    // "<serial> <public key line>": the serial counts only for the key this installation holds.
+    const size_t blank = value.find(L' ');
+    if (blank == std::wstring::npos || value.substr(blank + 1) != ascii(publicKeyText(key_).c_str()))
+        return std::nullopt;
+    uint64_t serial = 0;
+    if (!parseListSerial(toAnsi(value.substr(0, blank)).c_str(), serial)) return std::nullopt;
+    return serial;
+}
+
+bool SignedListCheck::accept(const FileList& serverList, const FileList& localList) {
+    const std::optional<uint64_t> serial = serverList.serial();
+    if (!serial) {
+        log_.log(LOG_ERROR, L"The signed file list carries no serial number: the update is refused and nothing was "
+                            L"changed.");
+        return false;
+    }
+    RegistryString stored(registryPathOf(folder_));
+    const uint64_t lastAccepted =
+        std::max(localList.serial().value_or(0), storedSerial(stored.get()).value_or(0));
+    if (*serial < lastAccepted) {
+        log_.log(LOG_ERROR, L"The deployment server's file list (serial %s) is older than the one accepted before "
+                            L"(serial %s): the update is refused and nothing was changed.",
+                 std::to_wstring(*serial).c_str(), std::to_wstring(lastAccepted).c_str());
+        return false;
+    }
+    for (const FileListFile& file : serverList.files()) {
+        if (validChecksum(file.checksum)) continue;
+        log_.log(LOG_ERROR, L"The signed file list names '%s' without a valid checksum, so the file could not be "
+                            L"checked: the update is refused and nothing was changed.",
+                 file.path.c_str());
+        return false;
+    }
+    stored.set(std::to_wstring(*serial) + L" " + ascii(publicKeyText(key_).c_str()));
+    return true;
+}
+
+} // namespace ornivel

@@ -1,0 +1,58 @@
+#pragma once
+// Signed deployments on the launcher's side. When the installation folder holds the
+// deployment's public key "ornivel-Key.txt", a server's file list is used only when
+//  - its signature "TarnFileList.xml.sig", fetched from the same source right after the list,
+//    verifies over the list's exact bytes under that key,
+//  - its serial is not lower than the one of the last list accepted here (the local list's
+//    own "Serial" and the registry value of the installation, whichever is higher, so that
+//    losing one of them does not let an older list in again), and
+//  - every entry has a checksum, so that every file is checked against the signed list.
+// A key file that cannot be read or is damaged refuses every list. Without a key file nothing
+// of this applies.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "logdriver/LogDriver.h"
+#include "remote/ProgressListener.h"
+#include "sync/ListSignature.h"
+
+namespace ornivel {
+
+class FileList;
+class RemoteSource;
+
+// The serial of the last accepted list, per installation (followed by its name, the data in
+// the key's default value): "<serial> <public key line>", taken only with the same key.
+extern const wchar_t* const kListSerialPrefix;  // "Software\Torbenwald\ornivel\listSerial\"
+
+class SignedListCheck {
+public:
+    // `folder`: the installation folder, ending with a backslash.
+    SignedListCheck(const std::wstring& folder, const LogDriver& log);
+
+    // Whether the installation asks for signed lists (it holds a key file, or one that
+    // cannot even be looked at).
+    bool required() const { return required_; }
+
+    // Reads the key and checks the signature of the list at `listPath`, fetched through
+    // `source`. False, logged at error, when the key file is damaged or unreadable or the
+    // signature is missing or does not verify. The fetched signature is not kept.
+    bool signatureValid(RemoteSource& source, const std::wstring& listPath, ProgressListener* listener);
+
+    // The checks of the list's contents (after signatureValid). False, logged at error, for a
+    // list without serial, with a serial lower than the last accepted one, or with an entry
+    // without checksum; otherwise the list's serial becomes the last accepted one.
+    bool accept(const FileList& serverList, const FileList& localList);
+
+private:
+    std::optional<uint64_t> storedSerial(const std::wstring& value) const;
+
+    std::wstring folder_;
+    LogDriver log_;
+    std::wstring keyFile_;
+    bool required_ = false;
+    PublicKey key_{};
+};
+
+} // namespace ornivel

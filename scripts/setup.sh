@@ -17,6 +17,9 @@ PACKAGES=(
   python3 openjdk-17-jdk-headless openssl curl ca-certificates
   nginx-light autoconf automake libtool
 )
+# Sanitizer and fuzz builds of the pure logic (native/, fuzz/): Debian's clang-16 with its
+# sanitizer and libFuzzer runtimes, and llvm-16 for the symbolizer of their reports.
+PACKAGES+=(clang-16 libclang-rt-16-dev llvm-16)
 
 log() { printf '[setup] %s\n' "$*"; }
 

@@ -10,6 +10,14 @@ ORNIVEL_BUILD="$BUILD" bash "$ROOT/scripts/build.sh"
 cmake -S "$ROOT/native" -B "$BUILD/native" -G Ninja >/dev/null
 cmake --build "$BUILD/native"
 ctest --test-dir "$BUILD/native" --output-on-failure
+# The same tests built with clang-16 under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then every fuzz target over its corpus and for a few seconds (fuzz/; all within two minutes).
+cmake -S "$ROOT/native" -B "$BUILD/native-asan" -G Ninja -DCMAKE_CXX_COMPILER=clang++-16 -DORNIVEL_SANITIZE=ON >/dev/null
+cmake --build "$BUILD/native-asan"
+ctest --test-dir "$BUILD/native-asan" --output-on-failure
+cmake -S "$ROOT/fuzz" -B "$BUILD/native-fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++-16 >/dev/null
+cmake --build "$BUILD/native-fuzz"
+ctest --test-dir "$BUILD/native-fuzz" --output-on-failure
 source "$ROOT/scripts/wine-session.sh"
 wine_session_start "$BUILD/x86_64"
 trap wine_session_stop EXIT

@@ -6,9 +6,8 @@
 
 #include "common/Handles.h"
 #include "common/Text.h"
-#include "sync/FileListScanner.h"
+#include "sync/FileListReader.h"
 #include "sync/FileListValues.h"
-#include "tinyxml.h"
 
 namespace ornivel {
 
@@ -33,20 +32,6 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
     }
     bytes.resize(done);
     return true;
-}
-
-// Line ends become "\n", as when the XML reader loads a file itself.
-void normaliseLineEnds(std::string& text) {
-    size_t out = 0;
-    for (size_t in = 0; in < text.size(); ++in) {
-        if (text[in] == '\r') {
-            text[out++] = '\n';
-            if (in + 1 < text.size() && text[in + 1] == '\n') ++in;
-        } else {
-            text[out++] = text[in];
-        }
-    }
-    text.resize(out);
 }
 
 // Local file time is UTC shifted by the bias in force now (not the one of the listed date),
@@ -91,80 +76,18 @@ FILETIME localFileTime(const char* text, const LocalTimeShift& shift) {
     return local;
 }
 
-FileListFile entryOf(const TiXmlElement& element, const LocalTimeShift& shift) {
-    const char* path = element.Attribute("Path");
-    const char* time = element.Attribute("TimestampGMT");
-    if (!time) time = element.Attribute("Timestamp");
-    const char* checksum = element.Attribute("checksum");
-    int size = kUnknownListSize;
-    if (!parseListSize(element.Attribute("Size"), size)) size = kUnknownListSize;
-    return FileListFile(fromUtf8OrAnsi(path ? path : ""), fromAnsi(checksum ? checksum : ""), size,
-                        localFileTime(time, shift));
-}
-
-// How the XML reader would read the values of this document: UTF-8 after a byte-order mark or
-// a declaration naming UTF-8 (or no encoding), the legacy 8-bit reading for other declared
-// encodings, undecided without either.
-TiXmlEncoding documentEncoding(const FileListScan& scan) {
-    if (scan.byteOrderMark) return TIXML_ENCODING_UTF8;
-    if (scan.declaration.empty()) return TIXML_ENCODING_UNKNOWN;
-    TiXmlDocument declaration;
-    std::string text(scan.declaration);
-    text.append(4, '\0');
-    declaration.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
-    const TiXmlNode* node = declaration.FirstChild();
-    const TiXmlDeclaration* parsed = node ? node->ToDeclaration() : nullptr;
-    const std::string encoding = parsed && parsed->Encoding() ? parsed->Encoding() : "";
-    std::string lower;
-    for (char c : encoding) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return lower.empty() || lower == "utf-8" || lower == "utf8" ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY;
-}
-
-// Reads a start tag alone (made an empty element), so the reader never nests. The zero bytes
-// after the text keep the reader's multi-byte steps inside the buffer. Null when unreadable.
-const TiXmlElement* readTag(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& document) {
-    std::string text(tag);
-    if (text.size() < 2 || text[text.size() - 2] != '/') text.insert(text.size() - 1, 1, '/');
-    text.append(4, '\0');
-    document.Clear();
-    document.Parse(text.c_str(), nullptr, encoding);
-    return document.Error() ? nullptr : document.RootElement();
-}
-
-bool readEntry(std::string_view tag, TiXmlEncoding encoding, const LocalTimeShift& shift, TiXmlDocument& document,
-               FileListFile& entry) {
-    const TiXmlElement* element = readTag(tag, encoding, document);
-    if (!element) return false;
-    entry = entryOf(*element, shift);
-    return true;
-}
-
 void readList(const std::wstring& path, FileList& list, FileList::State& state, std::optional<uint64_t>& serial) {
     std::string text;
     if (!readWholeFile(path, text)) {
         state = FileList::State::Damaged;
         return;
     }
-    normaliseLineEnds(text);
-    const FileListScan scan = scanFileList(text);
-    if (scan.result != FileListScan::Complete) {
-        state = FileList::State::Damaged;  // not a list at all, or not one read whole
-        return;
-    }
-    const TiXmlEncoding encoding = documentEncoding(scan);
     const LocalTimeShift shift;
-    TiXmlDocument document;
-    uint64_t number = 0;
-    const TiXmlElement* listElement = readTag(scan.listElement, encoding, document);
-    if (listElement && parseListSerial(listElement->Attribute("Serial"), number)) serial = number;
-    FileListFile entry;
-    for (std::string_view tag : scan.entries) {
-        if (!readEntry(tag, encoding, shift, document, entry)) {
-            state = FileList::State::Damaged;
-            return;
-        }
-        list.insert(std::move(entry));
-    }
+    const bool whole = readFileListText(text, serial, [&list, &shift](const ListEntryText& entry) {
+        list.insert(FileListFile(fromUtf8OrAnsi(entry.path), fromAnsi(entry.checksum), entry.size,
+                                 localFileTime(entry.time.c_str(), shift)));
+    });
+    if (!whole) state = FileList::State::Damaged;  // not a list at all, or not one read whole
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 #include "sync/FileListScanner.h"
 
+#include <cctype>
+#include <string>
+
 namespace ornivel {
 
 namespace {
@@ -9,9 +12,32 @@ namespace {
 constexpr size_t kMaxOpenElements = 64;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+std::string lowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
 bool isNameStart(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+}
+
+// Whether every character reference ("&#" and decimal digits, or "&#x" and hexadecimal
+// digits) in a text or value ends with its ";". The XML reader takes a reference to the next
+// ";" wherever that is, markup and all.
+bool characterReferencesEnd(std::string_view text) {
+    for (size_t at = text.find("&#"); at != std::string_view::npos; at = text.find("&#", at + 2)) {
+        size_t i = at + 2;
+        const bool hex = i < text.size() && text[i] == 'x';
+        if (hex) ++i;
+        const size_t digits = i;
+        while (i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) ||
+                                   (hex && std::isxdigit(static_cast<unsigned char>(text[i])))))
+            ++i;
+        if (i == digits || i >= text.size() || text[i] != ';') return false;
+    }
+    return true;
 }
 
 class Scanner {
@@ -58,19 +84,29 @@ private:
     }
 
     // Comments and processing instructions, allowed anywhere outside tags. True when one was
-    // skipped; `failed` when one does not end.
-    bool miscellaneous(bool& failed) {
+    // found; `failed` when it does not end or cannot be read one way only.
+    bool miscellaneous(bool& failed, bool prolog) {
         if (startsWith("<!--")) {
             failed = !skipPast("-->", 4);
             return true;
         }
         if (startsWith("<?")) {
+            // A processing instruction names its target and holds no ">" before its "?>": the
+            // XML reader ends one at its first ">", so any other would be read two ways. The
+            // target "xml" is the declaration, in the prolog and in lower case only.
             const size_t start = at_;
-            failed = !skipPast("?>", 2);
+            const size_t end = text_.find('>', at_ + 2);
+            failed = end == std::string_view::npos || text_[end - 1] != '?' || !isNameStart(text_[at_ + 2]);
+            if (failed) return true;
+            at_ = end + 1;
             const std::string_view instruction = text_.substr(start, at_ - start);
-            if (!failed && scan_.declaration.empty() && instruction.size() > 6 && instruction.substr(0, 5) == "<?xml" &&
-                (isSpace(instruction[5]) || instruction[5] == '?'))
+            const bool xmlTarget = instruction.size() > 6 && lowerAscii(instruction.substr(2, 3)) == "xml" &&
+                                   (isSpace(instruction[5]) || instruction[5] == '?');
+            if (xmlTarget && (!prolog || instruction.substr(2, 3) != "xml" || !scan_.declaration.empty())) {
+                failed = true;
+            } else if (xmlTarget) {
                 scan_.declaration = instruction;
+            }
             return true;
         }
         return false;
@@ -109,7 +145,7 @@ private:
             if (at_ >= text_.size()) return true;
             if (text_[at_] != '<') return false;
             bool failed = false;
-            if (miscellaneous(failed)) {
+            if (miscellaneous(failed, true)) {
                 if (failed) return false;
                 continue;
             }
@@ -133,7 +169,8 @@ private:
             if (c == '"' || c == '\'') {
                 const size_t close = text_.find(c, i + 1);
                 if (close == std::string_view::npos) return false;
-                if (text_.substr(i + 1, close - i - 1).find('<') != std::string_view::npos) return false;
+                const std::string_view value = text_.substr(i + 1, close - i - 1);
+                if (value.find('<') != std::string_view::npos || !characterReferencesEnd(value)) return false;
                 i = close + 1;
             } else if (c == '<') {
                 return false;
@@ -167,10 +204,10 @@ private:
         std::vector<std::string_view> open{name};  // names of the open elements, the list element first
         while (!open.empty()) {
             const size_t next = text_.find('<', at_);
-            if (next == std::string_view::npos) return false;
+            if (next == std::string_view::npos || !characterReferencesEnd(text_.substr(at_, next - at_))) return false;
             at_ = next;
             bool failed = false;
-            if (miscellaneous(failed)) {
+            if (miscellaneous(failed, false)) {
                 if (failed) return false;
             } else if (startsWith("<![CDATA[")) {
                 if (!skipPast("]]>", 9)) return false;
@@ -196,7 +233,7 @@ private:
             skipSpace();
             if (at_ >= text_.size()) return true;
             bool failed = false;
-            if (!miscellaneous(failed) || failed) return false;
+            if (!miscellaneous(failed, false) || failed) return false;
         }
     }
 

@@ -13,7 +13,8 @@ struct FileListScan {
     enum Result {
         Complete,      // the list element was found and closed
         NoListElement, // only white space, a declaration, comments or a document type
-        NotWellFormed, // a fault, a zero byte, or text where markup belongs
+        NotWellFormed, // a fault, a zero byte, text where markup belongs, or markup the XML
+                       // reader would read another way (see the .cpp)
     };
     Result result = NotWellFormed;
     bool byteOrderMark = false;          // the text began with the UTF-8 byte-order mark

@@ -10,14 +10,6 @@ namespace {
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 } // namespace
 
-std::string firstToken(const std::string& text) {
-    size_t start = 0;
-    while (start < text.size() && isSpace(text[start])) ++start;
-    size_t end = start;
-    while (end < text.size() && !isSpace(text[end]) && text[end] != '\0') ++end;
-    return text.substr(start, end - start);
-}
-
 bool readServerUrl(const std::wstring& path, std::string& url) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -1,0 +1,98 @@
+// The whole reading of a file list: the scan with its nesting guard, TinyXML on each entry's
+// start tag, the entry values, the real names and the path check. Every entry is read from a
+// start tag that holds exactly one "<", a list read whole has as many entries as the scan
+// found, an accepted path stays inside the installation, and where TinyXML can read the same
+// document as a whole it finds the same values.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "common/RelativePath.h"
+#include "sync/FileListReader.h"
+#include "sync/FileListScanner.h"
+#include "sync/FileListValues.h"
+#include "sync/Utf16Text.h"
+#include "tinyxml.h"
+
+using namespace ornivel;
+using namespace ornivel::fuzz;
+
+namespace {
+
+// The reading of the whole document by TinyXML itself, for documents small and flat enough
+// that its recursion is harmless: the attribute texts of the root's child elements.
+bool readWhole(const std::string& text, std::vector<ListEntryText>& entries) {
+    TiXmlDocument document;
+    std::string copy = text;
+    copy.append(4, '\0');
+    document.Parse(copy.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+    const TiXmlElement* root = document.RootElement();
+    if (document.Error() || !root || document.FirstChild() != root) return false;
+    for (const TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
+        ListEntryText entry;
+        auto text = [e](const char* name) {
+            const char* value = e->Attribute(name);
+            return std::string(value ? value : "");
+        };
+        entry.path = text("Path");
+        entry.time = e->Attribute("TimestampGMT") ? text("TimestampGMT") : text("Timestamp");
+        entry.checksum = text("checksum");
+        if (!parseListSize(e->Attribute("Size"), entry.size)) entry.size = kUnknownListSize;
+        entries.push_back(entry);
+    }
+    return true;
+}
+
+void checkEntry(const ListEntryText& entry) {
+    std::wstring name;
+    if (!utf16OfUtf8(entry.path, name)) name = widenBytes(entry.path);  // as the system reads names
+    const CheckedPath checked = checkRelativePath(name);
+    if (checked.ok()) {
+        FUZZ_CHECK(checked.path.find(L'/') == std::wstring::npos && checked.path.find(L':') == std::wstring::npos);
+        FUZZ_CHECK(checked.path[0] != L'\\' && checkRelativePath(checked.path).path == checked.path);
+        for (size_t at = 0; at != std::wstring::npos;) {
+            const size_t end = checked.path.find(L'\\', at);
+            const std::wstring part = checked.path.substr(at, end == std::wstring::npos ? end : end - at);
+            FUZZ_CHECK(part.find_first_not_of(L". ") != std::wstring::npos && !isReservedDeviceName(part));
+            at = end == std::wstring::npos ? end : end + 1;
+        }
+    }
+    ListTime time;
+    if (parseListTime(entry.time.c_str(), time)) FUZZ_CHECK(!entry.time.empty());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string text(bytesOf(data, size));
+    std::vector<ListEntryText> entries;
+    const bool whole = readFileListText(text, [&entries](const ListEntryText& entry) { entries.push_back(entry); });
+    // `text` now has "\n" line ends, as the reader saw it.
+    const FileListScan scan = scanFileList(text);
+    for (std::string_view tag : scan.entries) {
+        FUZZ_CHECK(tag.size() >= 2 && tag.front() == '<' && tag.back() == '>');
+        FUZZ_CHECK(tag.find('<', 1) == std::string_view::npos);
+    }
+    FUZZ_CHECK(entries.size() <= scan.entries.size());
+    if (whole) FUZZ_CHECK(scan.result == FileListScan::Complete && entries.size() == scan.entries.size());
+    if (scan.result != FileListScan::Complete) FUZZ_CHECK(!whole && entries.empty());
+    for (const ListEntryText& entry : entries) checkEntry(entry);
+
+    std::vector<ListEntryText> reference;
+    // Compared for plain documents only (elements and text): TinyXML reads declarations,
+    // instructions and the like its own way, which the scan refuses where it would differ; and
+    // it reads a document with a byte-order mark as UTF-8 throughout, the list its tags only.
+    std::wstring units;
+    const bool plain = text.find("<?") == std::string::npos && text.find("<!") == std::string::npos &&
+                       (text.compare(0, 3, "\xEF\xBB\xBF") != 0 || utf16OfUtf8(text, units));
+    if (whole && plain && text.size() < 4096 && std::count(text.begin(), text.end(), '<') < 64 &&
+        readWhole(text, reference)) {
+        FUZZ_CHECK(reference.size() == entries.size());
+        for (size_t i = 0; i < entries.size(); ++i) {
+            FUZZ_CHECK(reference[i].path == entries[i].path && reference[i].time == entries[i].time);
+            FUZZ_CHECK(reference[i].checksum == entries[i].checksum && reference[i].size == entries[i].size);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Reading a file list document into the attribute texts of its entries: the scan of the
+// document (FileListScanner.h), then each entry's start tag read on its own by TinyXML, so
+// the reading never nests. Plain text logic, no system calls.
+#include <functional>
+#include <string>
+
+namespace ornivel {
+
+// One entry's attributes as they stand in the list; a missing attribute gives empty text.
+struct ListEntryText {
+    std::string path;      // "Path"
+    std::string time;      // "TimestampGMT", or "Timestamp" when that is missing
+    std::string checksum;  // "checksum"
+    int size = 0;          // "Size" (FileListValues.h), kUnknownListSize when unreadable
+};
+
+// Makes the line ends of `text` "\n" (as the XML reader does when it loads a file), then
+// hands every entry to `onEntry` in document order. False when the document is not a list
+// read whole: not well-formed, not a list, or an entry the XML reader refuses or that is not
+// UTF-8 where the document is read as UTF-8 (after a byte-order mark or a declaration naming
+// UTF-8 or no encoding); the entries before that one have been handed out.
+bool readFileListText(std::string& text, const std::function<void(const ListEntryText&)>& onEntry);
+
+} // namespace ornivel

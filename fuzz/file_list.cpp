@@ -4,6 +4,7 @@
 // found, an accepted path stays inside the installation, and where TinyXML can read the same
 // document as a whole it finds the same values.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,9 @@ void checkEntry(const ListEntryText& entry) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(bytesOf(data, size));
     std::vector<ListEntryText> entries;
-    const bool whole = readFileListText(text, [&entries](const ListEntryText& entry) { entries.push_back(entry); });
+    std::optional<uint64_t> serial;
+    const bool whole =
+        readFileListText(text, serial, [&entries](const ListEntryText& entry) { entries.push_back(entry); });
     // `text` now has "\n" line ends, as the reader saw it.
     const FileListScan scan = scanFileList(text);
     for (std::string_view tag : scan.entries) {

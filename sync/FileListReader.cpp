@@ -47,20 +47,25 @@ std::string attributeText(const TiXmlElement& element, const char* name) {
     return value ? value : "";
 }
 
-// Reads one entry from its start tag alone (made an empty element), so the reader never
-// nests. The zero bytes after the text keep the reader's multi-byte steps inside the buffer.
-// In UTF-8 the reader steps over a character by its lead byte alone: a tag that is not UTF-8
-// would be read with a quotation mark or ">" taken for part of a character.
-bool readEntry(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& document, std::string& text,
-               std::wstring& units, ListEntryText& entry) {
-    if (encoding == TIXML_ENCODING_UTF8 && !utf16OfUtf8(tag, units)) return false;
+// Reads a start tag alone (made an empty element), so the reader never nests. The zero bytes
+// after the text keep the reader's multi-byte steps inside the buffer. Null when unreadable.
+const TiXmlElement* readTag(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& document,
+                            std::string& text) {
     text.assign(tag);
     if (text.size() < 2 || text[text.size() - 2] != '/') text.insert(text.size() - 1, 1, '/');
     text.append(4, '\0');
     document.Clear();
     document.Parse(text.c_str(), nullptr, encoding);
-    const TiXmlElement* element = document.RootElement();
-    if (document.Error() || !element) return false;
+    return document.Error() ? nullptr : document.RootElement();
+}
+
+// One entry. In UTF-8 the reader steps over a character by its lead byte alone: a tag that is
+// not UTF-8 would be read with a quotation mark or ">" taken for part of a character.
+bool readEntry(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& document, std::string& text,
+               std::wstring& units, ListEntryText& entry) {
+    if (encoding == TIXML_ENCODING_UTF8 && !utf16OfUtf8(tag, units)) return false;
+    const TiXmlElement* element = readTag(tag, encoding, document, text);
+    if (!element) return false;
     entry.path = attributeText(*element, "Path");
     const char* time = element->Attribute("TimestampGMT");
     if (!time) time = element->Attribute("Timestamp");
@@ -72,7 +77,8 @@ bool readEntry(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& docu
 
 } // namespace
 
-bool readFileListText(std::string& text, const std::function<void(const ListEntryText&)>& onEntry) {
+bool readFileListText(std::string& text, std::optional<uint64_t>& serial,
+                      const std::function<void(const ListEntryText&)>& onEntry) {
     normaliseLineEnds(text);
     const FileListScan scan = scanFileList(text);
     if (scan.result != FileListScan::Complete) return false;  // not a list at all, or not one read whole
@@ -80,6 +86,10 @@ bool readFileListText(std::string& text, const std::function<void(const ListEntr
     TiXmlDocument document;
     std::string tagText;
     std::wstring units;
+    if (const TiXmlElement* list = readTag(scan.listElement, encoding, document, tagText)) {
+        uint64_t number = 0;
+        if (parseListSerial(list->Attribute("Serial"), number)) serial = number;
+    }
     ListEntryText entry;
     for (std::string_view tag : scan.entries) {
         if (!readEntry(tag, encoding, document, tagText, units, entry)) return false;

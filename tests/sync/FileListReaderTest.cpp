@@ -2,6 +2,7 @@
 // under the sanitizers with TinyXML built the same way).
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,20 +12,24 @@
 namespace ornivel {
 namespace {
 
-std::vector<ListEntryText> entriesOf(std::string text, bool& whole) {
+std::vector<ListEntryText> entriesOf(std::string text, bool& whole, std::optional<uint64_t>* serial = nullptr) {
     std::vector<ListEntryText> entries;
-    whole = readFileListText(text, [&entries](const ListEntryText& entry) { entries.push_back(entry); });
+    std::optional<uint64_t> listSerial;
+    whole = readFileListText(text, listSerial, [&entries](const ListEntryText& entry) { entries.push_back(entry); });
+    if (serial) *serial = listSerial;
     return entries;
 }
 
 TEST(FileListReader, EntryTextsAsTheyStand) {
     bool whole = false;
+    std::optional<uint64_t> serial;
     const auto entries = entriesOf(
-        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- list -->\r\n<l>\r\n"
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- list -->\r\n<l Serial=\"7\">\r\n"
         "<f Path=\"J\xC3\xBCrgen &amp; Co\\a.jar\" TimestampGMT=\"01.02.2024 10:00:00\" Timestamp=\"x\" Size=\"12\" "
         "checksum=\"0123456789abcdef0123456789abcdef\"/>\r\n<f Timestamp=\"02.02.2024 10:00:00\"><x/></f></l>\r\n",
-        whole);
+        whole, &serial);
     ASSERT_TRUE(whole);
+    EXPECT_EQ(serial, 7u);
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].path, "J\xC3\xBCrgen & Co\\a.jar");
     EXPECT_EQ(entries[0].time, "01.02.2024 10:00:00");

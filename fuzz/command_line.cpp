@@ -8,7 +8,7 @@
 
 #include "FuzzSupport.h"
 #include "common/CommandLine.h"
-#include "launcher/StartOptions.h"
+#include "config/StartOptions.h"
 #include "tools/extract/ToolCommandLine.h"
 
 using namespace ornivel;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "launcher/CompanyCatalog.h"
+#include "config/CompanyCatalog.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;

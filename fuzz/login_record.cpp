@@ -9,7 +9,7 @@
 
 #include "FuzzSupport.h"
 #include "launcher/LoginRecord.h"
-#include "launcher/ServerInfo.h"
+#include "config/ServerInfo.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;

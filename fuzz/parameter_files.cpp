@@ -10,7 +10,7 @@
 
 #include "FuzzSupport.h"
 #include "jvm/JvmOptions.h"
-#include "launcher/ConfigFiles.h"
+#include "config/ConfigFiles.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;

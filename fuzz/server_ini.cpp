@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "launcher/ConfigFiles.h"
-#include "launcher/ServerInfo.h"
+#include "config/ConfigFiles.h"
+#include "config/ServerInfo.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;

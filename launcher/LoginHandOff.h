@@ -2,7 +2,7 @@
 // The hand-off of the native login to the Java client through "launcher.dat".
 #include <vector>
 
-#include "launcher/ServerInfo.h"
+#include "config/ServerInfo.h"
 #include "logdriver/LogDriver.h"
 
 namespace ornivel {

@@ -7,10 +7,10 @@
 #include "jvm/JvmStartFailure.h"
 #include "jvm/ThreadStartVM.h"
 #include "launcher/ClassPath.h"
-#include "launcher/CompanyCatalog.h"
-#include "launcher/ConfigFiles.h"
+#include "config/CompanyCatalog.h"
+#include "config/ConfigFiles.h"
 #include "launcher/LoginHandOff.h"
-#include "launcher/StartOptions.h"
+#include "config/StartOptions.h"
 #include "logdriver/LogDriver.h"
 #include "sync/OrnivelClient.h"
 #include "ui/CDialogLogin.h"
@@ -99,8 +99,8 @@ int runLauncher(HINSTANCE instance, const std::wstring& commandLine) {
     }
 
     const std::wstring classPath = buildClassPath(folder);
-    readPropertiesFile(javaHost);
-    readJvmOptionsFile(javaHost);
+    for (const Property& property : readPropertiesFile()) javaHost.setSystemProperty(property.first, property.second);
+    for (const std::wstring& option : readJvmOptionsFile()) javaHost.addJvmOption(option);
     javaHost.setHeapSizeMb(readHeapSizeMb());
     javaHost.setClassPath(classPath);
     javaHost.setLogDriver(log);

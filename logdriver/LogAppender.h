@@ -3,12 +3,6 @@
 #include <cstdio>
 #include <string>
 
-#ifdef _WIN32
-// For the window appender's HWND; code of the Windows build also takes its Win32 types
-// from here. The native build has neither.
-#include <windows.h>
-#endif
-
 namespace ornivel {
 
 class CLogAppender {
@@ -55,19 +49,5 @@ public:
 private:
     FILE* stream_;
 };
-
-#ifdef _WIN32
-// A modal message box over the owner window for error and fatal messages (Windows only).
-class CWindowLogAppender : public CLogAppender {
-public:
-    CWindowLogAppender(HWND owner, int threshold, const std::wstring& pattern);
-    ~CWindowLogAppender() override = default;
-    bool append(int level, const std::wstring& message) override;
-
-private:
-    HWND owner_;
-};
-
-#endif
 
 } // namespace ornivel

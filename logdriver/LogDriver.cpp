@@ -54,8 +54,9 @@ bool LogDriver::log(int level, const wchar_t* format, ...) {
     va_start(args, format);
     vformatWideBounded(messageBuffer, kMessageCapacity, format, args);
     va_end(args);
+    const std::wstring message(messageBuffer);
     for (CLogAppender* appender : appenders_) {
-        if (!appender->append(level, std::wstring(messageBuffer))) return false;
+        if (!appender->append(level, message)) return false;
     }
     return true;
 }

@@ -40,7 +40,7 @@ set_target_properties(tinyxml PROPERTIES IMPORTED_LOCATION "${_tx}/lib/libtinyxm
   INTERFACE_INCLUDE_DIRECTORIES "${_tx}/include" INTERFACE_COMPILE_DEFINITIONS TIXML_USE_STL)
 
 target_sources(ornivel_pure PRIVATE
-  ${ROOT}/launcher/CompanyValues.cpp ${ROOT}/launcher/ConfigLines.cpp
+  ${ROOT}/config/CompanyValues.cpp ${ROOT}/config/ConfigLines.cpp
   ${ROOT}/remote/UrlEncode.cpp ${ROOT}/sync/FileListReader.cpp ${ROOT}/sync/ServerFileToken.cpp
   ${ROOT}/tools/extract/ToolCommandLine.cpp)
 target_link_libraries(ornivel_pure PUBLIC tinyxml)

@@ -20,7 +20,7 @@
 #include "sync/RestartScript.h"
 #include "sync/ServerFile.h"
 #include "sync/SignedList.h"
-#include "ui/stored/StoredLoginData.h"
+#include "config/StoredValues.h"
 
 namespace ornivel {
 

@@ -11,7 +11,7 @@
 #include "remote/RemoteSource.h"
 #include "sync/FileList.h"
 #include "sync/FileListValues.h"
-#include "ui/stored/StoredLoginData.h"
+#include "config/StoredValues.h"
 
 namespace ornivel {
 

@@ -8,7 +8,7 @@
 #include "res/resource.h"
 #include "ui/CDialogRequestPassword.h"
 #include "ui/LoginDialogTables.h"
-#include "ui/stored/StoredLoginData.h"
+#include "config/StoredValues.h"
 
 namespace ornivel {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/Handles.h"
-#include "launcher/ServerInfo.h"
+#include "config/ServerInfo.h"
 #include "logdriver/LogDriver.h"
 #include "remote/ProgressListener.h"
 #include "ui/BackgroundBitmap.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/CompanyCatalog.h"
+#include "config/CompanyCatalog.h"
 
 namespace ornivel {
 

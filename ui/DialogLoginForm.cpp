@@ -3,7 +3,7 @@
 #include "res/resource.h"
 #include "ui/CDialogLogin.h"
 #include "ui/LoginDialogTables.h"
-#include "ui/stored/StoredLoginData.h"
+#include "config/StoredValues.h"
 
 namespace ornivel {
 

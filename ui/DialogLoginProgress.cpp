@@ -7,8 +7,9 @@
 #include "res/resource.h"
 #include "sync/OrnivelSynchronizer.h"
 #include "ui/CDialogLogin.h"
+#include "ui/WindowLogAppender.h"
 #include "ui/ProgressStatus.h"
-#include "ui/stored/StoredLoginData.h"
+#include "config/StoredValues.h"
 
 namespace ornivel {
 

@@ -21,7 +21,7 @@
 #include "sync/FileList.h"
 #include "sync/Md5.h"
 #include "sync/OrnivelSynchronizer.h"
-#include "ui/stored/StoredLoginData.h"
+#include "config/StoredValues.h"
 
 using namespace ornivel;
 

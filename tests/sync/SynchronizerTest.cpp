@@ -10,7 +10,7 @@
 #include "sync/SignedList.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/deployserver/TestDeploymentServer.h"
-#include "ui/stored/StoredLoginData.h"
+#include "config/StoredValues.h"
 
 namespace ornivel {
 namespace {

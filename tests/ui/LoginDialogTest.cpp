@@ -10,7 +10,8 @@
 #include "tests/support/windows/WindowDriver.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CDialogLogin.h"
-#include "ui/stored/StoredLoginData.h"
+#include "config/PasswordScrambling.h"
+#include "config/StoredValues.h"
 
 namespace ornivel {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/ServerInfo.h"
+#include "config/ServerInfo.h"
 #include "tests/support/TestSupport.h"
 
 namespace ornivel::test {

@@ -13,7 +13,7 @@
 
 #include "common/Text.h"
 #include "jvm/ThreadStartVM.h"
-#include "launcher/ConfigFiles.h"
+#include "config/ConfigFiles.h"
 
 namespace ornivel::test {
 

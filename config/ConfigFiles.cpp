@@ -1,4 +1,4 @@
-#include "launcher/ConfigFiles.h"
+#include "config/ConfigFiles.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,6 @@
 #include "common/FileAccess.h"
 #include "common/Process.h"
 #include "common/Text.h"
-#include "jvm/ThreadStartVM.h"
 
 namespace ornivel {
 
@@ -37,18 +36,23 @@ std::optional<std::vector<std::string>> readTextLines(const std::wstring& path) 
     return lines;
 }
 
-void readPropertiesFile(ThreadStartVM& vm, const std::wstring& path) {
+std::vector<Property> readPropertiesFile(const std::wstring& path) {
+    std::vector<Property> properties;
     auto lines = readTextLines(path);
-    if (!lines) return;
+    if (!lines) return properties;
     for (const std::string& line : *lines) {
-        if (auto property = splitPropertyLine(line)) vm.setSystemProperty(fromAnsi(property->first), fromAnsi(property->second));
+        if (auto property = splitPropertyLine(line))
+            properties.emplace_back(fromAnsi(property->first), fromAnsi(property->second));
     }
+    return properties;
 }
 
-void readJvmOptionsFile(ThreadStartVM& vm, const std::wstring& path) {
+std::vector<std::wstring> readJvmOptionsFile(const std::wstring& path) {
+    std::vector<std::wstring> options;
     auto lines = readTextLines(path);
-    if (!lines) return;
-    for (const std::string& line : *lines) vm.addJvmOption(fromAnsi(line));
+    if (!lines) return options;
+    for (const std::string& line : *lines) options.push_back(fromAnsi(line));
+    return options;
 }
 
 int readHeapSizeMb(const std::wstring& path) {

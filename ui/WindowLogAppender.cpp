@@ -1,7 +1,4 @@
-// The appender that only Windows has: message boxes over the login dialog.
-#include "logdriver/LogAppender.h"
-
-#include <windows.h>
+#include "ui/WindowLogAppender.h"
 
 #include "logdriver/LogDriver.h"
 

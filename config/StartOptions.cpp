@@ -1,4 +1,4 @@
-#include "launcher/StartOptions.h"
+#include "config/StartOptions.h"
 
 namespace ornivel {
 

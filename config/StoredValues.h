@@ -2,7 +2,6 @@
 // Values the launcher remembers per installation folder and per Windows user, kept in the
 // current user's registry hive: the last user id, the last login server, the (scrambled)
 // password, and the synchroniser's saved version-check answer.
-#include <windows.h>
 #include <cstdint>
 #include <string>
 
@@ -22,60 +21,36 @@ std::wstring installationName();
 // The same rule applied to a given folder path (a backslash is appended when missing).
 std::wstring installationNameOf(std::wstring folder);
 
-// One REG_SZ value. The full path is split at its last backslash into the sub-key and the
-// value name (empty: the key's default value). Construction reads the value once, so that
-// set() writes only when the text differs from what is stored.
-class RegistryString {
+// One registry value of the current user's hive: text (REG_SZ) or number (REG_DWORD). The
+// full path is split at its last backslash into the sub-key and the value name (empty: the
+// key's default value). Construction reads the value once, so that set() writes only when
+// the value differs from what is stored; with `alwaysAccess` every get() and set() goes to
+// the registry.
+template <typename T>
+class RegistryValue {
 public:
-    RegistryString(const std::wstring& fullPath, const std::wstring& defaultValue = L"", bool alwaysAccess = false,
-                   HKEY root = HKEY_CURRENT_USER);
-    virtual ~RegistryString() = default;
+    explicit RegistryValue(const std::wstring& fullPath, T defaultValue = T(), bool alwaysAccess = false);
 
-    std::wstring read();
-    std::wstring get();
-    void set(const std::wstring& value);
+    T read();
+    T get();
+    void set(const T& value);
     bool known() const { return known_; }
 
 private:
     void write();
 
-    HKEY root_;
     std::wstring valueName_;
     std::wstring subKey_;
-    std::wstring cached_;
-    std::wstring default_;
+    T cached_{};
+    T default_;
     bool known_ = false;
     bool alwaysAccess_;
 };
 
-// One REG_DWORD value, with the same rules as RegistryString.
-class RegistryDword {
-public:
-    RegistryDword(const std::wstring& fullPath, uint32_t defaultValue = 0, bool alwaysAccess = false,
-                  HKEY root = HKEY_CURRENT_USER);
-    virtual ~RegistryDword() = default;
-
-    uint32_t read();
-    uint32_t get();
-    void set(uint32_t value);
-    bool known() const { return known_; }
-
-private:
-    void write();
-
-    HKEY root_;
-    std::wstring valueName_;
-    std::wstring subKey_;
-    uint32_t cached_ = 0;
-    uint32_t default_;
-    bool known_ = false;
-    bool alwaysAccess_;
-};
-
-// Reversible scrambling of a stored password over the alphabet a-z A-Z 0-9 and space with a
-// fixed key; every other byte passes unchanged. Empty in, empty out.
-std::string scramblePassword(const std::string& plain);
-std::string unscramblePassword(const std::string& scrambled);
+extern template class RegistryValue<std::wstring>;
+extern template class RegistryValue<uint32_t>;
+using RegistryString = RegistryValue<std::wstring>;
+using RegistryDword = RegistryValue<uint32_t>;
 
 // What the login form shows when it appears.
 struct StoredLogin {

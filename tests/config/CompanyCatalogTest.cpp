@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "launcher/CompanyCatalog.h"
+#include "config/CompanyCatalog.h"
 #include "tests/support/TestSupport.h"
 
 namespace ornivel {

@@ -1,4 +1,4 @@
-#include "launcher/CompanyCatalog.h"
+#include "config/CompanyCatalog.h"
 
 #include <windows.h>
 

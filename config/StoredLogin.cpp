@@ -1,4 +1,5 @@
-#include "ui/stored/StoredLoginData.h"
+#include "config/PasswordScrambling.h"
+#include "config/StoredValues.h"
 
 #include "common/Text.h"
 

@@ -7,11 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "launcher/ServerInfo.h"
+#include "config/ServerInfo.h"
 
 namespace ornivel {
-
-class ThreadStartVM;
 
 constexpr int kDefaultHeapSizeMb = 160;
 
@@ -32,8 +30,13 @@ bool isBlankLine(const std::string& line);
 // feeds; nullopt when the file cannot be opened.
 std::optional<std::vector<std::string>> readTextLines(const std::wstring& path);
 
-void readPropertiesFile(ThreadStartVM& vm, const std::wstring& path = L"system\\config\\system.properties");
-void readJvmOptionsFile(ThreadStartVM& vm, const std::wstring& path = L"system\\config\\jvm.properties");
+using Property = std::pair<std::wstring, std::wstring>;
+
+// The name=value lines of the properties file in their order (a later one of the same name
+// wins where they are applied); none when the file is missing.
+std::vector<Property> readPropertiesFile(const std::wstring& path = L"system\\config\\system.properties");
+// Every line of the JVM options file, empty ones too, in order.
+std::vector<std::wstring> readJvmOptionsFile(const std::wstring& path = L"system\\config\\jvm.properties");
 int readHeapSizeMb(const std::wstring& path = L"system/config/heapsize.param");
 std::vector<ServerInfo> readServerList(const std::wstring& path = L"system/config/server.ini");
 

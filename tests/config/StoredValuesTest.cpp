@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/TestSupport.h"
-#include "ui/stored/StoredLoginData.h"
+#include "config/PasswordScrambling.h"
+#include "config/StoredValues.h"
 
 namespace ornivel {
 namespace {

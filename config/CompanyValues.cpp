@@ -1,6 +1,6 @@
 // The values of the company catalogue (see CompanyCatalog.h) as text; the ini file itself is
 // read by the system.
-#include "launcher/CompanyCatalog.h"
+#include "config/CompanyCatalog.h"
 
 namespace ornivel {
 

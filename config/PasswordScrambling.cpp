@@ -1,4 +1,4 @@
-#include "ui/stored/StoredLoginData.h"
+#include "config/PasswordScrambling.h"
 
 #include <cstring>
 

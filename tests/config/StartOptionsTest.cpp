@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "launcher/StartOptions.h"
+#include "config/StartOptions.h"
 
 namespace ornivel {
 namespace {

@@ -1,4 +1,4 @@
-#include "launcher/ServerInfo.h"
+#include "config/ServerInfo.h"
 
 #include <climits>
 #include <cwctype>

@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "jvm/ThreadStartVM.h"
-#include "launcher/ConfigFiles.h"
+#include "config/ConfigFiles.h"
 #include "tests/support/TestSupport.h"
 
 namespace ornivel {
 namespace {
 
-using Properties = std::map<std::wstring, std::wstring>;
+using Properties = std::vector<Property>;
 
 TEST(PropertyLine, ExactlyOneEqualsSignMakesAProperty) {
     auto p = splitPropertyLine("a=");
@@ -91,37 +90,24 @@ protected:
 TEST_F(ConfigFolder, PropertiesReplaceEarlierValuesAndSkipOtherLines) {
     folder.write(L"system.properties",
                  "file.encoding=Cp1252\r\na=b=c\r\nplain line\r\n a = b \r\nempty=\r\nx=1\r\nx=2");
-    ThreadStartVM vm;
-    vm.setSystemProperty(L"file.encoding", L"UTF-8");
-    vm.setSystemProperty(L"logback.configurationFile", L"default");
-    readPropertiesFile(vm, folder / L"system.properties");
-    EXPECT_EQ(vm.systemProperties(), (Properties{{L" a ", L" b "},
-                                                 {L"empty", L""},
-                                                 {L"file.encoding", L"Cp1252"},
-                                                 {L"logback.configurationFile", L"default"},
-                                                 {L"x", L"2"}}));
+    EXPECT_EQ(readPropertiesFile(folder / L"system.properties"),
+              (Properties{{L"file.encoding", L"Cp1252"}, {L" a ", L" b "}, {L"empty", L""}, {L"x", L"1"}, {L"x", L"2"}}));
 }
 
 TEST_F(ConfigFolder, PropertiesAreReadThroughTheAnsiCodePage) {
     folder.write(L"system.properties", "user.name=J\xfcrgen\n");
-    ThreadStartVM vm;
-    readPropertiesFile(vm, folder / L"system.properties");
-    EXPECT_EQ(vm.systemProperties().at(L"user.name"), L"J\u00fcrgen");
+    EXPECT_EQ(readPropertiesFile(folder / L"system.properties"), (Properties{{L"user.name", L"J\u00fcrgen"}}));
 }
 
 TEST_F(ConfigFolder, JvmOptionsKeepEveryLineInOrder) {
     folder.write(L"jvm.properties", "-Xss2m\r\n\r\n-Dx=y\r\n-verbose");
-    ThreadStartVM vm;
-    readJvmOptionsFile(vm, folder / L"jvm.properties");
-    EXPECT_EQ(vm.jvmOptions(), (std::vector<std::wstring>{L"-Xss2m", L"", L"-Dx=y", L"-verbose"}));
+    EXPECT_EQ(readJvmOptionsFile(folder / L"jvm.properties"),
+              (std::vector<std::wstring>{L"-Xss2m", L"", L"-Dx=y", L"-verbose"}));
 }
 
 TEST_F(ConfigFolder, MissingFilesChangeNothing) {
-    ThreadStartVM vm;
-    readPropertiesFile(vm, folder / L"absent");
-    readJvmOptionsFile(vm, folder / L"absent");
-    EXPECT_TRUE(vm.systemProperties().empty());
-    EXPECT_TRUE(vm.jvmOptions().empty());
+    EXPECT_TRUE(readPropertiesFile(folder / L"absent").empty());
+    EXPECT_TRUE(readJvmOptionsFile(folder / L"absent").empty());
     EXPECT_TRUE(readServerList(folder / L"absent").empty());
 }
 
@@ -147,9 +133,9 @@ TEST_F(ConfigFolder, ServerListSkipsBlankLines) {
 TEST_F(ConfigFolder, VeryLongLinesAreReadWhole) {
     std::string value(10000, 'v');
     folder.write(L"system.properties", "long=" + value + "\n");
-    ThreadStartVM vm;
-    readPropertiesFile(vm, folder / L"system.properties");
-    EXPECT_EQ(vm.systemProperties().at(L"long").size(), value.size());
+    const auto properties = readPropertiesFile(folder / L"system.properties");
+    ASSERT_EQ(properties.size(), 1u);
+    EXPECT_EQ(properties[0].second.size(), value.size());
 }
 
 } // namespace

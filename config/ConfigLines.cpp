@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "launcher/ConfigFiles.h"
+#include "config/ConfigFiles.h"
 
 namespace ornivel {
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/TextScan.h"  // splitTokens, which the catalogue's values use
+
 namespace ornivel {
 
 struct CompanyCatalog {
@@ -12,9 +14,6 @@ struct CompanyCatalog {
     std::vector<std::wstring> displayCompanies;            // keys, one button each, file order
 };
 
-// Splits like the C runtime's tokenizer: runs of the separator count as one, and leading
-// or trailing separators give no empty fields.
-std::vector<std::wstring> splitTokens(const std::wstring& text, wchar_t separator);
 
 // Applies one "CompanyN" value (key$caption$server...). Values with fewer than three
 // fields are skipped; "DIZ_DIZ" is stored as "DIZ". Returns whether it was applied.

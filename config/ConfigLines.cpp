@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/TextScan.h"
 #include "config/ConfigFiles.h"
 
 namespace ornivel {
@@ -17,7 +18,7 @@ int heapSizeFromText(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
     if (i == text.size()) return kDefaultHeapSizeMb;
-    return leadingInt(std::wstring(text.begin() + i, text.begin() + std::min(text.size(), i + 32)));
+    return clampedLeadingInt(std::wstring(text.begin() + i, text.begin() + std::min(text.size(), i + 32)), 0, Spaces::Wide);
 }
 
 int heapSizeFromPhysicalMemory(uint32_t totalPhysicalBytes) {

@@ -28,8 +28,4 @@ private:
     int extra_ = -1;
 };
 
-// Reads a decimal integer like the C runtime's _wtoi: optional white space and sign,
-// then leading digits; 0 when there are none. Values beyond 32 bits saturate.
-int leadingInt(const std::wstring& text, size_t from = 0);
-
 } // namespace ornivel

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "common/TextScan.h"
 #include "launcher/LoginRecord.h"
 #include "config/ServerInfo.h"
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/ResourceText.h"
 #include "common/Text.h"
 #include "jvm/JvmCreationFailure.h"
 #include "resource.h"
@@ -12,12 +13,6 @@ namespace ornivel {
 namespace {
 
 HWND owner = nullptr;
-
-std::wstring loadText(HINSTANCE instance, UINT id) {
-    wchar_t buffer[1024];
-    int length = LoadStringW(instance, id, buffer, static_cast<int>(sizeof buffer / sizeof buffer[0]));
-    return std::wstring(buffer, length > 0 ? length : 0);
-}
 
 } // namespace
 
@@ -45,9 +40,9 @@ LONG CALLBACK jvmStartFailureHandler(EXCEPTION_POINTERS* exception) {
     HWND window = owner && IsWindow(owner) ? owner : nullptr;
     HINSTANCE instance = window ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)) : nullptr;
     if (!instance) instance = GetModuleHandleW(nullptr);
-    const std::wstring text = loadText(instance, textId);
-    const std::wstring body = loadText(instance, IDS_JVM_BODY);
-    const std::wstring caption = loadText(instance, IDS_JVM_CAPTION);
+    const std::wstring text = loadResourceString(instance, textId);
+    const std::wstring body = loadResourceString(instance, IDS_JVM_BODY);
+    const std::wstring caption = loadResourceString(instance, IDS_JVM_CAPTION);
     MessageBoxW(window, formatWide(body.c_str(), text.c_str()).c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
     std::exit(-1);
 }

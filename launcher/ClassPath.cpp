@@ -2,24 +2,12 @@
 
 #include <windows.h>
 
-#include "common/Handles.h"
+#include "common/FolderEntries.h"
 
 namespace ornivel {
 
 namespace {
 const wchar_t* const kModuleFolders[] = {L"module/", L"system/jar/"};
-
-template <typename Visit>
-void enumerate(const std::wstring& pattern, Visit visit) {
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &data));
-    if (!find) return;
-    do {
-        visit(data);
-    } while (FindNextFileW(find.get(), &data));
-}
-
-bool isFolder(const WIN32_FIND_DATAW& data) { return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 } // namespace
 
 std::vector<std::wstring> classPathEntries(const std::wstring& currentFolder) {
@@ -27,12 +15,12 @@ std::vector<std::wstring> classPathEntries(const std::wstring& currentFolder) {
     for (const wchar_t* folder : kModuleFolders) {
         std::wstring base = currentFolder + folder;
         for (const wchar_t* pattern : {L"\\*.jar", L"\\*.jbn"}) {
-            enumerate(base + pattern, [&](const WIN32_FIND_DATAW& data) {
-                if (!isFolder(data)) entries.push_back(folder + std::wstring(data.cFileName));
+            forEachFolderEntry(base + pattern, [&](const WIN32_FIND_DATAW& data) {
+                if (!isFolderEntry(data)) entries.push_back(folder + std::wstring(data.cFileName));
             });
         }
-        enumerate(base + L"\\*", [&](const WIN32_FIND_DATAW& data) {
-            if (isFolder(data) && data.cFileName[0] != L'.') entries.push_back(folder + std::wstring(data.cFileName));
+        forEachFolderEntry(base + L"\\*", [&](const WIN32_FIND_DATAW& data) {
+            if (isFolderEntry(data) && data.cFileName[0] != L'.') entries.push_back(folder + std::wstring(data.cFileName));
         });
     }
     return entries;

@@ -5,6 +5,7 @@
 
 #include "common/Handles.h"
 #include "common/Text.h"
+#include "common/WholeWrite.h"
 #include "jvm/ThreadStartVM.h"
 #include "launcher/LoginRecord.h"
 #include "logdriver/LogDriver.h"
@@ -38,8 +39,7 @@ void writeLoginRecord(const std::wstring& record) {
     UniqueHandle file(CreateFileW(kLoginRecord, GENERIC_ALL, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     std::string bytes = toUtf8(record);
-    DWORD written = 0;
-    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    writeWhole(file.get(), bytes.data(), bytes.size());
 }
 
 LoginInput inputOf(const CDialogLogin& dialog) {

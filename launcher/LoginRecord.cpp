@@ -1,8 +1,7 @@
 #include "launcher/LoginRecord.h"
 
-#include <cwctype>
-
 #include "common/Text.h"
+#include "common/TextScan.h"
 #include "common/Utf16.h"
 #include "sync/Md5.h"
 
@@ -16,13 +15,6 @@ std::wstring hexUtf16(const std::wstring& text) {
         for (int shift = 12; shift >= 0; shift -= 4) hex += kHex[(unit >> shift) & 15];
     }
     return hex;
-}
-
-std::wstring trimWhitespace(const std::wstring& text) {
-    size_t begin = 0, end = text.size();
-    while (begin < end && std::iswspace(text[begin])) ++begin;
-    while (end > begin && std::iswspace(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
 }
 
 std::wstring passwordDigest(const std::wstring& password) {

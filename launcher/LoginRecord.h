@@ -8,8 +8,6 @@ namespace ornivel {
 
 // Each UTF-16 unit as four lower-case hexadecimal digits ("Anna" -> 0041006e006e0061).
 std::wstring hexUtf16(const std::wstring& text);
-// Leading and trailing white space removed (the C library's wide white-space class).
-std::wstring trimWhitespace(const std::wstring& text);
 // MD5 of the password's UTF-8 bytes as 32 lower-case hexadecimal digits. The whole
 // password is digested, however long it is.
 std::wstring passwordDigest(const std::wstring& password);

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/TextScan.h"
+
 namespace ornivel {
 
 namespace {
@@ -13,8 +15,6 @@ bool isHostChar(char c) {
 }
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 } // namespace
 
@@ -83,7 +83,7 @@ int parseStatus(const std::string& header) {
     size_t pos = header.find("HTTP/1.");
     if (pos == std::string::npos) return 0;
     pos += 7;
-    while (pos < header.size() && !isSpace(header[pos])) ++pos;
+    while (pos < header.size() && !isCSpace(header[pos])) ++pos;
     if (pos >= header.size()) return 0;
     return std::atoi(header.c_str() + pos + 1);
 }
@@ -117,7 +117,7 @@ bool headerValue(const std::string& header, const char* name, std::string& value
 Refresh parseRefresh(const std::string& value, const std::string& currentUrl) {
     Refresh refresh;
     size_t at = 0;
-    while (at < value.size() && isSpace(value[at])) ++at;
+    while (at < value.size() && isCSpace(value[at])) ++at;
     if (at < value.size() && value[at] == '+') ++at;
     for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at) {
         refresh.seconds = refresh.seconds * 10 + static_cast<unsigned>(value[at] - '0');

@@ -6,6 +6,7 @@
 
 #include "common/Handles.h"
 #include "common/Text.h"
+#include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "remote/UrlEncode.h"
 #include "remote/HttpText.h"
@@ -21,16 +22,6 @@ constexpr uint64_t kFallbackContentLength = 10000000;
 constexpr DWORD kReadBlock = 64 * 1024;
 // Received bytes are written to the file in blocks of this size.
 constexpr size_t kWriteBlock = 1024 * 1024;
-
-bool writeAll(HANDLE file, const char* data, DWORD length) {
-    while (length > 0) {
-        DWORD written = 0;
-        if (!::WriteFile(file, data, length, &written, nullptr) || written == 0) return false;
-        data += written;
-        length -= written;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -161,7 +152,7 @@ bool RemoteSourceWININET::receiveBody(HINTERNET request, HANDLE file, uint64_t c
     size_t filled = 0;  // received bytes not yet written
     const auto flush = [&]() {
         if (filled == 0) return true;
-        const bool written = writeAll(file, buffer_.data(), static_cast<DWORD>(filled));
+        const bool written = writeWhole(file, buffer_.data(), static_cast<DWORD>(filled));
         if (!written) log_.log(LOG_ERROR, L"Error writing file: %s", LastError().text().c_str());
         filled = 0;
         return written;

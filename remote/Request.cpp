@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/Text.h"
+#include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "remote/HttpText.h"
 #include "remote/RemoteSource.h"
@@ -23,17 +24,6 @@ void sendAll(SOCKET socket, const char* data, size_t length) {
         data += sent;
         length -= static_cast<size_t>(sent);
     }
-}
-
-bool writeAll(HANDLE file, const char* data, uint64_t length) {
-    while (length > 0) {
-        DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(length, 1u << 30));
-        DWORD written = 0;
-        if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
-        data += written;
-        length -= written;
-    }
-    return true;
 }
 
 // The URL with its control characters shown as "?", for the log.
@@ -165,7 +155,7 @@ int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* 
         held += static_cast<uint64_t>(received);
         filled += static_cast<size_t>(received);
         if (spill && (filled == block.size() || held == length)) {
-            if (!writeAll(file.get(), block.data(), filled)) {
+            if (!writeWhole(file.get(), block.data(), filled)) {
                 status = -1;
                 break;
             }
@@ -276,7 +266,7 @@ int Request::getToFile(const std::string& url, const std::wstring& path, Progres
     if (status == 200 && !result.bodyInFile) {
         UniqueHandle file(::CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file || !writeAll(file.get(), result.body.data(), result.body.size())) status = 0;
+        if (!file || !writeWhole(file.get(), result.body.data(), result.body.size())) status = 0;
     }
     if (status == 200 && !::MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         log_.log(LOG_ERROR, L"Could not put the downloaded file '%s' in place. Error: %s", path.c_str(),

@@ -1,6 +1,6 @@
 #include "sync/DeploymentServerInfo.h"
 
-#include <climits>
+#include "common/TextScan.h"
 
 namespace ornivel {
 
@@ -18,32 +18,13 @@ bool DeploymentServerInfo::hasControlCharacter() const {
     return false;
 }
 
-int parsePortField(const std::wstring& field) {
-    size_t i = 0;
-    while (i < field.size() && (field[i] == L' ' || (field[i] >= L'\t' && field[i] <= L'\r'))) ++i;
-    bool negative = false;
-    if (i < field.size() && (field[i] == L'+' || field[i] == L'-')) negative = field[i++] == L'-';
-    long long value = 0;
-    for (; i < field.size() && field[i] >= L'0' && field[i] <= L'9'; ++i) {
-        value = value * 10 + (field[i] - L'0');
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    return static_cast<int>(value);
-}
+int parsePortField(const std::wstring& field) { return clampedLeadingInt(field); }
 
 namespace {
 
 void assignLabels(std::vector<DeploymentServerInfo>& servers, const std::wstring& labels) {
-    size_t server = 0;
-    size_t start = 0;
-    while (start <= labels.size() && server < servers.size()) {
-        size_t end = labels.find(L'~', start);
-        if (end == std::wstring::npos) end = labels.size();
-        if (end > start) servers[server++].label = labels.substr(start, end - start);
-        start = end + 1;
-    }
+    const std::vector<std::wstring> tokens = splitTokens(labels, L'~');
+    for (size_t i = 0; i < tokens.size() && i < servers.size(); ++i) servers[i].label = tokens[i];
 }
 
 } // namespace

@@ -126,12 +126,6 @@ void FileList::insert(FileListFile file) {
     entries_[std::move(key)] = std::move(file);
 }
 
-std::wstring lowerAscii(std::wstring text) {
-    for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return text;
-}
-
 bool sameFileTime(const FILETIME& a, const FILETIME& b) {
     if (a.dwHighDateTime != b.dwHighDateTime) return false;
     const int32_t difference = static_cast<int32_t>(a.dwLowDateTime - b.dwLowDateTime);

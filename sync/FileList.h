@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/RelativePath.h"
+#include "common/TextScan.h"
 
 namespace ornivel {
 
@@ -71,8 +72,6 @@ private:
     std::optional<uint64_t> serial_;
 };
 
-// Lower-cases A-Z only; every other UTF-16 unit stays.
-std::wstring lowerAscii(std::wstring text);
 // Same high halves, and low halves within 60 seconds as a signed 32-bit difference.
 bool sameFileTime(const FILETIME& a, const FILETIME& b);
 

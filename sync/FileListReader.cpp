@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "common/TextScan.h"
 #include "sync/FileListScanner.h"
 #include "sync/FileListValues.h"
 #include "sync/Utf16Text.h"
@@ -37,8 +38,7 @@ TiXmlEncoding documentEncoding(const FileListScan& scan) {
     const TiXmlNode* node = declaration.FirstChild();
     const TiXmlDeclaration* parsed = node ? node->ToDeclaration() : nullptr;
     const std::string encoding = parsed && parsed->Encoding() ? parsed->Encoding() : "";
-    std::string lower;
-    for (char c : encoding) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const std::string lower = lowerAscii(encoding);
     return lower.empty() || lower == "utf-8" || lower == "utf8" ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY;
 }
 

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <string>
 
+#include "common/TextScan.h"
+
 namespace ornivel {
 
 namespace {
@@ -11,13 +13,6 @@ namespace {
 // but may not nest without end.
 constexpr size_t kMaxOpenElements = 64;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
 bool isNameStart(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
@@ -65,7 +60,7 @@ private:
 
     void skipSpace() {
         for (;;) {
-            if (at_ < text_.size() && isSpace(text_[at_])) {
+            if (at_ < text_.size() && isXmlSpace(text_[at_])) {
                 ++at_;
             } else if (scan_.byteOrderMark && startsWith("\xEF\xBB\xBF")) {
                 at_ += 3;  // the reader of UTF-8 documents skips stray marks like white space
@@ -101,7 +96,7 @@ private:
             at_ = end + 1;
             const std::string_view instruction = text_.substr(start, at_ - start);
             const bool xmlTarget = instruction.size() > 6 && lowerAscii(instruction.substr(2, 3)) == "xml" &&
-                                   (isSpace(instruction[5]) || instruction[5] == '?');
+                                   (isXmlSpace(instruction[5]) || instruction[5] == '?');
             if (xmlTarget && (!prolog || instruction.substr(2, 3) != "xml" || !scan_.declaration.empty())) {
                 failed = true;
             } else if (xmlTarget) {
@@ -162,7 +157,7 @@ private:
     bool startTag(std::string_view& tag, std::string_view& name, bool& empty) {
         const size_t start = at_;
         size_t i = at_ + 1;
-        while (i < text_.size() && !isSpace(text_[i]) && text_[i] != '/' && text_[i] != '>' && text_[i] != '<') ++i;
+        while (i < text_.size() && !isXmlSpace(text_[i]) && text_[i] != '/' && text_[i] != '>' && text_[i] != '<') ++i;
         name = text_.substr(start + 1, i - start - 1);
         while (i < text_.size()) {
             const char c = text_[i];
@@ -190,7 +185,7 @@ private:
         const size_t close = text_.find('>', at_ + 2);
         if (close == std::string_view::npos) return false;
         std::string_view name = text_.substr(at_ + 2, close - at_ - 2);
-        while (!name.empty() && isSpace(name.back())) name.remove_suffix(1);
+        while (!name.empty() && isXmlSpace(name.back())) name.remove_suffix(1);
         at_ = close + 1;
         return name == expected;
     }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/TextScan.h"
+
 namespace ornivel {
 
 bool parseListTime(const char* text, ListTime& time) {
@@ -17,7 +19,7 @@ bool parseListTime(const char* text, ListTime& time) {
 bool parseListSize(const char* text, int& size) {
     if (text == nullptr) return false;
     const char* p = text;
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+    while (isCSpace(*p)) ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     if (*p < '0' || *p > '9') return false;

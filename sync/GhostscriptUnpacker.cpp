@@ -4,6 +4,7 @@
 
 #include "common/CommandLine.h"
 #include "common/Handles.h"
+#include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "sync/ExternalPrograms.h"
 #include "sync/LocalPaths.h"
@@ -34,8 +35,7 @@ bool writeTool(const std::wstring& tool) {
     UniqueHandle file(CreateFileW(tool.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
     if (!file) return false;
-    DWORD written = 0;
-    return WriteFile(file.get(), image, size, &written, nullptr) && written == size;
+    return writeWhole(file.get(), image, size);
 }
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

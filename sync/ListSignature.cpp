@@ -2,6 +2,8 @@
 
 #include <sodium.h>
 
+#include "common/TextScan.h"
+
 namespace ornivel {
 
 const char* const kPublicKeyFileName = "ornivel-Key.txt";
@@ -22,13 +24,12 @@ bool libraryReady() {
     return ready;
 }
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The one line of a key file: without a byte-order mark and the white space around it.
 std::string_view keyLine(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+    while (!text.empty() && isXmlSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isXmlSpace(text.back())) text.remove_suffix(1);
     return text;
 }
 

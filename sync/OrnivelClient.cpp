@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/FolderEntries.h"
 #include "common/Handles.h"
 #include "logdriver/LastError.h"
 #include "sync/ModuleName.h"
@@ -17,17 +18,6 @@ std::wstring withBackslash(const std::wstring& directory) {
     return directory + L"\\";
 }
 
-// Calls `visit` for every entry of the enumeration of `query`.
-template <typename Visit>
-void enumerate(const std::wstring& query, Visit visit) {
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle find(FindFirstFileW(query.c_str(), &data));
-    if (!find) return;
-    do {
-        visit(data);
-    } while (FindNextFileW(find.get(), &data));
-}
-
 } // namespace
 
 OrnivelClient::OrnivelClient(const std::wstring& folder, const LogDriver& log) : folder_(folder), log_(log) {
@@ -37,8 +27,8 @@ OrnivelClient::OrnivelClient(const std::wstring& folder, const LogDriver& log) :
 
 std::vector<std::wstring> OrnivelClient::listFiles(const std::wstring& directory, const std::wstring& pattern) {
     std::vector<std::wstring> names;
-    enumerate(withBackslash(directory) + pattern, [&](const WIN32_FIND_DATAW& data) {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    forEachFolderEntry(withBackslash(directory) + pattern, [&](const WIN32_FIND_DATAW& data) {
+        if (!isFolderEntry(data)) names.push_back(data.cFileName);
     });
     std::sort(names.begin(), names.end());
     return names;
@@ -46,8 +36,8 @@ std::vector<std::wstring> OrnivelClient::listFiles(const std::wstring& directory
 
 std::vector<std::wstring> OrnivelClient::listSubfolders(const std::wstring& directory) {
     std::vector<std::wstring> names;
-    enumerate(withBackslash(directory) + L"*", [&](const WIN32_FIND_DATAW& data) {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.cFileName[0] != L'.')
+    forEachFolderEntry(withBackslash(directory) + L"*", [&](const WIN32_FIND_DATAW& data) {
+        if (isFolderEntry(data) && data.cFileName[0] != L'.')
             names.push_back(data.cFileName);
     });
     return names;

@@ -3,12 +3,9 @@
 #include <windows.h>
 
 #include "common/Handles.h"
+#include "common/TextScan.h"
 
 namespace ornivel {
-
-namespace {
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-} // namespace
 
 bool readServerUrl(const std::wstring& path, std::string& url) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -21,7 +18,7 @@ bool readServerUrl(const std::wstring& path, std::string& url) {
     while (ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
         text.append(chunk, read);
         size_t start = 0;
-        while (start < text.size() && isSpace(text[start])) ++start;
+        while (start < text.size() && isCSpace(text[start])) ++start;
         if (text.find_first_of(" \t\n\v\f\r", start) != std::string::npos) break;
     }
     url = firstToken(text);

@@ -1,17 +1,15 @@
 // The first token of the deployment server file's text (see ServerFile.h); no file access.
 #include "sync/ServerFile.h"
 
-namespace ornivel {
+#include "common/TextScan.h"
 
-namespace {
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-} // namespace
+namespace ornivel {
 
 std::string firstToken(const std::string& text) {
     size_t start = 0;
-    while (start < text.size() && isSpace(text[start])) ++start;
+    while (start < text.size() && isCSpace(text[start])) ++start;
     size_t end = start;
-    while (end < text.size() && !isSpace(text[end]) && text[end] != '\0') ++end;
+    while (end < text.size() && !isCSpace(text[end]) && text[end] != '\0') ++end;
     return text.substr(start, end - start);
 }
 

@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <cstdlib>
 
+#include "common/ResourceText.h"
 #include "res/resource.h"
 #include "ui/CDialogRequestPassword.h"
 #include "ui/LoginDialogTables.h"
@@ -252,10 +253,6 @@ void CDialogLogin::setPasswordStyle(bool on) const {
     SendMessageW(field, EM_SETPASSWORDCHAR, on ? 0x25CF : 0, 0);
 }
 
-std::wstring CDialogLogin::loadString(UINT id) const {
-    wchar_t buffer[1024];
-    int n = LoadStringW(instance_, id, buffer, 1024);
-    return std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0);
-}
+std::wstring CDialogLogin::loadString(UINT id) const { return loadResourceString(instance_, id); }
 
 } // namespace ornivel

@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 
+#include "common/ResourceText.h"
 #include "res/resource.h"
 #include "ui/DialogFonts.h"
 #include "ui/Hyperlink.h"
@@ -156,10 +157,6 @@ void CDialogRequestPassword::requestPassword() {
     }
 }
 
-std::wstring CDialogRequestPassword::loadString(UINT id) const {
-    wchar_t buffer[1024];
-    int n = LoadStringW(instance_, id, buffer, 1024);
-    return std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0);
-}
+std::wstring CDialogRequestPassword::loadString(UINT id) const { return loadResourceString(instance_, id); }
 
 } // namespace ornivel

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/TextScan.h"
 #include "launcher/LoginRecord.h"
 
 namespace ornivel {

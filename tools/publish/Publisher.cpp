@@ -11,6 +11,7 @@
 #include "PublishJobs.h"
 #include "Signing.h"
 #include "Upcase.h"
+#include "common/TextScan.h"
 #include "sync/ListWriter.h"
 #include "sync/Utf16Text.h"
 
@@ -20,12 +21,6 @@ namespace {
 
 const char* const kListName = "TarnFileList.xml";
 const char* const kSignatureName = kListSignatureName;
-
-std::string lowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 // The launcher's own list files at the top of an installation are never published.
 bool isListFile(const std::string& path) {

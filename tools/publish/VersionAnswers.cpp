@@ -1,5 +1,7 @@
 #include "VersionAnswers.h"
 
+#include "common/TextScan.h"
+
 namespace ornivel::publish {
 
 const char* const kCurrentAnswer = "OK\r\n";
@@ -48,7 +50,7 @@ bool parseServerSpec(const std::string& text, ServerSpec& server, std::string& p
         return false;
     }
     ServerSpec spec;
-    for (char c : fields[0]) spec.type += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    spec.type = lowerAscii(fields[0]);
     spec.host = fields[1];
     spec.path = fields[2];
     spec.port = fields[3];

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <new>
 
+#include "common/FileTimes.h"
 #include "common/Handles.h"
 #include "common/Text.h"
 #include "sync/FileListReader.h"
@@ -42,26 +43,23 @@ public:
         FILETIME utc{0, 0x01000000}, local;
         if (FileTimeToLocalFileTime(&utc, &local)) shift_ = ticks(local) - ticks(utc);
     }
-    bool toLocal(const FILETIME& utc, FILETIME& local) const {
+    bool toLocal(const FILETIME& utc, uint64_t& local) const {
         long long value = ticks(utc) + shift_;
         if (value < 0) return false;
-        local.dwLowDateTime = static_cast<DWORD>(value);
-        local.dwHighDateTime = static_cast<DWORD>(static_cast<unsigned long long>(value) >> 32);
+        local = static_cast<uint64_t>(value);
         return true;
     }
 
 private:
-    static long long ticks(const FILETIME& t) {
-        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-    }
+    static long long ticks(const FILETIME& t) { return static_cast<long long>(ticksOfFileTime(t)); }
     long long shift_ = 0;
 };
 
 // The listed time, taken as UTC, as local file time. An unreadable or impossible time gives
 // the zero file time, which no existing file has: such an entry without checksum always
 // counts as changed.
-FILETIME localFileTime(const char* text, const LocalTimeShift& shift) {
-    FILETIME local{};
+uint64_t localFileTime(const char* text, const LocalTimeShift& shift) {
+    uint64_t local = 0;
     ListTime time;
     if (!parseListTime(text, time)) return local;
     SYSTEMTIME system{};
@@ -72,7 +70,7 @@ FILETIME localFileTime(const char* text, const LocalTimeShift& shift) {
     system.wMinute = time.minute;
     system.wSecond = time.second;
     FILETIME utc;
-    if (!SystemTimeToFileTime(&system, &utc) || !shift.toLocal(utc, local)) return FILETIME{};
+    if (!SystemTimeToFileTime(&system, &utc) || !shift.toLocal(utc, local)) return 0;
     return local;
 }
 
@@ -124,13 +122,6 @@ void FileList::insert(FileListFile file) {
     file.path = std::move(checked.path);
     std::wstring key = lowerAscii(file.path);
     entries_[std::move(key)] = std::move(file);
-}
-
-bool sameFileTime(const FILETIME& a, const FILETIME& b) {
-    if (a.dwHighDateTime != b.dwHighDateTime) return false;
-    const int32_t difference = static_cast<int32_t>(a.dwLowDateTime - b.dwLowDateTime);
-    const long long distance = difference < 0 ? -static_cast<long long>(difference) : difference;
-    return distance <= 600000000;
 }
 
 } // namespace ornivel

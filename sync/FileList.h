@@ -1,7 +1,6 @@
 #pragma once
 // The XML file list of a deployment ("TarnFileList.xml"): one entry per file with its path,
 // timestamp, size and optional MD5 checksum.
-#include <windows.h>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -10,13 +9,14 @@
 
 #include "common/RelativePath.h"
 #include "common/TextScan.h"
+#include "sync/FileListValues.h"
 
 namespace ornivel {
 
 class FileListFile {
 public:
     FileListFile() = default;
-    FileListFile(std::wstring path, std::wstring checksum, int size, FILETIME timestamp)
+    FileListFile(std::wstring path, std::wstring checksum, int size, uint64_t timestamp)
         : path(std::move(path)), checksum(std::move(checksum)), size(size), timestamp(timestamp) {}
     virtual ~FileListFile() = default;
     FileListFile(const FileListFile&) = default;
@@ -25,7 +25,7 @@ public:
     std::wstring path;      // the real name: "Path" read as UTF-8, "\" separators, no "." steps
     std::wstring checksum;  // "checksum", or empty
     int size = 0;           // "Size"
-    FILETIME timestamp{};   // local file time
+    uint64_t timestamp = 0;  // local file time, in 100 ns ticks since 1601
 };
 
 class FileList {
@@ -72,7 +72,5 @@ private:
     std::optional<uint64_t> serial_;
 };
 
-// Same high halves, and low halves within 60 seconds as a signed 32-bit difference.
-bool sameFileTime(const FILETIME& a, const FILETIME& b);
 
 } // namespace ornivel

@@ -47,4 +47,11 @@ bool parseListSerial(const char* text, uint64_t& serial) {
     return true;
 }
 
+bool sameFileTime(uint64_t a, uint64_t b) {
+    if ((a >> 32) != (b >> 32)) return false;
+    const int32_t difference = static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+    const long long distance = difference < 0 ? -static_cast<long long>(difference) : difference;
+    return distance <= 600000000;
+}
+
 } // namespace ornivel

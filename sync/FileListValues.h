@@ -22,6 +22,10 @@ bool parseListSize(const char* text, int& size);
 // anything else.
 bool parseListSerial(const char* text, uint64_t& serial);
 
+// Whether two file times (100 ns ticks) count as the same: the same high 32 bits, and low
+// 32 bits within 60 seconds as a signed 32-bit difference.
+bool sameFileTime(uint64_t a, uint64_t b);
+
 // The value taken for an entry without a readable "Size": no file's low 32 size bits match
 // it short of a file of 4 GiB - 1 bytes, so such an entry without checksum counts as changed.
 constexpr int kUnknownListSize = -1;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/FileTimes.h"
 #include "common/Handles.h"
 #include "common/Text.h"
 #include "logdriver/LastError.h"
@@ -63,7 +64,7 @@ bool changedOnDisk(const std::wstring& target, const FileListFile& entry, Folder
     if (static_cast<DWORD>(found.size) != static_cast<DWORD>(entry.size) ||
         !FileTimeToLocalFileTime(&found.lastWrite, &localWrite))
         return true;
-    return !sameFileTime(localWrite, entry.timestamp);
+    return !sameFileTime(ticksOfFileTime(localWrite), entry.timestamp);
 }
 
 uint64_t sizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
@@ -226,8 +227,9 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         bool timed = false;
         if (written) {
+            const FILETIME listed = fileTimeOfTicks(file->timestamp);
             FILETIME lastWrite;
-            if (!LocalFileTimeToFileTime(&file->timestamp, &lastWrite) ||
+            if (!LocalFileTimeToFileTime(&listed, &lastWrite) ||
                 !SetFileTime(written.get(), &now, &now, &lastWrite)) {
                 log_.log(LOG_ERROR, L"Error setting timestamp. Error: %s", LastError().text().c_str());
                 written.reset();

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileTimes.h"
 #include "common/Text.h"
 #include "remote/RemoteSource.h"
 #include "sync/FileList.h"
@@ -75,8 +76,8 @@ int compare(int count, const std::wstring& work) {
         MD5 digest;
         digest.update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         digest.finalize();
-        withChecksums.insert(FileListFile(relative, fromAnsi(digest.hex_digest()), 4096, local));
-        withoutChecksums.insert(FileListFile(relative, L"", 4096, local));
+        withChecksums.insert(FileListFile(relative, fromAnsi(digest.hex_digest()), 4096, ticksOfFileTime(local)));
+        withoutChecksums.insert(FileListFile(relative, L"", 4096, ticksOfFileTime(local)));
     }
     if (!made) CloseHandle(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     SetCurrentDirectoryW(folder.c_str());

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/FileTimes.h"
 #include "sync/Md5.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/deployserver/TestDeploymentServer.h"
@@ -50,7 +51,7 @@ FileListFile entryFor(const std::wstring& path, const std::string& bytes, const 
         std::string text = md5Text(bytes);
         checksum.assign(text.begin(), text.end());
     }
-    return FileListFile(path, checksum, static_cast<int>(bytes.size()), localFileTimeOf(timestampGmt));
+    return FileListFile(path, checksum, static_cast<int>(bytes.size()), ticksOfFileTime(localFileTimeOf(timestampGmt)));
 }
 
 } // namespace ornivel::test

@@ -1,5 +1,7 @@
 #pragma once
 // A remote source for tests: serves files from memory and records what was asked.
+#include <windows.h>
+
 #include <map>
 #include <set>
 #include <string>

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/FileTimes.h"
 #include "sync/FileList.h"
 #include "sync/FileListValues.h"
 #include "tests/support/TestSupport.h"
@@ -17,7 +18,10 @@ FILETIME localOf(FILETIME utc) {
     FileTimeToLocalFileTime(&utc, &local);
     return local;
 }
-unsigned long long ticksOf(FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+unsigned long long ticksOf(FILETIME t) { return ticksOfFileTime(t); }
+unsigned long long ticksOf(uint64_t t) { return t; }
+bool sameFileTime(const FILETIME& a, const FILETIME& b) { return ornivel::sameFileTime(ticksOf(a), ticksOf(b)); }
+bool sameFileTime(const FILETIME& a, uint64_t b) { return ornivel::sameFileTime(ticksOf(a), b); }
 
 class FileListFile_ : public ::testing::Test {
 protected:

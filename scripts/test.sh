@@ -5,6 +5,8 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${ORNIVEL_BUILD:-$ROOT/build}"
 bash "$ROOT/scripts/setup.sh"
+# The layers: no include or library link against their order (no build needed).
+python3 "$ROOT/scripts/check-layers.py"
 ORNIVEL_BUILD="$BUILD" bash "$ROOT/scripts/build.sh"
 # The pure logic, built natively with the host compiler, runs its tests without Wine.
 cmake -S "$ROOT/native" -B "$BUILD/native" -G Ninja >/dev/null

@@ -1,6 +1,6 @@
 # Included at the end of native/CMakeLists.txt.
-#  - The pure files split out of files with Win32 calls (their Win32 I/O stays there), and
-#    the file-list reading on TinyXML, built natively from Debian's source by scripts/setup.sh.
+#  - TinyXML for the file-list reading, built natively from Debian's source by
+#    scripts/setup.sh (once plain, once with the sanitizers).
 #  - The sanitizer configuration, build/native-asan: configured with
 #    -DCMAKE_CXX_COMPILER=clang++-16 -DORNIVEL_SANITIZE=ON (scripts/test.sh does), everything,
 #    TinyXML included, is built with AddressSanitizer and UndefinedBehaviorSanitizer, and any
@@ -39,9 +39,4 @@ add_library(tinyxml STATIC IMPORTED)
 set_target_properties(tinyxml PROPERTIES IMPORTED_LOCATION "${_tx}/lib/libtinyxml.a"
   INTERFACE_INCLUDE_DIRECTORIES "${_tx}/include" INTERFACE_COMPILE_DEFINITIONS TIXML_USE_STL)
 
-target_sources(ornivel_pure PRIVATE
-  ${ROOT}/config/CompanyValues.cpp ${ROOT}/config/ConfigLines.cpp
-  ${ROOT}/remote/UrlEncode.cpp ${ROOT}/sync/FileListReader.cpp ${ROOT}/sync/ServerFileToken.cpp
-  ${ROOT}/tools/extract/ToolCommandLine.cpp)
 target_link_libraries(ornivel_pure PUBLIC tinyxml)
-target_sources(native_tests PRIVATE ${ROOT}/tests/sync/FileListReaderTest.cpp)

@@ -5,7 +5,10 @@
 
 A folder uses only folders to its left; remote and jvm do not use each other. Fails (exit
 status 1) with one line per offence when a project include or a library link of a layer
-points against that order. "res/" (the resource identifiers) is open to every layer.
+points against that order ("res/", the resource identifiers, is open to every layer), or
+when a source that needs no Windows header, not even through the project headers it
+includes, is missing from the list of pure sources that the native builds take
+(cmake/pure-sources.cmake).
 """
 import pathlib
 import re
@@ -14,12 +17,51 @@ import sys
 RANK = {"common": 0, "logdriver": 1, "config": 2, "remote": 3, "jvm": 3, "sync": 4, "ui": 5, "launcher": 6}
 LIBRARY = {f"ornivel_{name}": name for name in RANK}
 OPEN_TO_ALL = {"res"}
+WINDOWS_HEADERS = {"windows.h", "winsock2.h", "ws2tcpip.h", "winhttp.h", "commctrl.h", "shlwapi.h", "objbase.h",
+                   "olectl.h", "ocidl.h", "shellapi.h", "winnetwk.h", "share.h", "io.h", "process.h"}
+SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s+<([^>]+)>', re.M)
+PROJECT_INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
 def allowed(user: str, used: str) -> bool:
     if used == user or used in OPEN_TO_ALL:
         return True
     return used in RANK and RANK[used] < RANK[user]
+
+
+def needs_windows(path: pathlib.Path, root: pathlib.Path, seen: dict) -> bool:
+    """Whether the file includes a Windows header, itself or through project headers."""
+    if path in seen:
+        return seen[path]
+    seen[path] = False  # a cycle adds nothing
+    text = path.read_text(encoding="utf-8", errors="replace")
+    result = any(name in WINDOWS_HEADERS for name in SYSTEM_INCLUDE.findall(text))
+    for name in PROJECT_INCLUDE.findall(text):
+        header = root / name
+        if not header.exists():
+            header = path.parent / name
+        if header.exists() and needs_windows(header, root, seen):
+            result = True
+    seen[path] = result
+    return result
+
+
+def pure_list_offences(root: pathlib.Path) -> list:
+    listed = set()
+    text = (root / "cmake" / "pure-sources.cmake").read_text(encoding="utf-8")
+    for block in re.finditer(r"set\((ORNIVEL_PURE_SOURCES|ORNIVEL_POSIX_SOURCES)([^)]*)\)", text):
+        listed.update(block.group(2).split())
+    offences = [f"cmake/pure-sources.cmake lists {name}, which does not exist"
+                for name in sorted(listed) if not (root / name).exists()]
+    seen = {}
+    for layer in RANK:
+        for path in sorted((root / layer).glob("*.cpp")):
+            name = path.relative_to(root).as_posix()
+            if name.endswith("Win32.cpp") or name in listed:
+                continue
+            if not needs_windows(path, root, seen):
+                offences.append(f"{name} needs no Windows header but is missing from cmake/pure-sources.cmake")
+    return offences
 
 
 def main() -> int:
@@ -46,10 +88,11 @@ def main() -> int:
             if name != layer and (folder / "CMakeLists.txt").exists() and \
                     re.search(rf"add_library\(\s*{library}\b", (folder / "CMakeLists.txt").read_text(encoding="utf-8")):
                 offences.append(f"{layer}/CMakeLists.txt defines {library}, the library of {name}/")
+    offences += pure_list_offences(root)
     for offence in offences:
         print(offence)
     if offences:
-        print(f"{len(offences)} uses against the order of the layers", file=sys.stderr)
+        print(f"{len(offences)} offences against the layers", file=sys.stderr)
         return 1
     return 0
 

@@ -109,8 +109,8 @@ void configureLikeTheLauncher(ThreadStartVM& javaHost, const LogDriver& log) {
     const std::wstring folder = currentFolder();
     javaHost.setSystemProperty(L"logback.configurationFile", folder + L"system\\config\\logback.xml");
     javaHost.setSystemProperty(L"file.encoding", L"UTF-8");
-    readPropertiesFile(javaHost);
-    readJvmOptionsFile(javaHost);
+    for (const Property& property : readPropertiesFile()) javaHost.setSystemProperty(property.first, property.second);
+    for (const std::wstring& option : readJvmOptionsFile()) javaHost.addJvmOption(option);
     javaHost.setHeapSizeMb(readHeapSizeMb());
     javaHost.setClassPath(RealInstallation::classPath());
     javaHost.setLogDriver(log);

@@ -66,7 +66,6 @@ public:
 
 private:
     std::map<std::wstring, FileListFile> entries_;
-    std::wstring unused_;
     State state_ = State::Read;
     std::vector<RefusedPath> refused_;
     std::optional<uint64_t> serial_;

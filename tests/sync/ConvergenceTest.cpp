@@ -154,11 +154,20 @@ protected:
             ASSERT_TRUE(test::waitUntil([&] { return reached(process.id()); }, 60000)) << point << " never reached";
             test::terminateTree(process.id());
         }
-        test::terminateProcessesOf(inst_ / L"ornivel.exe");
+        endStragglers();
         expectWholeLauncher(point);
         serveNormally();
         ASSERT_TRUE(runToTheEnd()) << point << "\n" << inst_.read(L"log\\launcher.log");
         expectConverged(point);
+    }
+
+    // Ends what an interrupted run left running: launchers and extraction tools, also those that
+    // a process ended while it started them left hanging in Wine's own start-up, out of reach
+    // of Windows calls (ended from the Unix side).
+    void endStragglers() {
+        for (const wchar_t* program : {L"ornivel.exe", L"unrar.exe"}) test::terminateProcessesOf(inst_ / program);
+        test::startUnixProgram(L"\\usr\\bin\\pkill", L"pkill -KILL -x ornivel.exe|unrar.exe");
+        Sleep(300);  // pkill's own run, which no Windows handle follows
     }
 
     // A partial download of the large file stands in the folder (the source's own, beside the
@@ -292,11 +301,7 @@ TEST_F(Convergence, RandomMoments) {
             Sleep(moment);
             test::terminateTree(process.id());
         }
-        test::terminateProcessesOf(inst_ / L"ornivel.exe");
-        // A process ended while it started another can leave that one hanging in Wine's own
-        // start-up, out of reach of Windows calls: end such stragglers from the Unix side.
-        test::startUnixProgram(L"\\usr\\bin\\pkill", L"pkill -KILL -x ornivel.exe");
-        Sleep(300);
+        endStragglers();
         const int failuresBefore = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
         expectWholeLauncher("random");
         const bool ended = runToTheEnd();

@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "logdriver/LogDriver.h"
 #include "remote/UrlEncode.h"
+#include "sync/ListWriter.h"
 #include "sync/Md5.h"
 #include "sync/OrnivelClient.h"
 #include "tests/support/TestSupport.h"
@@ -22,20 +23,6 @@ std::string md5Of(const std::string& bytes) {
     digest.update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     digest.finalize();
     return digest.hex_digest();
-}
-
-std::string xmlEscaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
 }
 
 // The share folder of the test prefix (see tests/support/prefix.d/30-test-share.sh).

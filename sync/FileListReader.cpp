@@ -70,9 +70,28 @@ bool readEntry(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& docu
     return true;
 }
 
+// The list element's "Serial", from its start tag read on its own like an entry's.
+void readListSerial(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& document,
+                    std::optional<uint64_t>& serial) {
+    std::string text(tag);
+    if (text.size() < 2 || text[text.size() - 2] != '/') text.insert(text.size() - 1, 1, '/');
+    text.append(4, '\0');
+    document.Clear();
+    document.Parse(text.c_str(), nullptr, encoding);
+    const TiXmlElement* element = document.RootElement();
+    uint64_t number = 0;
+    if (!document.Error() && element && parseListSerial(element->Attribute("Serial"), number)) serial = number;
+}
+
 } // namespace
 
 bool readFileListText(std::string& text, const std::function<void(const ListEntryText&)>& onEntry) {
+    std::optional<uint64_t> serial;
+    return readFileListText(text, serial, onEntry);
+}
+
+bool readFileListText(std::string& text, std::optional<uint64_t>& serial,
+                      const std::function<void(const ListEntryText&)>& onEntry) {
     normaliseLineEnds(text);
     const FileListScan scan = scanFileList(text);
     if (scan.result != FileListScan::Complete) return false;  // not a list at all, or not one read whole
@@ -80,6 +99,7 @@ bool readFileListText(std::string& text, const std::function<void(const ListEntr
     TiXmlDocument document;
     std::string tagText;
     std::wstring units;
+    readListSerial(scan.listElement, encoding, document, serial);
     ListEntryText entry;
     for (std::string_view tag : scan.entries) {
         if (!readEntry(tag, encoding, document, tagText, units, entry)) return false;

@@ -2,7 +2,9 @@
 // Reading a file list document into the attribute texts of its entries: the scan of the
 // document (FileListScanner.h), then each entry's start tag read on its own by TinyXML, so
 // the reading never nests. Plain text logic, no system calls.
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace ornivel {
@@ -21,5 +23,8 @@ struct ListEntryText {
 // UTF-8 where the document is read as UTF-8 (after a byte-order mark or a declaration naming
 // UTF-8 or no encoding); the entries before that one have been handed out.
 bool readFileListText(std::string& text, const std::function<void(const ListEntryText&)>& onEntry);
+// The same, and `serial` takes the list element's "Serial" where it has a readable one.
+bool readFileListText(std::string& text, std::optional<uint64_t>& serial,
+                      const std::function<void(const ListEntryText&)>& onEntry);
 
 } // namespace ornivel

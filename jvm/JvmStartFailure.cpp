@@ -1,8 +1,8 @@
 #include "jvm/JvmStartFailure.h"
 
-#include <cstdlib>
 #include <string>
 
+#include "common/Process.h"
 #include "common/Text.h"
 #include "jvm/JvmCreationFailure.h"
 #include "resource.h"
@@ -49,7 +49,7 @@ LONG CALLBACK jvmStartFailureHandler(EXCEPTION_POINTERS* exception) {
     const std::wstring body = loadText(instance, IDS_JVM_BODY);
     const std::wstring caption = loadText(instance, IDS_JVM_CAPTION);
     MessageBoxW(window, formatWide(body.c_str(), text.c_str()).c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
-    std::exit(-1);
+    endProcessOnce(-1);
 }
 
 } // namespace ornivel

@@ -1,6 +1,7 @@
 #pragma once
 // Test support: temporary installation folders, running programs, capturing log output.
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,6 +9,11 @@
 #include "logdriver/LogAppender.h"
 
 namespace ornivel::test {
+
+// Every test program has HKEY_CURRENT_USER of its own: a key of the real one named after the
+// program's process, so that programs run side by side never delete each other's keys. Child
+// processes see the real one; this is it, for reading and removing what they stored.
+HKEY sharedUserRoot();
 
 // Windows path of a Unix path of this machine (Wine maps / to Z:).
 std::wstring windowsPathOf(const std::string& unixPath);
@@ -76,6 +82,10 @@ struct ProcessResult {
 // waits up to `timeoutMs` (then terminates it and reports timedOut).
 ProcessResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingFolder,
                          DWORD timeoutMs = 60000);
+
+// Runs `work` on a thread of its own and waits for its end up to `timeoutMs`: false when it
+// has not ended by then (it then runs on, left to itself).
+bool finishesWithin(DWORD timeoutMs, std::function<void()> work);
 
 // An installation folder with a copy of the launcher in it, and the launcher run there.
 class LauncherRun {

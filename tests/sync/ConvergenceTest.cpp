@@ -49,7 +49,7 @@ protected:
         server_.publish();
     }
     ~Convergence() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, key_.substr(0, key_.size() - 1).c_str());
+        RegDeleteTreeW(test::sharedUserRoot(), key_.substr(0, key_.size() - 1).c_str());
         test::terminateProcessesOf(inst_ / L"ornivel.exe");
     }
 

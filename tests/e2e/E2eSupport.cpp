@@ -72,7 +72,7 @@ StoredValues::StoredValues(const TempFolder& installation) {
 
 StoredValues::~StoredValues() {
     for (const wchar_t* kind : {L"lastUser", L"password", L"lastServer", L"deployment", L"listSerial"})
-        RegDeleteTreeW(sharedUserRoot(), (std::wstring(kProductKey) + kind + L"\\" + name_).c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kProductKey) + kind + L"\\" + name_).c_str());
 }
 
 std::wstring StoredValues::keyOf(const std::wstring& kind) const {
@@ -84,7 +84,7 @@ std::wstring StoredValues::string(const std::wstring& kind, bool* found) const {
     wchar_t data[2048] = {};
     DWORD size = sizeof data - sizeof(wchar_t);
     DWORD type = 0;
-    if (RegGetValueW(sharedUserRoot(), keyOf(kind).c_str(), nullptr, RRF_RT_ANY, &type, data, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, keyOf(kind).c_str(), nullptr, RRF_RT_ANY, &type, data, &size) != ERROR_SUCCESS)
         return {};
     if (found) *found = type == REG_SZ;
     return data;
@@ -92,7 +92,7 @@ std::wstring StoredValues::string(const std::wstring& kind, bool* found) const {
 
 bool StoredValues::dword(const std::wstring& kind, DWORD& value) const {
     DWORD size = sizeof value;
-    return RegGetValueW(sharedUserRoot(), keyOf(kind).c_str(), nullptr, RRF_RT_REG_DWORD, nullptr, &value, &size) ==
+    return RegGetValueW(HKEY_CURRENT_USER, keyOf(kind).c_str(), nullptr, RRF_RT_REG_DWORD, nullptr, &value, &size) ==
            ERROR_SUCCESS;
 }
 

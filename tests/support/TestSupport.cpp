@@ -1,7 +1,6 @@
 #include "tests/support/TestSupport.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -15,34 +14,9 @@ namespace fs = std::filesystem;
 
 namespace ornivel::test {
 
-namespace {
-
-HKEY realCurrentUser = nullptr;
-std::wstring ownRootPath;
-
-void removeOwnRoot() { RegDeleteTreeW(realCurrentUser, ownRootPath.c_str()); }
-
-// Runs before any test: every later use of HKEY_CURRENT_USER in this process, the product
-// code's included, reaches the program's own key.
-bool moveCurrentUser() {
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, nullptr, 0, KEY_ALL_ACCESS, &realCurrentUser) != ERROR_SUCCESS) return false;
-    ownRootPath = formatWide(L"Software\\OrnivelTestPrograms\\%lu", GetCurrentProcessId());
-    RegDeleteTreeW(realCurrentUser, ownRootPath.c_str());  // left by an earlier process of this id
-    HKEY own = nullptr;
-    if (RegCreateKeyExW(realCurrentUser, ownRootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &own, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const bool moved = RegOverridePredefKey(HKEY_CURRENT_USER, own) == ERROR_SUCCESS;
-    RegCloseKey(own);  // the override holds a handle of its own
-    std::atexit(removeOwnRoot);
-    return moved;
+std::wstring testRegistryKey(const std::wstring& name) {
+    return formatWide(L"Software\\OrnivelTests\\%lu\\%s", GetCurrentProcessId(), name.c_str());
 }
-
-const bool currentUserMoved = moveCurrentUser();
-
-} // namespace
-
-HKEY sharedUserRoot() { return currentUserMoved ? realCurrentUser : HKEY_CURRENT_USER; }
 
 std::wstring windowsPathOf(const std::string& unixPath) {
     std::wstring path = L"Z:" + fromUtf8(unixPath);

@@ -10,10 +10,11 @@
 
 namespace ornivel::test {
 
-// Every test program has HKEY_CURRENT_USER of its own: a key of the real one named after the
-// program's process, so that programs run side by side never delete each other's keys. Child
-// processes see the real one; this is it, for reading and removing what they stored.
-HKEY sharedUserRoot();
+// A registry key (below HKEY_CURRENT_USER, without a trailing backslash) for the tests' own
+// values, below a key of this test program's process: programs that ctest runs side by side
+// never remove each other's keys. The product's own keys are named after the installation
+// folder, a TempFolder of the program, whose name carries the process id as well.
+std::wstring testRegistryKey(const std::wstring& name);
 
 // Windows path of a Unix path of this machine (Wine maps / to Z:).
 std::wstring windowsPathOf(const std::string& unixPath);

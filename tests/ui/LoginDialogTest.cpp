@@ -77,8 +77,15 @@ protected:
     void startLogin(CDialogLogin& dialog, std::vector<ServerInfo> servers) {
         loginResult = -1;
         waiter = std::thread([this, &dialog, servers] { loginResult = dialog.waitForLogin(servers) ? 1 : 0; });
-        // The form is filled before its fields appear.
-        ASSERT_TRUE(waitUntil([&] { return controlVisible(dialog.window(), IDC_USER_ID); }));
+        // The form is filled before its fields appear; wait until all of them have appeared
+        // and the progress display has gone.
+        ASSERT_TRUE(waitUntil([&] {
+            for (int id : kFormControls)
+                if (!controlVisible(dialog.window(), id)) return false;
+            for (int id : kProgressControls)
+                if (controlVisible(dialog.window(), id)) return false;
+            return true;
+        }));
     }
     bool finishLogin(CDialogLogin& dialog) {
         clickButton(dialog.window(), IDC_LOGIN_OK);

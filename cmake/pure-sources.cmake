@@ -4,7 +4,7 @@
 # scripts/check-layers.py fails the test command when a source that qualifies is missing.
 # Paths are relative to the repository root.
 set(ORNIVEL_PURE_SOURCES
-  common/CommandLine.cpp common/RelativePath.cpp common/TextScan.cpp common/Utf16.cpp
+  common/CommandLine.cpp common/ProcessEnd.cpp common/RelativePath.cpp common/TextScan.cpp common/Utf16.cpp
   config/CompanyValues.cpp config/ConfigFiles.cpp config/ConfigLines.cpp config/PasswordScrambling.cpp
   config/ServerInfo.cpp config/StartOptions.cpp config/StoredLogin.cpp jvm/JObject.cpp
   jvm/JavaVirtualMachine.cpp jvm/JniSignature.cpp jvm/JvmDiscovery.cpp jvm/JvmOptions.cpp
@@ -23,7 +23,7 @@ set(ORNIVEL_POSIX_SOURCES
 # The tests of those sources, run natively (the native test program; tests/CMakeLists.txt
 # runs the ones of the Windows test programs under Wine as well).
 set(ORNIVEL_PURE_TESTS
-  tests/common/CommandLineTest.cpp tests/common/RelativePathTest.cpp tests/config/PasswordScramblingTest.cpp
+  tests/common/CommandLineTest.cpp tests/common/ProcessEndTest.cpp tests/common/RelativePathTest.cpp tests/config/PasswordScramblingTest.cpp
   tests/config/StartOptionsTest.cpp
   tests/jvm/JniSignatureTest.cpp tests/jvm/JvmOptionsTest.cpp tests/jvm/ModifiedUtf8Test.cpp
   tests/jvm/StandinScenarioTest.cpp tests/jvm/ThreadWaitTest.cpp

@@ -1,8 +1,8 @@
 #include "jvm/JvmStartFailure.h"
 
-#include <cstdlib>
 #include <string>
 
+#include "common/Process.h"
 #include "common/ResourceText.h"
 #include "common/Text.h"
 #include "jvm/JvmCreationFailure.h"
@@ -44,7 +44,7 @@ LONG CALLBACK jvmStartFailureHandler(EXCEPTION_POINTERS* exception) {
     const std::wstring body = loadResourceString(instance, IDS_JVM_BODY);
     const std::wstring caption = loadResourceString(instance, IDS_JVM_CAPTION);
     MessageBoxW(window, formatWide(body.c_str(), text.c_str()).c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
-    std::exit(-1);
+    endProcessOnce(-1);
 }
 
 } // namespace ornivel

@@ -1,6 +1,5 @@
-#include <cstdlib>
-
 #include "common/DebugOutput.h"
+#include "common/Process.h"
 #include "common/Text.h"
 #include "jvm/JvmCreationFailure.h"
 
@@ -9,7 +8,7 @@ namespace ornivel {
 void raiseJvmCreationFailure(int result) {
     debugOutput(formatWide(L"An error occured while starting the Java Virtual Machine: JNI_CreateJavaVM returned %d\n",
                            result));
-    std::exit(-1);
+    endProcessOnce(-1);
 }
 
 } // namespace ornivel

@@ -7,7 +7,7 @@ namespace ornivel {
 
 void reportOutOfMemoryAndEnd() {
     debugOutput(L"Ornivel has run out of memory.\n");
-    endProcessNow(0);
+    endProcessOnce(0, ProcessEnd::Immediate);
 }
 
 } // namespace ornivel

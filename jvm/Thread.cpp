@@ -13,10 +13,10 @@ uint32_t Thread::entry(void* self) {
     }
 }
 
-void Thread::start() {
-    if (started_) return;
-    started_ = true;
-    thread_.start(&Thread::entry, this, priority_);
+bool Thread::start() {
+    if (started_) return true;
+    started_ = thread_.start(&Thread::entry, this, priority_);
+    return started_;
 }
 
 bool Thread::waitForEnd(uint32_t milliseconds) {

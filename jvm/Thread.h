@@ -14,8 +14,9 @@ public:
     explicit Thread(int priority) : priority_(priority) {}
     virtual ~Thread();
 
-    // Creates the thread (running at once) and sets its priority.
-    void start();
+    // Creates the thread (running at once) and sets its priority; false when the system
+    // could not create it (started() stays false then, and a later start may try again).
+    bool start();
     // Waits for the thread to end; true at once when it was never started or has already
     // been waited for. False when the wait failed or timed out (the thread then still runs).
     bool waitForEnd(uint32_t milliseconds = kWaitForever);

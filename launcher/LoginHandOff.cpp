@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "common/Handles.h"
+#include "common/Process.h"
 #include "common/Text.h"
 #include "common/WholeWrite.h"
 #include "jvm/ThreadStartVM.h"
@@ -65,7 +66,7 @@ void runLoginHandOff(CDialogLogin* dialog, const std::vector<ServerInfo>& server
     for (;;) {
         if (!dialog->waitForLogin(servers)) {
             delete dialog;
-            std::exit(-1);
+            endProcessOnce(-1);
         }
         publishLoginTime();
         DeleteFileW(L"launcher2.dat");

@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
-#include <cstdlib>
 
+#include "common/Process.h"
 #include "common/ResourceText.h"
 #include "res/resource.h"
 #include "ui/CDialogRequestPassword.h"
@@ -18,7 +18,7 @@ namespace {
 // Posted by the destructor: the dialog thread destroys its window and ends its loop.
 constexpr UINT kCloseFromOwner = WM_APP + 1;
 // How long the destructor waits for each of the dialog's threads.
-constexpr DWORD kThreadEndWaitMs = 5000;
+constexpr uint32_t kThreadEndWaitMs = 5000;
 
 // The dialog whose window is being created; its procedure finds the object through it
 // before the creating call has returned.
@@ -28,15 +28,16 @@ std::atomic<CDialogLogin*> dialogUnderCreation{nullptr};
 
 CDialogLogin::CDialogLogin(HINSTANCE instance, ThreadStartVM* javaHost) : javaHost_(javaHost), instance_(instance) {
     shown_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    dialogThread_.reset(CreateThread(nullptr, 0, dialogThreadEntry, this, 0, &dialogThreadId_));
-    if (!dialogThread_) return;
+    if (!dialogThread_.start(&CDialogLogin::dialogThreadEntry, this, kPriorityNormal)) return;
+    dialogThreadId_ = dialogThread_.id();
     // Wait until the window is on the screen, or until the thread gave up creating it; the
     // dialog signals when it has become visible, and every 10 ms it is looked at anyway.
-    const HANDLE wakers[] = {dialogThread_.get(), shown_.get()};
     for (;;) {
         HWND window = window_;
         if (window && IsWindowVisible(window)) break;
-        if (WaitForMultipleObjects(shown_ ? 2 : 1, wakers, FALSE, 10) == WAIT_OBJECT_0) break;
+        if (dialogThread_.wait(0) != SystemThread::WaitResult::TimedOut) break;
+        if (shown_) WaitForSingleObject(shown_.get(), 10);
+        else Sleep(10);
     }
 }
 
@@ -46,15 +47,17 @@ CDialogLogin::~CDialogLogin() {
     HWND window = window_;
     if (!window || !PostMessageW(window, kCloseFromOwner, 0, 0))
         PostThreadMessageW(dialogThreadId_, WM_QUIT, 0, 0);
-    if (dialogThread_ && WaitForSingleObject(dialogThread_.get(), kThreadEndWaitMs) != WAIT_OBJECT_0 && window)
+    if (dialogThread_.wait(kThreadEndWaitMs) != SystemThread::WaitResult::Ended && window)
         unregisterLoginDialog(window);  // a stuck thread must no longer find this object
-    if (watcherThread_) WaitForSingleObject(watcherThread_.get(), kThreadEndWaitMs);
+    watcherThread_.wait(kThreadEndWaitMs);
     window_ = nullptr;
 }
 
-DWORD WINAPI CDialogLogin::dialogThreadEntry(void* self) { return static_cast<CDialogLogin*>(self)->runDialogThread(); }
+uint32_t CDialogLogin::dialogThreadEntry(void* self) {
+    return static_cast<CDialogLogin*>(self)->runDialogThread();
+}
 
-DWORD CDialogLogin::runDialogThread() {
+uint32_t CDialogLogin::runDialogThread() {
     // The background picture is loaded through OLE on this thread.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     dialogUnderCreation = this;
@@ -67,7 +70,7 @@ DWORD CDialogLogin::runDialogThread() {
     ShowWindow(window, SW_SHOW);
 
     while (running_) {
-        if (loginState_ == 0) std::exit(-1);
+        if (loginState_ == 0) endProcessOnce(-1);
         MSG message;
         if (GetMessageW(&message, nullptr, 0, 0) <= 0) break;
         HWND active = GetActiveWindow();
@@ -75,7 +78,7 @@ DWORD CDialogLogin::runDialogThread() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    if (loginState_ == 0) std::exit(-1);
+    if (loginState_ == 0) endProcessOnce(-1);
     return 0;
 }
 
@@ -160,7 +163,7 @@ void CDialogLogin::onLogin() {
     const int selected = selectedServer_;
     saveStoredLogin(typedUser, selected, savePassword ? typedPassword : std::wstring());
     {
-        std::lock_guard<std::mutex> guard(valuesLock_);
+        LockGuard guard(valuesLock_);
         userId_ = typedUser;
         password_ = typedPassword;
         if (selected >= 0 && static_cast<size_t>(selected) < servers_.size()) {
@@ -195,7 +198,7 @@ void CDialogLogin::openPasswordRequest() {
     std::wstring host;
     int port = 0;
     {
-        std::lock_guard<std::mutex> guard(valuesLock_);
+        LockGuard guard(valuesLock_);
         const int selected = selectedServer_;
         if (selected >= 0 && static_cast<size_t>(selected) < servers_.size()) {
             host = servers_[selected].host();
@@ -206,27 +209,27 @@ void CDialogLogin::openPasswordRequest() {
 }
 
 std::wstring CDialogLogin::userId() const {
-    std::lock_guard<std::mutex> guard(valuesLock_);
+    LockGuard guard(valuesLock_);
     return userId_;
 }
 std::wstring CDialogLogin::password() const {
-    std::lock_guard<std::mutex> guard(valuesLock_);
+    LockGuard guard(valuesLock_);
     return password_;
 }
 std::wstring CDialogLogin::serverHost() const {
-    std::lock_guard<std::mutex> guard(valuesLock_);
+    LockGuard guard(valuesLock_);
     return serverHost_;
 }
 std::wstring CDialogLogin::serverCaption() const {
-    std::lock_guard<std::mutex> guard(valuesLock_);
+    LockGuard guard(valuesLock_);
     return serverCaption_;
 }
 int CDialogLogin::serverPort() const {
-    std::lock_guard<std::mutex> guard(valuesLock_);
+    LockGuard guard(valuesLock_);
     return serverPort_;
 }
 int CDialogLogin::serverExtra() const {
-    std::lock_guard<std::mutex> guard(valuesLock_);
+    LockGuard guard(valuesLock_);
     return serverExtra_;
 }
 

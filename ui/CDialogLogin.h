@@ -7,11 +7,12 @@
 // Escape, the close box and Alt+F4 end the process with exit status -1.
 #include <windows.h>
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "common/Handles.h"
+#include "common/Lock.h"
+#include "common/SystemThread.h"
 #include "config/ServerInfo.h"
 #include "logdriver/LogDriver.h"
 #include "remote/ProgressListener.h"
@@ -61,14 +62,14 @@ private:
     // Sent to the dialog, without waiting for it, when a reported state shows something new.
     static constexpr UINT kShowProgress = WM_APP + 2;
 
-    static DWORD WINAPI dialogThreadEntry(void* self);
-    static DWORD WINAPI watcherThreadEntry(void* self);
+    static uint32_t dialogThreadEntry(void* self);
+    static uint32_t watcherThreadEntry(void* self);
     static INT_PTR CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static BOOL CALLBACK countWindow(HWND window, LPARAM self);
     static void requestPasswordLink(void* self);
 
-    DWORD runDialogThread();
-    DWORD runWatcher();
+    uint32_t runDialogThread();
+    uint32_t runWatcher();
     INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     // Window set-up (DialogLoginLayout.cpp).
@@ -99,7 +100,7 @@ private:
     void setPasswordStyle(bool on) const;
     std::wstring loadString(UINT id) const;
 
-    mutable std::mutex valuesLock_;  // the Login values and the server list
+    mutable Lock valuesLock_;  // the Login values and the server list
     std::wstring serverHost_;
     std::wstring userId_;
     std::wstring password_;
@@ -113,17 +114,17 @@ private:
     std::vector<ServerInfo> servers_;
     std::atomic<int> loginState_{-1};
     std::atomic<bool> formShown_{false};  // Login is accepted only while the form is shown
-    UniqueHandle dialogThread_;
+    SystemThread dialogThread_;
     DWORD dialogThreadId_ = 0;
     UniqueHandle shown_;  // signalled by the dialog thread once the window is visible
-    UniqueHandle watcherThread_;
+    SystemThread watcherThread_;
     std::atomic<HWND> window_{nullptr};
     HWND tooltip_ = nullptr;
     Box progressPanel_;
     std::atomic<int> selectedServer_{0};
     CPicture picture_;
     BackgroundBitmap background_;  // the picture as drawn, copied for each erase
-    std::mutex lock_;  // the watcher's enumeration pass and its counter
+    Lock lock_;  // the watcher's enumeration pass and its counter
     int windowCounter_ = 0;
     bool pictureTried_ = false;
     wchar_t tooltipText_[1001] = {};
@@ -131,7 +132,7 @@ private:
     // Progress hand-over. The reporting thread merges every report into `reported_` and,
     // when the merged state looks different from the one last handed over, wakes the
     // dialog thread, at most once until that thread has taken the state.
-    std::mutex progressLock_;
+    Lock progressLock_;
     ProgressView reported_;
     ProgressView handedOver_;
     bool anyHandedOver_ = false;

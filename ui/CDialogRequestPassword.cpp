@@ -1,8 +1,6 @@
 #include "ui/CDialogRequestPassword.h"
 
-#include <map>
-#include <mutex>
-
+#include "common/PointerTable.h"
 #include "common/ResourceText.h"
 #include "res/resource.h"
 #include "ui/DialogFonts.h"
@@ -13,13 +11,9 @@ namespace ornivel {
 namespace {
 
 // Process-wide: dialog window -> object (never destroyed, see the login dialog's tables).
-struct PasswordDialogs {
-    std::mutex lock;
-    std::map<HWND, CDialogRequestPassword*> byWindow;
-};
-PasswordDialogs& passwordDialogByWindow() {
-    static PasswordDialogs* instance = new PasswordDialogs;
-    return *instance;
+PointerTable<CDialogRequestPassword*>& passwordDialogByWindow() {
+    static auto* table = new PointerTable<CDialogRequestPassword*>;
+    return *table;
 }
 
 constexpr int kButtonShift = 32;
@@ -64,13 +58,9 @@ INT_PTR CALLBACK CDialogRequestPassword::dialogProcedure(HWND window, UINT messa
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<CDialogRequestPassword*>(lParam);
         self->window_ = window;
-        std::lock_guard<std::mutex> guard(table.lock);
-        table.byWindow[window] = self;
+        table.set(window, self);
     } else {
-        std::lock_guard<std::mutex> guard(table.lock);
-        auto found = table.byWindow.find(window);
-        if (found != table.byWindow.end()) self = found->second;
-        if (message == WM_NCDESTROY) table.byWindow.erase(window);
+        self = message == WM_NCDESTROY ? table.take(window) : table.find(window);
     }
     return self ? self->handleMessage(message, wParam, lParam) : FALSE;
 }

@@ -23,21 +23,15 @@ bool CDialogLogin::waitForLogin(std::vector<ServerInfo> servers) {
     for (const ServerInfo& server : servers) captions.push_back(server.caption());
     const int serverCount = static_cast<int>(servers.size());
     {
-        std::lock_guard<std::mutex> guard(valuesLock_);
+        LockGuard guard(valuesLock_);
         servers_ = std::move(servers);
     }
     while (SendMessageW(list, CB_DELETESTRING, 0, 0) != CB_ERR) {
     }
     for (const std::wstring& caption : captions)
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caption.c_str()));
-    SendMessageW(list, CB_SETCURSEL, 0, 0);
 
-    showItems({IDC_SERVER_LIST, IDC_REQUEST_PASSWORD_LINK, IDC_PASSWORD, IDC_USER_ID, IDC_SERVER_LABEL,
-               IDC_USER_ID_LABEL, IDC_PASSWORD_LABEL, IDC_LOGIN_OK, IDC_LOGIN_CANCEL, IDC_SAVE_PASSWORD,
-               IDC_SAVE_PASSWORD_LABEL},
-              SW_SHOW);
-    showItems({IDC_PLEASE_WAIT, IDC_PROGRESS_BAR, IDC_STATUS_TEXT, IDC_UPDATING_TEXT, IDC_DETAIL_TEXT}, SW_HIDE);
-
+    // The stored values are in place before the fields appear.
     const StoredLogin stored = loadStoredLogin(serverCount);
     SendMessageW(item(IDC_USER_ID), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(stored.userId.c_str()));
     selectedServer_ = stored.serverIndex;
@@ -48,42 +42,42 @@ bool CDialogLogin::waitForLogin(std::vector<ServerInfo> servers) {
     } else {
         SendMessageW(item(IDC_SAVE_PASSWORD), BM_SETCHECK, BST_UNCHECKED, 0);
     }
+    // Accepting Login before the fields appear lets a Login that sees them never be lost.
     formShown_ = true;
+    showItems({IDC_SERVER_LIST, IDC_REQUEST_PASSWORD_LINK, IDC_PASSWORD, IDC_USER_ID, IDC_SERVER_LABEL,
+               IDC_USER_ID_LABEL, IDC_PASSWORD_LABEL, IDC_LOGIN_OK, IDC_LOGIN_CANCEL, IDC_SAVE_PASSWORD,
+               IDC_SAVE_PASSWORD_LABEL},
+              SW_SHOW);
+    showItems({IDC_PLEASE_WAIT, IDC_PROGRESS_BAR, IDC_STATUS_TEXT, IDC_UPDATING_TEXT, IDC_DETAIL_TEXT}, SW_HIDE);
 
-    bool focused = false;
-    while (loginState_ == -1) {
-        Sleep(kPollMs);
-        if (!focused) {
-            focused = true;
-            const DWORD self = GetCurrentThreadId();
-            const bool attached = self != dialogThreadId_ && AttachThreadInput(self, dialogThreadId_, TRUE);
-            SetFocus(item(IDC_USER_ID));
-            SetFocus(item(IDC_PASSWORD));
-            if (attached) AttachThreadInput(self, dialogThreadId_, FALSE);
-        }
-    }
+    // The caret goes to the password field (the user id is typed less often).
+    const DWORD self = GetCurrentThreadId();
+    const bool attached = self != dialogThreadId_ && AttachThreadInput(self, dialogThreadId_, TRUE);
+    SetFocus(item(IDC_USER_ID));
+    SetFocus(item(IDC_PASSWORD));
+    if (attached) AttachThreadInput(self, dialogThreadId_, FALSE);
+    while (loginState_ == -1) Sleep(kPollMs);
     return loginState_ != 0;
 }
 
 void CDialogLogin::startWatcher() {
     // A watcher of an earlier Login that still waits for the client's window goes on
     // watching; a second one would only duplicate it.
-    if (watcherThread_ && WaitForSingleObject(watcherThread_.get(), 0) == WAIT_TIMEOUT) {
+    if (watcherThread_.joinable() && watcherThread_.wait(0) == SystemThread::WaitResult::TimedOut) {
         loginState_ = 1;
         return;
     }
-    watcherThread_.reset(CreateThread(nullptr, 0, watcherThreadEntry, this, 0, nullptr));
-    if (!watcherThread_) loginState_ = 1;
+    if (!watcherThread_.start(&CDialogLogin::watcherThreadEntry, this, kPriorityNormal)) loginState_ = 1;
 }
 
-DWORD WINAPI CDialogLogin::watcherThreadEntry(void* self) { return static_cast<CDialogLogin*>(self)->runWatcher(); }
+uint32_t CDialogLogin::watcherThreadEntry(void* self) { return static_cast<CDialogLogin*>(self)->runWatcher(); }
 
-DWORD CDialogLogin::runWatcher() {
+uint32_t CDialogLogin::runWatcher() {
     loginState_ = 1;
     for (;;) {
         int counted = 0;
         {
-            std::lock_guard<std::mutex> guard(lock_);
+            LockGuard guard(lock_);
             windowCounter_ = 0;
             EnumWindows(countWindow, reinterpret_cast<LPARAM>(this));
             counted = windowCounter_;

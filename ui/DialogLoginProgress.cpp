@@ -47,7 +47,7 @@ bool CDialogLogin::synchronize(LogDriver& log, bool fieldService, bool debug) {
 void CDialogLogin::progress(const int* phase, const wchar_t* text, const int* current, const int* total,
                             const int* percent, const int* /*extra*/) {
     {
-        std::lock_guard<std::mutex> guard(progressLock_);
+        LockGuard guard(progressLock_);
         if (phase) reported_.phase = *phase;
         if (text) reported_.detail = text;
         if (current) reported_.current = *current;
@@ -64,7 +64,7 @@ void CDialogLogin::progress(const int* phase, const wchar_t* text, const int* cu
     // A sent notification is handled before any message sent to the dialog after it, so a
     // later query of the dialog sees this state.
     if (!SendNotifyMessageW(window_, kShowProgress, 0, 0)) {
-        std::lock_guard<std::mutex> guard(progressLock_);
+        LockGuard guard(progressLock_);
         wakePending_ = false;
     }
 }
@@ -72,7 +72,7 @@ void CDialogLogin::progress(const int* phase, const wchar_t* text, const int* cu
 void CDialogLogin::showReportedProgress() {
     ProgressView view;
     {
-        std::lock_guard<std::mutex> guard(progressLock_);
+        LockGuard guard(progressLock_);
         view = reported_;
         wakePending_ = false;
     }

@@ -10,9 +10,9 @@ namespace {
 using test::TempFolder;
 using test::WorkingFolder;
 
-const std::wstring kTestRoot = L"Software\\OrnivelTests\\stored\\";
+const std::wstring kTestRoot = test::testRegistryKey(L"stored") + L"\\";
 
-void removeTestKeys() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests"); }
+void removeTestKeys() { RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"stored").c_str()); }
 
 // Counts the writes that reach the registry by watching the value's last change.
 DWORD rawDword(const std::wstring& subKey) {

@@ -185,9 +185,7 @@ bool waitForLoginForm(HWND dialog, DWORD timeoutMs) {
         return controlVisible(dialog, IDC_USER_ID) && controlVisible(dialog, IDC_LOGIN_OK) &&
                !controlVisible(dialog, IDC_PLEASE_WAIT);
     }, timeoutMs);
-    // The form is filled from the stored values right after it appears.
-    Sleep(300);
-    return shown;
+    return shown;  // filled from the stored values before it appears
 }
 
 std::vector<std::wstring> serverListEntries(HWND dialog) {

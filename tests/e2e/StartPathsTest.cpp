@@ -169,9 +169,8 @@ TEST_F(EndToEndPaths, HeapDumpWhileTheLoginFormWaitsEndsWithZero) {
     ASSERT_TRUE(waitForLoginForm(dialog));
     // Another process's dump is none of this launcher's business.
     inst.write(formatWide(L"java_pid%lu.hprof", process.id() + 4), "JAVA PROFILE 1.0.2");
-    Sleep(1500);
     DWORD code = 0;
-    EXPECT_EQ(waitForBox(process.id(), 0), nullptr);
+    EXPECT_EQ(waitForBox(process.id(), 1500), nullptr);
 
     inst.write(formatWide(L"java_pid%lu.hprof", process.id()), "JAVA PROFILE 1.0.2");
     HWND box = waitForBox(process.id(), 5000);

@@ -7,14 +7,12 @@ using namespace ornivel;
 using namespace ornivel::test;
 
 TEST(ThreadStartVM, NeverStartedAnswersAtOnceAndEndsAtOnce) {
-    ULONGLONG begin = GetTickCount64();
-    {
+    EXPECT_TRUE(finishesWithin(30000, [] {
         ThreadStartVM javaHost;
         EXPECT_EQ(javaHost.callStaticStringMethod(L"getError"), L"");
         javaHost.postQuit();
         EXPECT_TRUE(javaHost.waitForEnd(INFINITE));
-    }
-    EXPECT_LT(GetTickCount64() - begin, 1000u);
+    }));
 }
 
 TEST(ThreadStartVM, ConfigurationIsKeptAndPropertiesAreReplacedByName) {
@@ -41,12 +39,12 @@ TEST(ThreadStartVM, WithoutRuntimeTheThreadEndsAndCallsDoNotHang) {
     javaHost.setLogDriver(log);
     javaHost.setMainClass(L"de.torbenwald.zolp.adm.Adm");
     javaHost.start();
-    ULONGLONG begin = GetTickCount64();
-    EXPECT_EQ(javaHost.callStaticStringMethod(L"getError"), L"");
-    EXPECT_EQ(javaHost.callStaticStringMethod(L"getError"), L"");
-    javaHost.postQuit();
-    EXPECT_TRUE(javaHost.waitForEnd(INFINITE));
-    EXPECT_LT(GetTickCount64() - begin, 2000u);
+    ASSERT_TRUE(finishesWithin(30000, [&javaHost] {
+        EXPECT_EQ(javaHost.callStaticStringMethod(L"getError"), L"");
+        EXPECT_EQ(javaHost.callStaticStringMethod(L"getError"), L"");
+        javaHost.postQuit();
+        EXPECT_TRUE(javaHost.waitForEnd(INFINITE));
+    }));
     EXPECT_TRUE(capture->has(LOG_INFO, L"ThreadStartVM"));
     EXPECT_TRUE(capture->has(LOG_DEBUG, L"runVMDll"));
     EXPECT_TRUE(capture->has(LOG_ERROR, L"Could not find JVM, exiting..."));

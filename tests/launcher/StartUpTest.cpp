@@ -99,8 +99,7 @@ TEST_F(StartUp, StandardModeWithoutJavaEndsAfterLoginInsteadOfWaitingForEver) {
             dialog = test::findWindow({L"#32770", L"", process.id(), nullptr, true});
             return dialog && test::controlVisible(dialog, 1003);
         },
-        20000));
-    Sleep(500);  // the form fills in the stored values after showing its fields
+        20000));  // the form is filled before its fields appear
     test::setControlText(dialog, 1003, L"anna");
     test::clickButton(dialog, 1);
     DWORD exitCode = 0;

@@ -224,9 +224,8 @@ TEST_F(SocketClient, ASilentServerRunsIntoTheReceiveTimeout) {
     slow.delay = 2;
     sharedServer().route("/slow", slow);
     request.setReceiveTimeout(300);
-    const DWORD start = ::GetTickCount();
+    // Without the time-out the late answer would arrive and count as 200.
     EXPECT_EQ(request.execute(url("/slow"), nullptr, nullptr, 0, result, nullptr), 0);
-    EXPECT_LT(::GetTickCount() - start, 1800u);
 
     HttpAnswer stalled = HttpAnswer::ok(std::string(100, 's'));
     stalled.bodyDelay = 2;

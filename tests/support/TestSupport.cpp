@@ -3,13 +3,20 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
+#include <thread>
 
+#include "common/Event.h"
 #include "common/Text.h"
 
 namespace fs = std::filesystem;
 
 namespace ornivel::test {
+
+std::wstring testRegistryKey(const std::wstring& name) {
+    return formatWide(L"Software\\OrnivelTests\\%lu\\%s", GetCurrentProcessId(), name.c_str());
+}
 
 std::wstring windowsPathOf(const std::string& unixPath) {
     std::wstring path = L"Z:" + fromUtf8(unixPath);
@@ -125,6 +132,15 @@ WorkingFolder::WorkingFolder(const std::wstring& folder) : previous_(currentFold
     SetCurrentDirectoryW(folder.c_str());
 }
 WorkingFolder::~WorkingFolder() { SetCurrentDirectoryW(previous_.c_str()); }
+
+bool finishesWithin(DWORD timeoutMs, std::function<void()> work) {
+    auto ended = std::make_shared<Event>(Event::Reset::Manual);
+    std::thread([work = std::move(work), ended] {
+        work();
+        ended->set();
+    }).detach();
+    return ended->wait(timeoutMs);
+}
 
 ProcessResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingFolder,
                          DWORD timeoutMs) {

@@ -1,6 +1,7 @@
 #pragma once
 // Test support: temporary installation folders, running programs, capturing log output.
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,6 +9,12 @@
 #include "logdriver/LogAppender.h"
 
 namespace ornivel::test {
+
+// A registry key (below HKEY_CURRENT_USER, without a trailing backslash) for the tests' own
+// values, below a key of this test program's process: programs that ctest runs side by side
+// never remove each other's keys. The product's own keys are named after the installation
+// folder, a TempFolder of the program, whose name carries the process id as well.
+std::wstring testRegistryKey(const std::wstring& name);
 
 // Windows path of a Unix path of this machine (Wine maps / to Z:).
 std::wstring windowsPathOf(const std::string& unixPath);
@@ -76,6 +83,10 @@ struct ProcessResult {
 // waits up to `timeoutMs` (then terminates it and reports timedOut).
 ProcessResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingFolder,
                          DWORD timeoutMs = 60000);
+
+// Runs `work` on a thread of its own and waits for its end up to `timeoutMs`: false when it
+// has not ended by then (it then runs on, left to itself).
+bool finishesWithin(DWORD timeoutMs, std::function<void()> work);
 
 // An installation folder with a copy of the launcher in it, and the launcher run there.
 class LauncherRun {

@@ -36,7 +36,7 @@ protected:
     Convergence() {
         oldRunner_ = test::readFileBytes(test::windowsPathOf(ORNIVEL_SYNC_RUNNER));
         newRunner_ = oldRunner_ + std::string("\0new build", 10);
-        key_ = formatWide(L"Software\\OrnivelTests\\converge-%lu\\", GetCurrentProcessId());
+        key_ = test::testRegistryKey(L"converge") + L"\\";
         newRar_ = test::storedRarArchive({{"gs", "", true}, {"gs\\bin\\gsdll.dll", patternOf(6 << 20, 'g')}});
         // The deployment: the new launcher, modules, a large file, a file without checksum,
         // the Ghostscript archive, a last file after the launcher in the list's order.

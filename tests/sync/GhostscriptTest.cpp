@@ -102,8 +102,8 @@ TEST(Ghostscript, ArchiveFromTheServerIsUnpackedIntoSystemGs) {
     OrnivelSynchronizer sync(false, inst.path(), log, false);
     test::ProgressRecorder recorder;
     sync.addListener(&recorder);
-    ASSERT_TRUE(sync.synchronizeFolder(L"Software\\OrnivelTests\\gs\\", L""));
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\gs");
+    ASSERT_TRUE(sync.synchronizeFolder(test::testRegistryKey(L"gs") + L"\\", L""));
+    RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"gs").c_str());
 
     EXPECT_TRUE(capture.has(LOG_INFO, L"UnRARing Ghostscript..."));
     EXPECT_TRUE(capture.has(LOG_DEBUG, L"Executing: \"" + inst.path() + L"unrar.exe\" x -inul \"" + inst.path() +

@@ -20,7 +20,7 @@ using test::TempFolder;
 class HostileDisk : public ::testing::Test {
 protected:
     HostileDisk() { log_.addAppender(&capture_); }
-    ~HostileDisk() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\disk"); }
+    ~HostileDisk() override { RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"disk").c_str()); }
 
     void deploy(const std::wstring& installation) {
         server_.putFile(L"module\\a.jar", "module a, new");
@@ -33,7 +33,7 @@ protected:
         capture_.messages.clear();
         test::WorkingFolder cd(installation);
         OrnivelSynchronizer sync(false, installation, log_, false);
-        return sync.synchronizeFolder(L"Software\\OrnivelTests\\disk\\", L"");
+        return sync.synchronizeFolder(test::testRegistryKey(L"disk") + L"\\", L"");
     }
     bool loggedPrefix(int level, const std::wstring& prefix) const { return capture_.hasPrefix(level, prefix); }
     std::string messages() const {

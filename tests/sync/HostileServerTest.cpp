@@ -16,7 +16,7 @@ namespace {
 using test::HttpAnswer;
 using test::TempFolder;
 
-const wchar_t kKey[] = L"Software\\OrnivelTests\\hostile\\";
+const std::wstring kKey = test::testRegistryKey(L"hostile") + L"\\";
 
 class HostileServer : public ::testing::Test {
 protected:
@@ -29,7 +29,7 @@ protected:
         inst_.write(L"module\\unlisted.jar", "deleted only by a good list");
         inst_.write(L"module\\big.jar", "the version before");
     }
-    ~HostileServer() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\hostile"); }
+    ~HostileServer() override { RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"hostile").c_str()); }
 
     bool logged(int level, const std::wstring& text) const { return capture_.has(level, text); }
     // One run; its result, and the seconds it took in `seconds`.

@@ -31,9 +31,9 @@ TEST(SelfUpdate, TheScriptReplacesTheExecutableAndStartsItAgain) {
     server.writeServerFile(inst.path());
     server.answerVersionCheck(inst.path(), server.serverRecord("http"));
 
-    const std::wstring key = L"Software\\OrnivelTests\\self\\";
+    const std::wstring key = test::testRegistryKey(L"self") + L"\\";
     test::ProcessResult result = test::runProgram(inst / L"ornivel.exe", key + L" -aussendienst", inst.path());
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\self");
+    RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"self").c_str());
     ASSERT_TRUE(result.started);
     EXPECT_EQ(result.exitCode, 2u);  // the run returned false
     std::string log = inst.read(L"log\\launcher.log");
@@ -44,9 +44,9 @@ TEST(SelfUpdate, TheScriptReplacesTheExecutableAndStartsItAgain) {
     EXPECT_EQ(inst.read(L"module\\a.jar"), "module a");
 
     // The script waits for the old executable to go, moves the new one in and starts it.
-    test::waitUntil([&] { return inst.exists(L"restarted.txt"); }, 30000);
+    // The new version writes its command line in one piece once it has opened the file.
+    test::waitUntil([&] { return inst.read(L"restarted.txt").find("-aussendienst") != std::string::npos; }, 30000);
     ASSERT_TRUE(inst.exists(L"restarted.txt")) << inst.read(L"log\\copyrun.log");
-    Sleep(300);
     std::string commandLine = inst.read(L"restarted.txt");
     EXPECT_NE(commandLine.find("ornivel.exe"), std::string::npos) << commandLine;
     EXPECT_NE(commandLine.find("-aussendienst"), std::string::npos) << commandLine;
@@ -86,8 +86,8 @@ TEST(SelfUpdate, ALaterFailedDownloadStartsNoScript) {
     server.answerVersionCheck(inst.path(), server.serverRecord("http"));
 
     test::ProcessResult result =
-        test::runProgram(inst / L"ornivel.exe", L"Software\\OrnivelTests\\self2\\", inst.path());
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\self2");
+        test::runProgram(inst / L"ornivel.exe", test::testRegistryKey(L"self2") + L"\\", inst.path());
+    RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"self2").c_str());
     EXPECT_EQ(result.exitCode, 2u);
     std::string log = inst.read(L"log\\launcher.log");
     EXPECT_EQ(log.find("Using CopyRun for restart"), std::string::npos) << log;

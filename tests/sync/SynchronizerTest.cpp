@@ -19,7 +19,7 @@ using test::CapturingAppender;
 using test::TempFolder;
 using test::TestDeploymentServer;
 
-const std::wstring kKey = L"Software\\OrnivelTests\\deployment\\";
+const std::wstring kKey = test::testRegistryKey(L"deployment") + L"\\";
 
 struct PhaseRecorder : ProgressListener {
     void progress(const int* phase, const wchar_t*, const int*, const int*, const int*, const int*) override {
@@ -31,10 +31,10 @@ struct PhaseRecorder : ProgressListener {
 class Synchronizer : public ::testing::Test {
 protected:
     Synchronizer() : cd_(inst_.path()) {
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\deployment");
+        RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"deployment").c_str());
         log_.addAppender(&capture_);
     }
-    ~Synchronizer() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrnivelTests\\deployment"); }
+    ~Synchronizer() override { RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"deployment").c_str()); }
 
     bool run(bool fieldService = false) {
         capture_.messages.clear();

@@ -78,8 +78,7 @@ TEST_F(LoginExitTest, LoginEndsTheWaitWithoutEndingTheProcess) {
     ChildProcess host(loginHostExe(), L"login", folder.path());
     HWND dialog = dialogOf(host);
     ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return controlVisible(dialog, IDC_USER_ID); }));
-    Sleep(300);  // the form is filled from the stored data right after it appears
+    ASSERT_TRUE(waitUntil([&] { return controlVisible(dialog, IDC_USER_ID); }));  // filled before it appears
     setControlText(dialog, IDC_USER_ID, L"anna");
     clickButton(dialog, IDC_LOGIN_OK);
     EXPECT_EQ(exitStatus(host), 1);

@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -149,9 +150,18 @@ ProcessResult runProgram(const std::wstring& exe, const std::wstring& arguments,
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process))
-        return result;
+    // Under load Wine now and then refuses to start a program that was copied a moment ago
+    // (a sharing violation on the fresh image): a few more attempts.
+    for (int attempt = 0;; ++attempt) {
+        if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process))
+            break;
+        if (attempt == 5) {
+            std::fprintf(stderr, "cannot start %ls: error %lu\n", exe.c_str(), GetLastError());
+            return result;
+        }
+        Sleep(200);
+    }
     result.started = true;
     if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_TIMEOUT) {
         result.timedOut = true;
@@ -166,7 +176,8 @@ ProcessResult runProgram(const std::wstring& exe, const std::wstring& arguments,
 
 std::wstring LauncherRun::installLauncher(const std::wstring& name) const {
     std::wstring target = folder_.path() + name;
-    CopyFileW(launcherExePath().c_str(), target.c_str(), FALSE);
+    if (!CopyFileW(launcherExePath().c_str(), target.c_str(), FALSE))
+        std::fprintf(stderr, "cannot copy the launcher to %ls: error %lu\n", target.c_str(), GetLastError());
     return target;
 }
 

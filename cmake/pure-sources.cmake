@@ -8,7 +8,7 @@ set(ORNIVEL_PURE_SOURCES
   config/CompanyValues.cpp config/ConfigFiles.cpp config/ConfigLines.cpp config/PasswordScrambling.cpp
   config/ServerInfo.cpp config/StartOptions.cpp config/StoredLogin.cpp jvm/JObject.cpp
   jvm/JavaVirtualMachine.cpp jvm/JniSignature.cpp jvm/JvmDiscovery.cpp jvm/JvmOptions.cpp
-  jvm/ModifiedUtf8.cpp jvm/OutOfMemoryWatcher.cpp jvm/Thread.cpp jvm/ThreadStartVM.cpp
+  jvm/ModifiedUtf8.cpp jvm/OutOfMemoryWatcher.cpp common/Thread.cpp jvm/ThreadStartVM.cpp
   jvm/ThreadWatchForOOM.cpp launcher/LoginRecord.cpp logdriver/LogAppender.cpp logdriver/LogDriver.cpp
   logdriver/LogPattern.cpp remote/HttpText.cpp remote/ProgressMerger.cpp remote/RemoteSourceCombination.cpp
   remote/UrlEncode.cpp sync/DeploymentServerInfo.cpp sync/FileListReader.cpp sync/FileListScanner.cpp
@@ -26,7 +26,7 @@ set(ORNIVEL_PURE_TESTS
   tests/common/CommandLineTest.cpp tests/common/ProcessEndTest.cpp tests/common/RelativePathTest.cpp tests/config/PasswordScramblingTest.cpp
   tests/config/StartOptionsTest.cpp
   tests/jvm/JniSignatureTest.cpp tests/jvm/JvmOptionsTest.cpp tests/jvm/ModifiedUtf8Test.cpp
-  tests/jvm/StandinScenarioTest.cpp tests/jvm/ThreadWaitTest.cpp
+  tests/jvm/StandinScenarioTest.cpp tests/common/ThreadWaitTest.cpp
   tests/launcher/LoginRecordTest.cpp tests/logdriver/LogPatternTest.cpp tests/logdriver/WideFormatTest.cpp
   tests/remote/HttpTextTest.cpp tests/remote/ProgressMergerTest.cpp tests/sync/FileListReaderTest.cpp
   tests/ui/CallbackTargetTest.cpp tests/ui/ProgressStatusTest.cpp tests/ui/WindowGeometryTest.cpp

@@ -43,23 +43,6 @@ inline std::wstring unitsOfBytes(std::string_view bytes) {
     return wide;
 }
 
-// The UTF-16 code units of wide text: a wchar_t beyond U+FFFF (32-bit wchar_t) as its
-// surrogate pair, every other one as it is.
-inline std::u16string utf16UnitsOf(const std::wstring& text) {
-    std::u16string units;
-    for (wchar_t wc : text) {
-        auto c = static_cast<uint32_t>(wc);
-        if (c > 0xFFFF && c <= 0x10FFFF) {
-            c -= 0x10000;
-            units += static_cast<char16_t>(0xD800 | (c >> 10));
-            units += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
-        } else {
-            units += static_cast<char16_t>(c & 0xFFFF);
-        }
-    }
-    return units;
-}
-
 // The lines of a text read in text mode: split at "\n", a "\r" before it dropped.
 inline std::vector<std::string> textLines(std::string_view text) {
     std::vector<std::string> lines;

@@ -6,6 +6,7 @@
 
 #include "FuzzSupport.h"
 #include "common/Text.h"
+#include "common/Utf16.h"
 #include "jvm/ModifiedUtf8.h"
 #include "launcher/LoginRecord.h"
 #include "sync/Utf16Text.h"
@@ -72,15 +73,15 @@ void checkUtf8(std::string_view bytes, const std::wstring& units) {
 void checkModifiedUtf8(const std::string& bytes, const std::wstring& units) {
     const std::string wire = toModifiedUtf8(units);
     for (char c : wire) FUZZ_CHECK(c != '\0' && static_cast<unsigned char>(c) < 0xF0);
-    FUZZ_CHECK(utf16UnitsOf(fromModifiedUtf8(wire)) == utf16UnitsOf(units));
+    FUZZ_CHECK(toUtf16(fromModifiedUtf8(wire)) == toUtf16(units));
 
     // Whatever arrives from the Java side reads as text that goes back and forth unchanged.
     const std::wstring read = fromModifiedUtf8(bytes);
-    FUZZ_CHECK(utf16UnitsOf(fromModifiedUtf8(toModifiedUtf8(read))) == utf16UnitsOf(read));
+    FUZZ_CHECK(toUtf16(fromModifiedUtf8(toModifiedUtf8(read))) == toUtf16(read));
 }
 
 void checkHex(const std::wstring& text) {
-    const std::u16string units = utf16UnitsOf(text);
+    const std::u16string units = toUtf16(text);
     const std::wstring hex = hexUtf16(text);
     FUZZ_CHECK(hex.size() == units.size() * 4);
     for (size_t i = 0; i < units.size(); ++i) {

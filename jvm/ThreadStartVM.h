@@ -9,7 +9,7 @@
 
 #include "common/Event.h"
 #include "common/Lock.h"
-#include "jvm/Thread.h"
+#include "common/Thread.h"
 #include "logdriver/LogDriver.h"
 
 namespace ornivel {

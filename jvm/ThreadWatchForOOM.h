@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/Event.h"
-#include "jvm/Thread.h"
+#include "common/Thread.h"
 
 namespace ornivel {
 

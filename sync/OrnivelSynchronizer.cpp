@@ -284,10 +284,14 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
     // An unpacking that an interrupted run could not finish is still due: the last completed
     // update (the local list) did not have this archive.
     if (ok && !ghostscriptLoaded_ && ghostscriptArchiveChanged(serverList, localList)) ghostscriptLoaded_ = true;
-    if (ok && ghostscriptLoaded_) unpackGhostscript();
+    const bool unpacked = !(ok && ghostscriptLoaded_) || unpackGhostscript();
     if (success) {
-        // One step: the local list is never missing, whenever the run ends.
-        MoveFileExW(localPath(kNewFileList).c_str(), localPath(kFileList).c_str(), MOVEFILE_REPLACE_EXISTING);
+        // One step: the local list is never missing, whenever the run ends. After a failed
+        // unpacking it keeps the last completed update, so that the next run unpacks again.
+        if (unpacked)
+            MoveFileExW(localPath(kNewFileList).c_str(), localPath(kFileList).c_str(), MOVEFILE_REPLACE_EXISTING);
+        else
+            DeleteFileW(localPath(kNewFileList).c_str());
         if (restartPending_) {
             restart(restartArguments);
             success = false;  // the launcher ends so that the script can replace it

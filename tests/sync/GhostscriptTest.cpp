@@ -117,6 +117,26 @@ TEST(Ghostscript, ArchiveFromTheServerIsUnpackedIntoSystemGs) {
     EXPECT_FALSE(inst.exists(L"unrar.exe"));
 }
 
+TEST(Ghostscript, AFailedUnpackingIsDueAgainOnTheNextRun) {
+    TempFolder inst(L"gs");
+    test::WorkingFolder cd(inst.path());
+    test::TestDeploymentServer server;
+    server.putFile(L"system\\gs.rar", "Rar!\x1a\x07\x00damaged");
+    server.publish();
+    server.writeServerFile(inst.path());
+    server.answerVersionCheck(inst.path(), server.serverRecord("http"));
+    for (int run = 0; run < 2; ++run) {
+        LogDriver log(L"ornivel");
+        CapturingAppender capture;
+        log.addAppender(&capture);
+        OrnivelSynchronizer sync(false, inst.path(), log, false);
+        EXPECT_TRUE(sync.synchronizeFolder(test::testRegistryKey(L"gs-due") + L"\\", L"")) << run;
+        EXPECT_TRUE(capture.has(LOG_INFO, L"UnRARing Ghostscript...")) << run;
+        EXPECT_FALSE(inst.exists(L"TarnFileList.xml")) << run;  // the update is not complete
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"gs-due").c_str());
+}
+
 TEST(Ghostscript, AFailedUnpackingLeavesTheOldGhostscriptInPlace) {
     TempFolder inst(test::kEverydayFolderName);
     inst.write(L"system\\gs\\bin\\gsdll.dll", "the working version");

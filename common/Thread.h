@@ -1,5 +1,6 @@
 #pragma once
-// An operating-system thread whose body is the virtual run().
+// A thread whose body is the virtual run(), on SystemThread: the one thread vocabulary of the
+// program, for the Java host's threads and any other long-lived worker.
 #include <cstdint>
 
 #include "common/Event.h"

@@ -1,4 +1,4 @@
-#include "jvm/Thread.h"
+#include "common/Thread.h"
 
 namespace ornivel {
 

@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "common/Event.h"
-#include "jvm/Thread.h"
+#include "common/Thread.h"
 
 namespace ornivel {
 namespace {

@@ -6,12 +6,6 @@
 #    TinyXML included, is built with AddressSanitizer and UndefinedBehaviorSanitizer, and any
 #    report fails the tests.
 option(ORNIVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer (clang-16)" OFF)
-if(DEFINED ENV{ORNIVEL_DEPS})
-  set(_deps_default "$ENV{ORNIVEL_DEPS}")
-else()
-  set(_deps_default "$ENV{HOME}/.cache/ornivel-deps")
-endif()
-set(ORNIVEL_DEPS "${_deps_default}" CACHE PATH "Dependency cache made by scripts/setup.sh")
 
 if(ORNIVEL_SANITIZE)
   set(_flavour native-asan)

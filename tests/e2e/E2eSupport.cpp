@@ -183,9 +183,9 @@ HWND waitForBox(DWORD processId, DWORD timeoutMs) { return waitForDialog(process
 bool waitForLoginForm(HWND dialog, DWORD timeoutMs) {
     const bool shown = waitUntil([&] {
         return controlVisible(dialog, IDC_USER_ID) && controlVisible(dialog, IDC_LOGIN_OK) &&
-               !controlVisible(dialog, IDC_PLEASE_WAIT);
+               !controlVisible(dialog, IDC_PLEASE_WAIT) && !controlVisible(dialog, IDC_PROGRESS_BAR);
     }, timeoutMs);
-    return shown;  // filled from the stored values before it appears
+    return shown;  // filled from the stored values before it appears, the progress display gone
 }
 
 std::vector<std::wstring> serverListEntries(HWND dialog) {

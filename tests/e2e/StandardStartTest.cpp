@@ -62,7 +62,9 @@ ProgressSeen watchProgress(HWND dialog, DWORD timeoutMs) {
         const std::wstring status = controlText(dialog, IDC_STATUS_TEXT);
         seen.status.insert(status);
         seen.detail.insert(controlText(dialog, IDC_DETAIL_TEXT));
-        if (seen.caption.empty()) seen.caption = windowText(dialog);
+        // The caption while the synchronisation shows its first state (the dialog appears with
+        // its template's caption a moment before).
+        if (seen.caption.empty() && status == L"Contacting Server...") seen.caption = windowText(dialog);
         if (!seen.screenshot && status.rfind(L"Loading file", 0) == 0) seen.screenshot = screenshotOf(dialog, L"e2e-progress");
         return false;
     }, timeoutMs);

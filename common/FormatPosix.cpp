@@ -4,7 +4,7 @@
 // round; "%ls"/"%ws" are always wide; "%I64", "%I32" and "%I" give the integer's size.
 // The C library's printf reads these differently (and converts narrow text through the
 // locale), so each conversion is done here: strings are converted and padded by this code,
-// numbers are formatted one at a time by snprintf with the spec translated.
+// numbers are formatted one at a time by snprintf with the directive translated.
 #include "common/Text.h"
 
 #include <cstddef>
@@ -23,7 +23,7 @@ bool ascii(Char c) {
     return static_cast<unsigned long>(static_cast<std::make_unsigned_t<Char>>(c)) < 0x80;
 }
 
-struct Spec {
+struct Directive {
     std::string flags;
     int width = -1;
     int precision = -1;
@@ -32,55 +32,55 @@ struct Spec {
 };
 
 template <typename Char>
-const Char* parseSpec(const Char* p, Spec& spec, va_list& args) {
-    while (*p && ascii(*p) && std::strchr("-+ #0", static_cast<char>(*p))) spec.flags += static_cast<char>(*p++);
+const Char* parseDirective(const Char* p, Directive& directive, va_list& args) {
+    while (*p && ascii(*p) && std::strchr("-+ #0", static_cast<char>(*p))) directive.flags += static_cast<char>(*p++);
     if (*p == '*') {
         int width = va_arg(args, int);
         if (width < 0) {
-            spec.flags += '-';
+            directive.flags += '-';
             width = -width;
         }
-        spec.width = width;
+        directive.width = width;
         ++p;
     } else if (*p >= '0' && *p <= '9') {
-        spec.width = 0;
-        while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
+        directive.width = 0;
+        while (*p >= '0' && *p <= '9') directive.width = directive.width * 10 + (*p++ - '0');
     }
     if (*p == '.') {
         ++p;
-        spec.precision = 0;
+        directive.precision = 0;
         if (*p == '*') {
-            spec.precision = va_arg(args, int);
+            directive.precision = va_arg(args, int);
             ++p;
         } else {
-            while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
+            while (*p >= '0' && *p <= '9') directive.precision = directive.precision * 10 + (*p++ - '0');
         }
     }
     if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-        spec.length = "I64";
+        directive.length = "I64";
         p += 3;
     } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
-        spec.length = "I32";
+        directive.length = "I32";
         p += 3;
     } else if (p[0] == 'h' && p[1] == 'h') {
-        spec.length = "hh";
+        directive.length = "hh";
         p += 2;
     } else if (p[0] == 'l' && p[1] == 'l') {
-        spec.length = "ll";
+        directive.length = "ll";
         p += 2;
     } else if (*p == 'h' || *p == 'l' || *p == 'L' || *p == 'z' || *p == 'j' || *p == 't' || *p == 'w' || *p == 'I') {
-        spec.length = static_cast<char>(*p++);
+        directive.length = static_cast<char>(*p++);
     }
-    if (*p && ascii(*p)) spec.conversion = static_cast<char>(*p++);
+    if (*p && ascii(*p)) directive.conversion = static_cast<char>(*p++);
     return p;
 }
 
-// The C library's spec for one number, with the integer size translated.
-std::string cSpec(const Spec& spec, const char* length) {
-    std::string text = "%" + spec.flags;
-    if (spec.width >= 0) text += std::to_string(spec.width);
-    if (spec.precision >= 0) text += "." + std::to_string(spec.precision);
-    return text + length + spec.conversion;
+// The C library's directive for one number, with the integer size translated.
+std::string cSpec(const Directive& directive, const char* length) {
+    std::string text = "%" + directive.flags;
+    if (directive.width >= 0) text += std::to_string(directive.width);
+    if (directive.precision >= 0) text += "." + std::to_string(directive.precision);
+    return text + length + directive.conversion;
 }
 
 template <typename Value>
@@ -93,19 +93,19 @@ std::string number(const std::string& format, Value value) {
     return text;
 }
 
-std::string integer(const Spec& spec, va_list& args) {
-    const bool isSigned = spec.conversion == 'd' || spec.conversion == 'i';
-    const std::string& l = spec.length;
+std::string integer(const Directive& directive, va_list& args) {
+    const bool isSigned = directive.conversion == 'd' || directive.conversion == 'i';
+    const std::string& l = directive.length;
     if (l == "I64" || l == "ll" || l == "j")
-        return isSigned ? number(cSpec(spec, "ll"), static_cast<long long>(va_arg(args, long long)))
-                        : number(cSpec(spec, "ll"), static_cast<unsigned long long>(va_arg(args, unsigned long long)));
+        return isSigned ? number(cSpec(directive, "ll"), static_cast<long long>(va_arg(args, long long)))
+                        : number(cSpec(directive, "ll"), static_cast<unsigned long long>(va_arg(args, unsigned long long)));
     if (l == "I" || l == "z" || l == "t")
-        return isSigned ? number(cSpec(spec, "ll"), static_cast<long long>(va_arg(args, ptrdiff_t)))
-                        : number(cSpec(spec, "ll"), static_cast<unsigned long long>(va_arg(args, size_t)));
+        return isSigned ? number(cSpec(directive, "ll"), static_cast<long long>(va_arg(args, ptrdiff_t)))
+                        : number(cSpec(directive, "ll"), static_cast<unsigned long long>(va_arg(args, size_t)));
     if (l == "l")
-        return isSigned ? number(cSpec(spec, "l"), va_arg(args, long)) : number(cSpec(spec, "l"), va_arg(args, unsigned long));
+        return isSigned ? number(cSpec(directive, "l"), va_arg(args, long)) : number(cSpec(directive, "l"), va_arg(args, unsigned long));
     const char* size = l == "h" ? "h" : l == "hh" ? "hh" : "";
-    return isSigned ? number(cSpec(spec, size), va_arg(args, int)) : number(cSpec(spec, size), va_arg(args, unsigned));
+    return isSigned ? number(cSpec(directive, size), va_arg(args, int)) : number(cSpec(directive, size), va_arg(args, unsigned));
 }
 
 template <typename Char>
@@ -121,19 +121,19 @@ std::string converted(const std::string&, const std::wstring& wide) { return toA
 
 // Whether a string or character conversion takes a wide argument.
 template <typename Char>
-bool wideArgument(const Spec& spec) {
-    if (spec.length == "l" || spec.length == "w") return true;
-    if (spec.length == "h") return false;
-    const bool upper = spec.conversion == 'S' || spec.conversion == 'C';
+bool wideArgument(const Directive& directive) {
+    if (directive.length == "l" || directive.length == "w") return true;
+    if (directive.length == "h") return false;
+    const bool upper = directive.conversion == 'S' || directive.conversion == 'C';
     return sizeof(Char) == sizeof(wchar_t) ? !upper : upper;
 }
 
 template <typename Char>
-void appendPadded(std::basic_string<Char>& out, std::basic_string<Char> text, const Spec& spec) {
-    if (spec.precision >= 0 && text.size() > static_cast<size_t>(spec.precision)) text.resize(spec.precision);
-    const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+void appendPadded(std::basic_string<Char>& out, std::basic_string<Char> text, const Directive& directive) {
+    if (directive.precision >= 0 && text.size() > static_cast<size_t>(directive.precision)) text.resize(directive.precision);
+    const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
     const size_t padding = width > text.size() ? width - text.size() : 0;
-    const bool left = spec.flags.find('-') != std::string::npos;
+    const bool left = directive.flags.find('-') != std::string::npos;
     if (!left) out.append(padding, static_cast<Char>(' '));
     out += text;
     if (left) out.append(padding, static_cast<Char>(' '));
@@ -155,17 +155,17 @@ std::basic_string<Char> formatMicrosoft(const Char* format, va_list args) {
             p += 2;
             continue;
         }
-        Spec spec;
+        Directive directive;
         const Char* start = p;
-        p = parseSpec(p + 1, spec, rest);
+        p = parseDirective(p + 1, directive, rest);
         const std::basic_string<Char> empty;
-        switch (spec.conversion) {
+        switch (directive.conversion) {
         case 'd': case 'i': case 'u': case 'o': case 'x': case 'X':
-            out += widened<Char>(integer(spec, rest));
+            out += widened<Char>(integer(directive, rest));
             break;
         case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A':
-            out += widened<Char>(spec.length == "L" ? number(cSpec(spec, "L"), va_arg(rest, long double))
-                                                    : number(cSpec(spec, ""), va_arg(rest, double)));
+            out += widened<Char>(directive.length == "L" ? number(cSpec(directive, "L"), va_arg(rest, long double))
+                                                    : number(cSpec(directive, ""), va_arg(rest, double)));
             break;
         case 'p': {
             // Microsoft's form: the address as upper-case hexadecimal digits, pointer-wide.
@@ -175,19 +175,19 @@ std::basic_string<Char> formatMicrosoft(const Char* format, va_list args) {
             break;
         }
         case 's': case 'S':
-            if (wideArgument<Char>(spec)) {
+            if (wideArgument<Char>(directive)) {
                 const wchar_t* text = va_arg(rest, const wchar_t*);
-                appendPadded(out, converted(empty, std::wstring(text ? text : L"(null)")), spec);
+                appendPadded(out, converted(empty, std::wstring(text ? text : L"(null)")), directive);
             } else {
                 const char* text = va_arg(rest, const char*);
-                appendPadded(out, converted(empty, std::string(text ? text : "(null)")), spec);
+                appendPadded(out, converted(empty, std::string(text ? text : "(null)")), directive);
             }
             break;
         case 'c': case 'C':
-            if (wideArgument<Char>(spec)) {
-                appendPadded(out, converted(empty, std::wstring(1, static_cast<wchar_t>(va_arg(rest, wint_t)))), spec);
+            if (wideArgument<Char>(directive)) {
+                appendPadded(out, converted(empty, std::wstring(1, static_cast<wchar_t>(va_arg(rest, wint_t)))), directive);
             } else {
-                appendPadded(out, converted(empty, std::string(1, static_cast<char>(va_arg(rest, int)))), spec);
+                appendPadded(out, converted(empty, std::string(1, static_cast<char>(va_arg(rest, int)))), directive);
             }
             break;
         case 'n':

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "common/CommandLine.h"
 #include "common/Event.h"
 #include "common/Text.h"
 
@@ -108,6 +109,22 @@ bool startUnixProgram(const std::wstring& program, const std::wstring& commandLi
     return true;
 }
 
+bool runUnixProgram(const std::wstring& commandLine, DWORD timeoutMs) {
+    static std::atomic<unsigned> counter{0};
+    const std::wstring status = formatWide(L"/tmp/ornivel-unix-%lu-%u.status", GetCurrentProcessId(), ++counter);
+    const std::wstring statusFile = windowsPathOf(toUtf8(status));
+    DeleteFileW(statusFile.c_str());
+    if (!startUnixProgram(L"\\bin\\sh", L"/bin/sh -c " + quoteArgument(commandLine + L"; echo $? > " + status)))
+        return false;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(20)) {
+        const std::string text = readFileBytes(statusFile);
+        if (text.empty() || text.back() != '\n') continue;  // not there, or not written whole yet
+        DeleteFileW(statusFile.c_str());
+        return text == "0\n";
+    }
+    return false;
+}
+
 bool makeFolderLink(const std::wstring& link, const std::wstring& target) {
     const std::string unixTarget = unixPathOf(target);
     std::wstring unixLink = fromUtf8(unixPathOf(link));
@@ -150,17 +167,10 @@ ProcessResult runProgram(const std::wstring& exe, const std::wstring& arguments,
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    // Under load Wine now and then refuses to start a program that was copied a moment ago
-    // (a sharing violation on the fresh image): a few more attempts.
-    for (int attempt = 0;; ++attempt) {
-        if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process))
-            break;
-        if (attempt == 5) {
-            std::fprintf(stderr, "cannot start %ls: error %lu\n", exe.c_str(), GetLastError());
-            return result;
-        }
-        Sleep(200);
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
+        std::fprintf(stderr, "cannot start %ls: error %lu\n", exe.c_str(), GetLastError());
+        return result;
     }
     result.started = true;
     if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_TIMEOUT) {

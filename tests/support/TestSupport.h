@@ -57,6 +57,10 @@ std::string unixPathOf(const std::wstring& path);
 // Starts a Unix program (Wine starts those too) with a command line of Unix words; the caller
 // waits for its effect, as a Unix process cannot be waited for through its handle.
 bool startUnixProgram(const std::wstring& program, const std::wstring& commandLine);
+// Runs a Unix command line (words as /bin/sh reads them) to its end, up to `timeoutMs`; true
+// when it ended with status 0. Wine gives no handle that follows a Unix process to its end, so
+// the shell leaves its status in a file of its own that this waits for.
+bool runUnixProgram(const std::wstring& commandLine, DWORD timeoutMs = 30000);
 
 // Makes `link` a link to the folder `target` as a Unix symbolic link, which Wine shows as a
 // folder reparse point (Wine's own link functions make nothing). False where that fails.

@@ -302,8 +302,7 @@ TEST_F(Convergence, RandomMoments) {
         // A process ended while it started another can leave that one hanging in Wine's own
         // start-up, out of reach of Windows calls: end such stragglers from the Unix side
         // (by name: scripts/convergence.sh runs this test alone).
-        test::startUnixProgram(L"\\usr\\bin\\pkill", L"pkill -KILL -x ornivel.exe|unrar.exe");
-        Sleep(300);
+        test::runUnixProgram(L"/usr/bin/pkill -KILL -x 'ornivel.exe|unrar.exe'");
         const int failuresBefore = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
         expectWholeLauncher("random");
         const bool ended = runToTheEnd();

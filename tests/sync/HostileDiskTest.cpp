@@ -74,10 +74,7 @@ TEST_F(HostileDisk, AFullDiskFailsTheRunAndTheNextOneConverges) {
         GTEST_SKIP() << "no small file system can be mounted here";
     struct Unmount {
         std::wstring path;
-        ~Unmount() {
-            test::startUnixProgram(L"\\bin\\umount", L"umount -l \"" + path + L"\"");
-            Sleep(200);
-        }
+        ~Unmount() { test::runUnixProgram(L"/bin/umount -l \"" + path + L"\""); }
     } unmount{unixMount};
 
     const std::wstring inst = mountPoint / L"inst\\";

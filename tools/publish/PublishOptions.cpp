@@ -89,8 +89,8 @@ bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptio
                 value = arguments[++i];
             }
             if (name == "--server") {
-                ServerSpec server;
-                if (!parseServerSpec(value, server, problem)) {
+                ServerEntry server;
+                if (!parseServerEntry(value, server, problem)) {
                     problem = "--server " + value + ": " + problem;
                     return false;
                 }

@@ -10,7 +10,7 @@ namespace ornivel::publish {
 struct PublishOptions {
     std::string clientFolder;      // as given (UTF-8)
     std::string deploymentFolder;  // as given (UTF-8)
-    std::vector<ServerSpec> servers;
+    std::vector<ServerEntry> servers;
     std::string urlPath = "/ornivel";
     bool copy = false;  // copies instead of hard links
     bool help = false;

@@ -35,11 +35,11 @@ bool printableAscii(const std::string& text) {
     return true;
 }
 
-std::string displayedName(const ServerSpec& server) { return server.type == "net" ? server.path : server.host; }
+std::string displayedName(const ServerEntry& server) { return server.type == "net" ? server.path : server.host; }
 
 } // namespace
 
-bool parseServerSpec(const std::string& text, ServerSpec& server, std::string& problem) {
+bool parseServerEntry(const std::string& text, ServerEntry& server, std::string& problem) {
     const std::vector<std::string> fields = split(text, '|');
     if (fields.size() < 4 || fields.size() > 5) {
         problem = "a server is written TYPE|HOST|PATH|PORT or TYPE|HOST|PATH|PORT|LABEL";
@@ -49,37 +49,37 @@ bool parseServerSpec(const std::string& text, ServerSpec& server, std::string& p
         problem = "a server takes printable ASCII characters only (the launcher reads the answer in the ANSI code page)";
         return false;
     }
-    ServerSpec spec;
-    spec.type = lowerAscii(fields[0]);
-    spec.host = fields[1];
-    spec.path = fields[2];
-    spec.port = fields[3];
-    spec.label = fields.size() == 5 ? fields[4] : "";
-    if (spec.label.find('~') != std::string::npos) {
+    ServerEntry entry;
+    entry.type = lowerAscii(fields[0]);
+    entry.host = fields[1];
+    entry.path = fields[2];
+    entry.port = fields[3];
+    entry.label = fields.size() == 5 ? fields[4] : "";
+    if (entry.label.find('~') != std::string::npos) {
         problem = "a label cannot hold \"~\"";
         return false;
     }
-    if (spec.type == "net") {
-        if (spec.path.rfind("\\\\", 0) != 0) {
+    if (entry.type == "net") {
+        if (entry.path.rfind("\\\\", 0) != 0) {
             problem = "a net server's PATH is the UNC path of its share (\\\\host\\share\\...)";
             return false;
         }
-        if (spec.port.empty()) spec.port = "0";
-        if (!isDecimal(spec.port)) {
+        if (entry.port.empty()) entry.port = "0";
+        if (!isDecimal(entry.port)) {
             problem = "PORT is a decimal number";
             return false;
         }
-    } else if (spec.type == "http" || spec.type == "https" || spec.type == "inet") {
-        if (spec.host.empty() || spec.host.find_first_of(" /") != std::string::npos) {
+    } else if (entry.type == "http" || entry.type == "https" || entry.type == "inet") {
+        if (entry.host.empty() || entry.host.find_first_of(" /") != std::string::npos) {
             problem = "HOST is the server's host name";
             return false;
         }
-        if (!spec.path.empty() && spec.path[0] != '/') {
+        if (!entry.path.empty() && entry.path[0] != '/') {
             problem = "PATH is the URL path of the deployment's files, starting with \"/\"";
             return false;
         }
-        while (!spec.path.empty() && spec.path.back() == '/') spec.path.pop_back();
-        if (!isDecimal(spec.port) || std::stoi(spec.port) < 1 || std::stoi(spec.port) > 65535) {
+        while (!entry.path.empty() && entry.path.back() == '/') entry.path.pop_back();
+        if (!isDecimal(entry.port) || std::stoi(entry.port) < 1 || std::stoi(entry.port) > 65535) {
             problem = "PORT is a port number from 1 to 65535";
             return false;
         }
@@ -87,15 +87,15 @@ bool parseServerSpec(const std::string& text, ServerSpec& server, std::string& p
         problem = "TYPE is http, https, inet or net";
         return false;
     }
-    server = spec;
+    server = entry;
     return true;
 }
 
-bool serverListAnswer(const std::vector<ServerSpec>& servers, std::string& answer, std::string& problem) {
+bool serverListAnswer(const std::vector<ServerEntry>& servers, std::string& answer, std::string& problem) {
     std::string text;
     size_t labelled = 0;  // servers up to the last one with a label
     for (size_t i = 0; i < servers.size(); ++i) {
-        const ServerSpec& s = servers[i];
+        const ServerEntry& s = servers[i];
         text += s.type + "|" + s.host + "|" + s.path + "|" + s.port + "|||";
         if (!s.label.empty()) labelled = i + 1;
     }

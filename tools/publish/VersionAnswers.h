@@ -8,7 +8,7 @@
 namespace ornivel::publish {
 
 // One deployment server of the answer, from "TYPE|HOST|PATH|PORT[|LABEL]".
-struct ServerSpec {
+struct ServerEntry {
     std::string type;  // http, https, inet or net, lower case
     std::string host;
     std::string path;  // URL path ("/..." without a closing "/") or, for net, the UNC path
@@ -17,12 +17,12 @@ struct ServerSpec {
 };
 
 // False with the reason when the text is not a server the launcher can use.
-bool parseServerSpec(const std::string& text, ServerSpec& server, std::string& problem);
+bool parseServerEntry(const std::string& text, ServerEntry& server, std::string& problem);
 
 // The server list: six fields per server, then the labels when any server has one (servers
 // without a label before a labelled one get the name the launcher shows for them anyway).
 // False when a label cannot be written.
-bool serverListAnswer(const std::vector<ServerSpec>& servers, std::string& answer, std::string& problem);
+bool serverListAnswer(const std::vector<ServerEntry>& servers, std::string& answer, std::string& problem);
 
 // The answer for the published checksum.
 extern const char* const kCurrentAnswer;

@@ -58,13 +58,13 @@ TEST(PublishTexts, Utf16AndUtf8) {
 }
 
 TEST(PublishTexts, ServerListAnswer) {
-    ServerSpec https, http, share;
+    ServerEntry https, http, share;
     std::string problem;
-    ASSERT_TRUE(parseServerSpec("HTTPS|deploy.example.com|/ornivel/deploy/|443", https, problem)) << problem;
+    ASSERT_TRUE(parseServerEntry("HTTPS|deploy.example.com|/ornivel/deploy/|443", https, problem)) << problem;
     EXPECT_EQ(https.type, "https");
     EXPECT_EQ(https.path, "/ornivel/deploy");
-    ASSERT_TRUE(parseServerSpec("http|10.0.0.5|/ornivel/deploy|8080|Branch office", http, problem)) << problem;
-    ASSERT_TRUE(parseServerSpec("net||\\\\files\\ornivel|", share, problem)) << problem;
+    ASSERT_TRUE(parseServerEntry("http|10.0.0.5|/ornivel/deploy|8080|Branch office", http, problem)) << problem;
+    ASSERT_TRUE(parseServerEntry("net||\\\\files\\ornivel|", share, problem)) << problem;
     EXPECT_EQ(share.port, "0");
     std::string answer;
     ASSERT_TRUE(serverListAnswer({https, http, share}, answer, problem));
@@ -76,7 +76,7 @@ TEST(PublishTexts, ServerListAnswer) {
 
     for (const char* bad : {"ftp|h|/p|21", "http|h|p|80", "http||/p|80", "http|h|/p|0", "http|h|/p|80x", "http|h|/p",
                             "http|h|/p|80|a~b", "http|h|/p|80|M\xc3\xbcnchen", "net||//x|0", "http|h|/p|80|l|x"})
-        EXPECT_FALSE(parseServerSpec(bad, https, problem)) << bad;
+        EXPECT_FALSE(parseServerEntry(bad, https, problem)) << bad;
     EXPECT_EQ(currentAnswerName("0123"), "clientChecksum=0123");
     EXPECT_EQ(std::string(kCurrentAnswer), "OK\r\n");
 }

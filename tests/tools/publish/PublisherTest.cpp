@@ -32,8 +32,8 @@ protected:
         options_.clientFolder = client_.string();
         options_.deploymentFolder = deployment_.string();
         std::string problem;
-        ServerSpec server;
-        ASSERT_TRUE(parseServerSpec("http|127.0.0.1|/ornivel/deploy|8080", server, problem));
+        ServerEntry server;
+        ASSERT_TRUE(parseServerEntry("http|127.0.0.1|/ornivel/deploy|8080", server, problem));
         options_.servers = {server};
     }
     void TearDown() override { fs::remove_all(root_); }

@@ -41,18 +41,42 @@ bool RemoteSource::createParentDirectories(const std::wstring& localPath) {
     return true;
 }
 
-bool RemoteSource::isPartialDownload(const std::wstring& name) {
-    const size_t suffix = std::char_traits<wchar_t>::length(kPartialSuffix);
-    return name.size() > suffix && _wcsicmp(name.c_str() + name.size() - suffix, kPartialSuffix) == 0;
+namespace {
+
+bool endsWith(const std::wstring& name, const wchar_t* suffix) {
+    const size_t length = std::char_traits<wchar_t>::length(suffix);
+    return name.size() > length && _wcsicmp(name.c_str() + name.size() - length, suffix) == 0;
+}
+
+} // namespace
+
+bool RemoteSource::isPartialDownload(const std::wstring& name) { return !realNameOfPartial(name).empty(); }
+
+std::wstring RemoteSource::realNameOfPartial(const std::wstring& name) {
+    for (const wchar_t* suffix : {kPartialSuffix, kResumeSuffix})
+        if (endsWith(name, suffix)) return name.substr(0, name.size() - std::char_traits<wchar_t>::length(suffix));
+    return {};
+}
+
+void RemoteSource::discardPartial(const std::wstring& localPath) {
+    ::DeleteFileW(partialPath(localPath).c_str());
+    ::DeleteFileW(resumeInfoPath(localPath).c_str());
+}
+
+bool RemoteSource::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+    return fetch(std::move(remoteName), localPath, listener) && commitDownload(localPath);
 }
 
 bool RemoteSource::commitDownload(const std::wstring& localPath) {
     const std::wstring partial = partialPath(localPath);
-    if (::MoveFileExW(partial.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    if (::MoveFileExW(partial.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        ::DeleteFileW(resumeInfoPath(localPath).c_str());
+        return true;
+    }
     const DWORD error = ::GetLastError();
     log_.log(LOG_ERROR, L"Could not put the downloaded file '%s' in place. Error: %s", localPath.c_str(),
              LastError(error).text().c_str());
-    ::DeleteFileW(partial.c_str());
+    discardPartial(localPath);
     ::SetLastError(error);
     return false;
 }

@@ -16,12 +16,12 @@ RemoteSourceHTTP::RemoteSourceHTTP(const std::wstring& host, const std::wstring&
     log_.log(LOG_DEBUG, L"Using URL '%s' for sync.", baseUrl_.c_str());
 }
 
-bool RemoteSourceHTTP::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+bool RemoteSourceHTTP::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
     if (!beginHttpDownload(remoteName, localPath)) return false;
     const std::string url = toAnsi(baseUrl_) + urlEncode(toUtf8(remoteName));
     int status = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        status = request_.getToFile(url, localPath, listener);
+        status = request_.getToFile(url, partialPath(localPath), listener);
         if (status == 200) return true;
     }
     log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status, LastError().text().c_str());

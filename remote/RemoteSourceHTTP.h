@@ -15,7 +15,7 @@ public:
                      bool dump);
 
     // Up to three attempts, one directly after the other; only status 200 succeeds.
-    bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
 
     static constexpr int kAttempts = 3;
 

@@ -62,7 +62,7 @@ bool RemoteSourceNET::connect() {
     return connected_;
 }
 
-bool RemoteSourceNET::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+bool RemoteSourceNET::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
     if (!connect()) {
         log_.log(LOG_DEBUG, L"Error connecting to remote drive. OS Error: %s", LastError(connectError_).text().c_str());
         return false;
@@ -79,7 +79,7 @@ bool RemoteSourceNET::download(std::wstring remoteName, std::wstring localPath, 
         log_.log(LOG_DEBUG, L"Could not copy file '%s'. OS Error: %s", source.c_str(), LastError(error).text().c_str());
         return false;
     }
-    return commitDownload(localPath);
+    return true;
 }
 
 } // namespace ornivel

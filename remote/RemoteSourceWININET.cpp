@@ -66,7 +66,7 @@ std::wstring RemoteSourceWININET::objectName(const std::wstring& basePath, const
     return basePath + fromAnsi(urlEncode(toUtf8(name)));
 }
 
-bool RemoteSourceWININET::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+bool RemoteSourceWININET::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
     if (!beginHttpDownload(remoteName, localPath)) return false;
     bool badStatus = false;
     const int status = fetch(remoteName, localPath, listener, badStatus);
@@ -126,7 +126,7 @@ int RemoteSourceWININET::fetch(const std::wstring& remoteName, const std::wstrin
         if (file) {
             if (receiveBody(request.get(), file.get(), contentLength, lengthKnown, listener)) {
                 file.reset();
-                if (commitDownload(localPath)) status = 200;
+                status = 200;
             } else {
                 // No truncated file stands in for the real one.
                 const DWORD error = ::GetLastError();

@@ -17,7 +17,7 @@ public:
                         const LogDriver& log, bool secure);
     ~RemoteSourceWININET() override;
 
-    bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
 
     // The flags every request is opened with: always past caches, TLS when secure.
     static uint32_t requestFlags(bool secure);

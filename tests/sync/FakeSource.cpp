@@ -11,12 +11,12 @@ namespace ornivel::test {
 
 FakeSource::FakeSource() : RemoteSource(LogDriver(L"fake")) {}
 
-bool FakeSource::download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+bool FakeSource::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
     requested.push_back(remoteName);
     localPaths.push_back(localPath);
     auto it = files.find(remoteName);
     if (failing.count(remoteName) || it == files.end()) return false;
-    writeFileBytes(localPath, it->second);
+    writeFileBytes(partialPath(localPath), it->second);
     int percent = 100;
     if (listener) listener->progress(nullptr, nullptr, nullptr, nullptr, &percent, nullptr);
     return true;

@@ -15,7 +15,8 @@ namespace ornivel::test {
 class FakeSource : public RemoteSource {
 public:
     FakeSource();
-    bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+    // Writes the file's bytes to the partial file of `localPath`.
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
 
     std::map<std::wstring, std::string> files;  // by remote name as given
     std::set<std::wstring> failing;

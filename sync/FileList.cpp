@@ -74,12 +74,7 @@ uint64_t localFileTime(const char* text, const LocalTimeShift& shift) {
     return local;
 }
 
-void readList(const std::wstring& path, FileList& list, FileList::State& state, std::optional<uint64_t>& serial) {
-    std::string text;
-    if (!readWholeFile(path, text)) {
-        state = FileList::State::Damaged;
-        return;
-    }
+void readList(std::string& text, FileList& list, FileList::State& state, std::optional<uint64_t>& serial) {
     const LocalTimeShift shift;
     const bool whole = readFileListText(text, serial, [&list, &shift](const ListEntryText& entry) {
         list.insert(FileListFile(fromUtf8OrAnsi(entry.path), fromAnsi(entry.checksum), entry.size,
@@ -91,10 +86,28 @@ void readList(const std::wstring& path, FileList& list, FileList::State& state, 
 } // namespace
 
 FileList FileList::load(const std::wstring& path) {
-    FileList list;
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return list;
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return FileList();
+    std::string text;
+    bool read = false;
     try {
-        readList(path, list, list.state_, list.serial_);
+        read = readWholeFile(path, text);
+    } catch (const std::bad_alloc&) {
+        FileList list;
+        list.state_ = State::OutOfMemory;
+        return list;
+    }
+    if (!read) {
+        FileList list;
+        list.state_ = State::Damaged;
+        return list;
+    }
+    return fromText(std::move(text));
+}
+
+FileList FileList::fromText(std::string text) {
+    FileList list;
+    try {
+        readList(text, list, list.state_, list.serial_);
     } catch (const std::bad_alloc&) {
         list = FileList();
         list.state_ = State::OutOfMemory;

@@ -49,6 +49,8 @@ public:
     // Reads a list file; a missing file gives an empty list. The list element must be the
     // document's first element; each of its child elements is an entry.
     static FileList load(const std::wstring& path);
+    // Reads a list from its bytes (as they stand in the file); what load does after reading.
+    static FileList fromText(std::string text);
 
     // Whether the path, lower-cased (A-Z only), is a key of the list.
     bool contains(const std::wstring& relativePath) const;

@@ -13,6 +13,7 @@
 #include "sync/FileIdentity.h"
 #include "sync/FileList.h"
 #include "sync/FolderListing.h"
+#include "sync/HeldFile.h"
 #include "sync/LocalPaths.h"
 #include "sync/OrnivelSynchronizer.h"
 
@@ -71,6 +72,16 @@ uint64_t sizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// kUnknownListSize, the size of an entry without a readable "Size", is negative.
+bool listedSizeKnown(const FileListFile& entry) { return entry.size >= 0; }
+
+// Whether a partial file has the listed size already, so that only its check is missing.
+bool partialComplete(const std::wstring& partial, const FileListFile& entry) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return listedSizeKnown(entry) && GetFileAttributesExW(partial.c_str(), GetFileExInfoStandard, &data) &&
+           sizeOf(data) == static_cast<uint64_t>(entry.size);
+}
+
 } // namespace
 
 bool OrnivelSynchronizer::deleteUnusedFiles(const std::wstring& subfolder, const FileList& serverList,
@@ -94,10 +105,12 @@ bool OrnivelSynchronizer::deleteUnusedFiles(const std::wstring& subfolder, const
             continue;
         }
         const std::wstring relative = subfolder + name;
-        // A download interrupted by an earlier run left its partial file behind.
-        const bool unused = managed ? !serverList.contains(subfolder + lowerAscii(name))
-                                    : !serverList.contains(relative) &&
-                                          (localList.contains(relative) || RemoteSource::isPartialDownload(name));
+        // A download interrupted by an earlier run left its partial file behind: it waits to
+        // be continued while its file is listed, and goes with it.
+        const std::wstring partialOf = RemoteSource::realNameOfPartial(name);
+        const bool unused = !partialOf.empty() ? !serverList.contains(subfolder + partialOf)
+                            : managed          ? !serverList.contains(subfolder + lowerAscii(name))
+                                               : !serverList.contains(relative) && localList.contains(relative);
         if (!unused) continue;
         log_.log(LOG_INFO, L"Deleting file '%s'", name.c_str());
         if (!DeleteFileW((base + relative).c_str())) {
@@ -136,6 +149,54 @@ bool OrnivelSynchronizer::serverListUsable(const FileList& list, const std::wstr
         return false;
     }
     return true;
+}
+
+OrnivelSynchronizer::Arrival OrnivelSynchronizer::takeDownloaded(const std::wstring& target,
+                                                                  const FileListFile& entry, const FILETIME& now,
+                                                                  std::vector<unsigned char>& block) {
+    // The partial file is held from its check to its new name: no other writer can change or
+    // replace it in between.
+    HeldFile held;
+    const std::wstring partial = RemoteSource::partialPath(target);
+    if (!held.open(partial, true)) {
+        log_.log(LOG_ERROR, L"Could not open the downloaded file '%s'. Error: %s", partial.c_str(),
+                 LastError().text().c_str());
+        RemoteSource::discardPartial(target);
+        return Arrival::Failed;
+    }
+    bool whole = true;
+    if (!entry.checksum.empty()) {
+        whole = digestMatches(held.get(), entry.checksum, block);
+        if (!whole) log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", target.c_str());
+    } else if (listedSizeKnown(entry)) {
+        LARGE_INTEGER size{};
+        whole = GetFileSizeEx(held.get(), &size) && static_cast<uint64_t>(size.QuadPart) == static_cast<uint64_t>(entry.size);
+        if (!whole)
+            log_.log(LOG_ERROR, L"Downloaded file '%s' has %I64d bytes, the file list names %d.", target.c_str(),
+                     static_cast<long long>(size.QuadPart), entry.size);
+    }
+    if (!whole) {
+        held.release();
+        RemoteSource::discardPartial(target);
+        return Arrival::Mismatch;
+    }
+    const FILETIME listed = fileTimeOfTicks(entry.timestamp);
+    FILETIME lastWrite;
+    if (!LocalFileTimeToFileTime(&listed, &lastWrite) || !SetFileTime(held.get(), &now, &now, &lastWrite)) {
+        log_.log(LOG_ERROR, L"Error setting timestamp. Error: %s", LastError().text().c_str());
+        held.release();
+        RemoteSource::discardPartial(target);
+        return Arrival::Failed;
+    }
+    if (!held.renameTo(target)) {
+        log_.log(LOG_ERROR, L"Could not put the downloaded file '%s' in place. Error: %s", target.c_str(),
+                 LastError().text().c_str());
+        held.release();
+        RemoteSource::discardPartial(target);
+        return Arrival::Failed;
+    }
+    DeleteFileW(RemoteSource::resumeInfoPath(target).c_str());
+    return Arrival::Taken;
 }
 
 bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource& source) {
@@ -198,54 +259,31 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
             log_.log(LOG_INFO, L"File '%s' is write protected, skipping.", target.c_str());
             continue;
         }
-        // A file with a checksum arrives under its partial name and takes its real name only
-        // when it matches: damaged or altered bytes never stand in its place (the version check
-        // would not notice them, and the next run would take them for the listed file).
-        const bool staged = !file->checksum.empty();
-        const std::wstring arriving = staged ? RemoteSource::partialPath(target) : target;
-        if (!source.download(file->path, arriving, this)) return false;  // the source has logged why
-
-        // One opening of the new file serves its check and its timestamps, both before it takes
-        // its real name.
-        UniqueHandle written(CreateFileW(arriving.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        // A file that arrived damaged must not be taken for the listed one.
-        if (staged) {
-            UniqueHandle readOnly;
-            if (!written) readOnly = openForReading(arriving);
-            HANDLE check = written ? written.get() : readOnly.get();
-            if (!check || !digestMatches(check, file->checksum, block)) {
-                log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", target.c_str());
-                written.reset();
-                readOnly.reset();
-                DeleteFileW(arriving.c_str());
-                return false;
+        // A new launcher that arrived in an earlier run that could not restart is not fetched
+        // again.
+        if (isSelf && attributes != INVALID_FILE_ATTRIBUTES && !file->checksum.empty()) {
+            UniqueHandle arrived = openForReading(target);
+            if (arrived && digestMatches(arrived.get(), file->checksum, block)) {
+                restartPending_ = true;
+                continue;
             }
         }
-        if (!written)
-            written.reset(CreateFileW(arriving.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        bool timed = false;
-        if (written) {
-            const FILETIME listed = fileTimeOfTicks(file->timestamp);
-            FILETIME lastWrite;
-            if (!LocalFileTimeToFileTime(&listed, &lastWrite) ||
-                !SetFileTime(written.get(), &now, &now, &lastWrite)) {
-                log_.log(LOG_ERROR, L"Error setting timestamp. Error: %s", LastError().text().c_str());
-                written.reset();
-                if (staged) DeleteFileW(arriving.c_str());
-                return false;
-            }
-            written.reset();
-            timed = true;
+        // Every file arrives under its partial name and takes its real name only when it is
+        // whole: its checksum (or, without one, its size) is the listed one. Damaged or altered
+        // bytes never stand in its place; the version check would not notice them.
+        const std::wstring partial = RemoteSource::partialPath(target);
+        const bool continued = GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES;
+        Arrival arrival = Arrival::Failed;
+        if (continued && partialComplete(partial, *file)) {
+            arrival = takeDownloaded(target, *file, now, block);  // whole before an interruption
+        } else if (source.fetch(file->path, target, this)) {
+            arrival = takeDownloaded(target, *file, now, block);
         }
-        if (staged && !MoveFileExW(arriving.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            log_.log(LOG_ERROR, L"Could not put the downloaded file '%s' in place. Error: %s", target.c_str(),
-                     LastError().text().c_str());
-            DeleteFileW(arriving.c_str());
-            return false;
-        }
-        if (!timed) continue;  // no timestamp and no flags for it, but no failure either
+        // A continued file that does not match may have been continued from bytes of another
+        // version: it is fetched once more from its start.
+        if (arrival == Arrival::Mismatch && continued && source.fetch(file->path, target, this))
+            arrival = takeDownloaded(target, *file, now, block);
+        if (arrival != Arrival::Taken) return false;  // the source or the check has logged why
         restartPending_ |= isSelf;
         ghostscriptLoaded_ |= lowerAscii(file->path).find(L"gs.rar") != std::wstring::npos;
     }

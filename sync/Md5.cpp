@@ -226,6 +226,13 @@ std::wstring md5HexOfText(const std::wstring& text) {
     return std::wstring(hex.begin(), hex.end());
 }
 
+std::string md5HexOfBytes(std::string_view bytes) {
+    MD5 digest;
+    digest.update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    digest.finalize();
+    return digest.hex_digest();
+}
+
 std::string md5HexOfFile(FILE* file) {
     if (file == nullptr) return {};
     return MD5(file).hex_digest();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace ornivel {
 
@@ -42,6 +43,8 @@ private:
 
 // The digest text of the UTF-8 form of a text, up to its first zero character.
 std::wstring md5HexOfText(const std::wstring& text);
+// The digest text of bytes in memory.
+std::string md5HexOfBytes(std::string_view bytes);
 // The digest text of an open file's bytes; the file is closed. No file gives an empty text.
 std::string md5HexOfFile(FILE* file);
 

@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "common/FileTimes.h"
+#include "common/Handles.h"
 #include "common/Text.h"
+#include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "remote/UrlEncode.h"
 #include "remote/RemoteSourceFactory.h"
@@ -15,11 +18,14 @@
 #include "sync/DeploymentServerInfo.h"
 #include "sync/FileList.h"
 #include "sync/GhostscriptUnpacker.h"
+#include "sync/HeldFile.h"
+#include "sync/InstallationLock.h"
 #include "sync/LocalPaths.h"
 #include "sync/OrnivelClient.h"
 #include "sync/RestartScript.h"
 #include "sync/ServerFile.h"
 #include "sync/SignedList.h"
+#include "sync/UnfinishedUpdate.h"
 #include "config/StoredValues.h"
 
 namespace ornivel {
@@ -53,21 +59,6 @@ std::wstring temporaryFile() {
     if (GetTempPathW(MAX_PATH + 1, folder) == 0) return {};
     if (GetTempFileNameW(folder, L"ornivel-deploy", 0, file) == 0) return {};
     return file;
-}
-
-// Whether the server's list names a Ghostscript archive that the local list does not name
-// with the same checksum, size and time.
-bool ghostscriptArchiveChanged(const FileList& serverList, const FileList& localList) {
-    const std::vector<FileListFile> local = localList.files();
-    for (const FileListFile& file : serverList.files()) {
-        if (lowerAscii(file.path).find(L"gs.rar") == std::wstring::npos) continue;
-        const auto same = std::find_if(local.begin(), local.end(), [&file](const FileListFile& known) {
-            return lowerAscii(known.path) == lowerAscii(file.path) && known.checksum == file.checksum &&
-                   known.size == file.size && sameFileTime(known.timestamp, file.timestamp);
-        });
-        if (same == local.end()) return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -129,6 +120,10 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
     const bool serverFileRead = readServerUrl(serverFile, url);
     const LastError serverFileError;  // taken before the next calls replace it
     reportPhase(PHASE_WAITING);
+    // No second run ever writes into a synchronisation in progress: a start that finds
+    // another one at work waits for it, then asks the version check itself.
+    InstallationLock lock(localPath(L""), log_);
+    lock.acquire([this] { reportText(L"another start is updating this installation"); });
     DeleteFileW(L"copyrun.bat");  // left over from an earlier restart
     log_.log(LOG_INFO, L"Synchronizing local folder %s", folder_.c_str());
     log_.log(LOG_DEBUG, L"Server file name is %s", serverFile.c_str());
@@ -155,6 +150,10 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
     if (answered) {
         step = FAILURE_CLIENT_CHECKSUM;
         log_.log(LOG_DEBUG, L"Response is '%S'", maskedServerList(answer).c_str());
+        // An update that began and did not finish is finished, whatever the check says.
+        if (answer == "OK" && serverFileRead && updateUnfinished() &&
+            !answerForUnfinishedUpdate(url, deploymentKey, answer))
+            return false;
         if (answer == "OK") {
             log_.log(LOG_INFO, L"Version checksum is OK. No synchronisation necessary.");
             return true;
@@ -196,7 +195,20 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
     return false;
 }
 
-bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answer) {
+bool OrnivelSynchronizer::answerForUnfinishedUpdate(const std::string& url, const std::wstring& deploymentKey,
+                                                    std::string& answer) {
+    log_.log(LOG_INFO, L"The last update of this installation did not finish; it is finished now.");
+    answer = toAnsi(RegistryString(deploymentKey).get());
+    if (!answer.empty() && answer != "OK" && answer != "ERROR") {
+        log_.log(LOG_DEBUG, L"Using Saved value '%S'", maskedServerList(answer).c_str());
+        return true;
+    }
+    if (!checkVersion(url, answer, kUnmatchableChecksum)) return false;
+    log_.log(LOG_DEBUG, L"Response is '%S'", maskedServerList(answer).c_str());
+    return true;
+}
+
+bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answer, const std::wstring& checksum) {
     OrnivelClient client(folder_, log_);
     log_.log(LOG_DEBUG, L"Server URL is '%S'", url.c_str());
     const std::wstring wideUrl = fromAnsi(url);
@@ -225,7 +237,8 @@ bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answ
         // The scheme decides, in any letter case: an "https" address is never asked in clear text.
         RemoteSourceWININET source(host, path, parts.nPort, log_, parts.nScheme == INTERNET_SCHEME_HTTPS);
         delivered = !answerFile.empty() &&
-                    source.download(L"clientChecksum=" + client.clientChecksum(), answerFile, this);
+                    source.download(L"clientChecksum=" + (checksum.empty() ? client.clientChecksum() : checksum),
+                                    answerFile, this);
         if (!delivered) requestError = LastError();  // before the source's clean-up replaces it
     }
     if (!delivered) {
@@ -247,30 +260,42 @@ bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answ
 void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::string& answer,
                                            const std::wstring& deploymentKey, const std::wstring& restartArguments,
                                            bool& success, int& step) {
-    // In a signed deployment a list is proven genuine before anything of it is used; a refused
-    // list is not kept.
-    SignedListCheck signedList(localPath(L""), log_);
-    if (signedList.required() && !signedList.signatureValid(source, localPath(kNewFileList), this)) {
-        DeleteFileW(localPath(kNewFileList).c_str());
+    // The list is held from its reading to its new name: the bytes whose signature is checked
+    // are the bytes that are read as the list and that become the local list.
+    const std::wstring newList = localPath(kNewFileList);
+    HeldFile held;
+    std::string listBytes;
+    if (!held.open(newList, false) || !held.readAll(listBytes)) {
+        log_.log(LOG_ERROR, L"The file list %s cannot be read (%s): the update is refused and nothing was changed.",
+                 newList.c_str(), LastError().text().c_str());
         success = false;
         return;
     }
+    // In a signed deployment a list is proven genuine before anything of it is used; a refused
+    // list is not kept.
+    SignedListCheck signedList(localPath(L""), log_);
+    const auto refuse = [&]() {
+        held.release();
+        DeleteFileW(newList.c_str());
+        success = false;
+    };
+    if (signedList.required() && !signedList.signatureValid(source, newList, listBytes, this)) return refuse();
     RegistryString saved(deploymentKey);
     saved.set(fromAnsi(answer));
     reportPhase(PHASE_SEARCHING_UPDATES);
 
-    const FileList serverList = FileList::load(localPath(kNewFileList));
+    const FileList serverList = FileList::fromText(listBytes);
     const FileList localList = FileList::load(localPath(kFileList));
     // A list cut short, or no list at all, would make every file it does not reach look unused.
-    if (!serverListUsable(serverList, localPath(kNewFileList))) {
+    if (!serverListUsable(serverList, newList)) {
         success = false;  // nothing is deleted or downloaded
         return;
     }
-    if (signedList.required() && !signedList.accept(serverList, localList)) {
-        DeleteFileW(localPath(kNewFileList).c_str());
-        success = false;
-        return;
-    }
+    if (signedList.required() && !signedList.accept(serverList, listBytes, localList, localPath(kFileList)))
+        return refuse();
+
+    // From here on files change: the update is unfinished until the new list is in place.
+    noteUnfinishedUpdate(false);
     step = FAILURE_DELETING;
     if (!deleteUnusedFiles(L"", serverList, localList)) {
         log_.log(LOG_DEBUG, L"Error deleting unused files.");
@@ -281,21 +306,107 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
     if (ok) copyToParentFolder();
     success = ok;
     step = FAILURE_DOWNLOADING;
-    // An unpacking that an interrupted run could not finish is still due: the last completed
-    // update (the local list) did not have this archive.
-    if (ok && !ghostscriptLoaded_ && ghostscriptArchiveChanged(serverList, localList)) ghostscriptLoaded_ = true;
-    const bool unpacked = !(ok && ghostscriptLoaded_) || unpackGhostscript();
-    if (success) {
-        // One step: the local list is never missing, whenever the run ends. After a failed
-        // unpacking it keeps the last completed update, so that the next run unpacks again.
-        if (unpacked)
-            MoveFileExW(localPath(kNewFileList).c_str(), localPath(kFileList).c_str(), MOVEFILE_REPLACE_EXISTING);
-        else
-            DeleteFileW(localPath(kNewFileList).c_str());
-        if (restartPending_) {
-            restart(restartArguments);
-            success = false;  // the launcher ends so that the script can replace it
+    if (!ok) return;
+    // An unpacking that an earlier run could not finish is still due.
+    const bool unpackDue = ghostscriptLoaded_ || ghostscriptUnpackDue(serverList);
+    const bool unpacked = !unpackDue || unpackGhostscript();
+    if (unpackDue && unpacked) stampGhostscript(serverList);
+
+    // One step: the local list is never missing, whenever the run ends.
+    if (!held.renameTo(localPath(kFileList))) {
+        log_.log(LOG_DEBUG, L"The file list could not be renamed while held (%s); it is moved by name.",
+                 LastError().text().c_str());
+        held.release();
+        MoveFileExW(newList.c_str(), localPath(kFileList).c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    // A failed unpacking leaves the update unfinished, so that the next start unpacks again.
+    if (!unpacked) return;
+    if (restartPending_) {
+        // The update stays unfinished until the new launcher has run.
+        if (!restartAllowedNow()) {
+            log_.log(LOG_WARNING, L"The new launcher %s could not take its place at the last %d restarts (the "
+                                  L"launcher may be in use by another start); it is tried again at a later start.",
+                     withExtension(modulePath(), L".tmp").c_str(), kMaxRestarts);
+            return;
         }
+        noteUnfinishedUpdate(true);
+        restart(restartArguments);
+        success = false;  // the launcher ends so that the script can replace it
+        return;
+    }
+    DeleteFileW(localPath(kUnfinishedUpdateFile).c_str());
+}
+
+bool OrnivelSynchronizer::updateUnfinished() {
+    return GetFileAttributesW(localPath(kUnfinishedUpdateFile).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
+
+std::string readSmallFile(const std::wstring& path) {
+    std::string text;
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    char buffer[256];
+    DWORD read = 0;
+    if (file && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) text.assign(buffer, read);
+    return text;
+}
+
+bool writeSmallFile(const std::wstring& path, const std::string& text) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    return file && writeWhole(file.get(), text.data(), text.size());
+}
+
+uint64_t secondsSince1970() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const uint64_t ticks = ticksOfFileTime(now);
+    constexpr uint64_t kTicksTo1970 = 116444736000000000ull;
+    return ticks > kTicksTo1970 ? (ticks - kTicksTo1970) / 10000000ull : 0;
+}
+
+// What identifies the listed archive: its checksum, or its size and time without one.
+std::string archiveIdentity(const FileListFile& entry) {
+    if (!entry.checksum.empty()) return toUtf8(entry.checksum);
+    return std::to_string(entry.size) + " " + std::to_string(entry.timestamp);
+}
+
+const wchar_t kGhostscriptArchive[] = L"system\\gs.rar";
+const wchar_t kGhostscriptStamp[] = L"system\\gs.rar.unpacked";
+
+} // namespace
+
+void OrnivelSynchronizer::noteUnfinishedUpdate(bool restarting) {
+    const std::wstring path = localPath(kUnfinishedUpdateFile);
+    UnfinishedUpdate note = parseUnfinishedUpdate(readSmallFile(path));
+    if (restarting) {
+        ++note.restarts;
+        note.lastRestart = secondsSince1970();
+    }
+    if (!writeSmallFile(path, formatUnfinishedUpdate(note)))
+        log_.log(LOG_WARNING, L"Could not note the update as unfinished in %s. Error: %s", path.c_str(),
+                 LastError().text().c_str());
+}
+
+bool OrnivelSynchronizer::restartAllowedNow() {
+    return restartAllowed(parseUnfinishedUpdate(readSmallFile(localPath(kUnfinishedUpdateFile))), secondsSince1970());
+}
+
+bool OrnivelSynchronizer::ghostscriptUnpackDue(const FileList& serverList) {
+    for (const FileListFile& file : serverList.files()) {
+        if (lowerAscii(file.path) != lowerAscii(kGhostscriptArchive)) continue;
+        return readSmallFile(localPath(kGhostscriptStamp)) != archiveIdentity(file);
+    }
+    return false;
+}
+
+void OrnivelSynchronizer::stampGhostscript(const FileList& serverList) {
+    for (const FileListFile& file : serverList.files()) {
+        if (lowerAscii(file.path) != lowerAscii(kGhostscriptArchive)) continue;
+        if (!writeSmallFile(localPath(kGhostscriptStamp), archiveIdentity(file)))
+            log_.log(LOG_DEBUG, L"Could not write %s.", localPath(kGhostscriptStamp).c_str());
     }
 }
 

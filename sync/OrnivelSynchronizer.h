@@ -1,6 +1,8 @@
 #pragma once
 // One synchronisation run: version check, file list, deletions and downloads, Ghostscript
 // unpacking and self-update.
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 namespace ornivel {
 
 class FileList;
+class FileListFile;
 class RemoteSource;
 
 // The step a failed run reports in its final message.
@@ -80,8 +83,31 @@ private:
     // Step of a run after a server delivered its file list; updates `success` and `step`.
     void updateFromServer(RemoteSource& source, const std::string& answer, const std::wstring& deploymentKey,
                           const std::wstring& restartArguments, bool& success, int& step);
-    // Asks the version-check service; false when the request could not be made.
-    bool checkVersion(const std::string& url, std::string& answer);
+    // Asks the version-check service with the installation's client checksum (or, when given,
+    // with `checksum` in its place); false when the request could not be made.
+    bool checkVersion(const std::string& url, std::string& answer, const std::wstring& checksum = std::wstring());
+    // The answer that finishes an unfinished update after the version check answered "OK":
+    // the saved answer, or the server list asked for with a checksum that matches nothing.
+    // False when the version check could not be made.
+    bool answerForUnfinishedUpdate(const std::string& url, const std::wstring& deploymentKey, std::string& answer);
+
+    // How a downloaded file came out of its check.
+    enum class Arrival { Taken, Mismatch, Failed };
+    // Checks the whole partial file of `target` against its list entry, gives it the listed
+    // time and its real name, all through one handle that no other writer can share. A file
+    // that does not match, or cannot be taken, is removed (logged).
+    Arrival takeDownloaded(const std::wstring& target, const FileListFile& entry, const FILETIME& now,
+                           std::vector<unsigned char>& block);
+
+    // The note of an unfinished update (UnfinishedUpdate.h) in the installation folder.
+    bool updateUnfinished();
+    void noteUnfinishedUpdate(bool restarting);
+    // Whether a restart for the new launcher may be made now (counted in the note).
+    bool restartAllowedNow();
+    // Whether the listed Ghostscript archive has not been unpacked whole yet (its stamp, kept
+    // beside it, names another archive), and the stamp of a completed unpacking.
+    bool ghostscriptUnpackDue(const FileList& serverList);
+    void stampGhostscript(const FileList& serverList);
     // False (logged) when the server's list cannot be used: not read whole, not a list, no
     // entries, or an entry whose path cannot name a file inside the installation folder.
     bool serverListUsable(const FileList& list, const std::wstring& listPath);

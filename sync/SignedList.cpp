@@ -11,6 +11,7 @@
 #include "remote/RemoteSource.h"
 #include "sync/FileList.h"
 #include "sync/FileListValues.h"
+#include "sync/Md5.h"
 #include "config/StoredValues.h"
 
 namespace ornivel {
@@ -72,7 +73,7 @@ SignedListCheck::SignedListCheck(const std::wstring& folder, const LogDriver& lo
 }
 
 bool SignedListCheck::signatureValid(RemoteSource& source, const std::wstring& listPath,
-                                     ProgressListener* listener) {
+                                     const std::string& listBytes, ProgressListener* listener) {
     std::string text;
     if (!readFileBytes(keyFile_, text, kMaxKeyFileBytes)) {
         log_.log(LOG_ERROR, L"The deployment key file %s cannot be read (%s): no update can be checked, so none is taken.",
@@ -97,19 +98,7 @@ bool SignedListCheck::signatureValid(RemoteSource& source, const std::wstring& l
                  ascii(kListSignatureName).c_str());
         return false;
     }
-    std::string list;
-    bool listRead = false;
-    try {
-        listRead = readFileBytes(listPath, list, ~0ull);
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    }
-    if (!listRead) {
-        log_.log(LOG_ERROR, L"The file list %s cannot be read (%s): the update is refused and nothing was changed.",
-                 listPath.c_str(), LastError().text().c_str());
-        return false;
-    }
-    if (!listSignatureValid(list, signature, key_)) {
+    if (!listSignatureValid(listBytes, signature, key_)) {
         log_.log(LOG_ERROR, L"The signature of the deployment server's file list does not match this installation's key "
                             L"(%s): the list may have been altered on its way. The update is refused and nothing was "
                             L"changed.",
@@ -120,31 +109,56 @@ bool SignedListCheck::signatureValid(RemoteSource& source, const std::wstring& l
     return true;
 }
 
-std::optional<uint64_t> SignedListCheck::storedSerial(const std::wstring& value) const {
-    // "<serial> <public key line>": the serial counts only for the key this installation holds.
+std::optional<SignedListCheck::Stored> SignedListCheck::stored(const std::wstring& value) const {
+    // "<serial> <public key line>[ list=<digest>]": the serial counts only for the key this
+    // installation holds.
     const size_t blank = value.find(L' ');
-    if (blank == std::wstring::npos || value.substr(blank + 1) != ascii(publicKeyText(key_).c_str()))
-        return std::nullopt;
-    uint64_t serial = 0;
-    if (!parseListSerial(toAnsi(value.substr(0, blank)).c_str(), serial)) return std::nullopt;
-    return serial;
+    if (blank == std::wstring::npos) return std::nullopt;
+    std::wstring keyLine = value.substr(blank + 1);
+    Stored result;
+    const size_t digestAt = keyLine.rfind(L" list=");
+    if (digestAt != std::wstring::npos) {
+        result.listDigest = toAnsi(keyLine.substr(digestAt + 6));
+        keyLine.resize(digestAt);
+    }
+    if (keyLine != ascii(publicKeyText(key_).c_str())) return std::nullopt;
+    if (!parseListSerial(toAnsi(value.substr(0, blank)).c_str(), result.serial)) return std::nullopt;
+    return result;
 }
 
-bool SignedListCheck::accept(const FileList& serverList, const FileList& localList) {
+bool SignedListCheck::accept(const FileList& serverList, const std::string& listBytes, const FileList& localList,
+                             const std::wstring& localListPath) {
     const std::optional<uint64_t> serial = serverList.serial();
     if (!serial) {
         log_.log(LOG_ERROR, L"The signed file list carries no serial number: the update is refused and nothing was "
                             L"changed.");
         return false;
     }
-    RegistryString stored(registryPathOf(folder_));
-    const uint64_t lastAccepted =
-        std::max(localList.serial().value_or(0), storedSerial(stored.get()).value_or(0));
+    RegistryString value(registryPathOf(folder_));
+    const std::optional<Stored> kept = stored(value.get());
+    const uint64_t lastAccepted = std::max(localList.serial().value_or(0), kept ? kept->serial : 0);
     if (*serial < lastAccepted) {
         log_.log(LOG_ERROR, L"The deployment server's file list (serial %s) is older than the one accepted before "
                             L"(serial %s): the update is refused and nothing was changed.",
                  std::to_wstring(*serial).c_str(), std::to_wstring(lastAccepted).c_str());
         return false;
+    }
+    // One list per serial: a list with the accepted serial must be the accepted list. What is
+    // known of it decides: the local list's bytes, or the digest kept with the serial.
+    const std::string digest = md5HexOfBytes(listBytes);
+    if (*serial == lastAccepted) {
+        std::string localBytes;
+        bool differs = false;
+        if (localList.serial() == serial && readFileBytes(localListPath, localBytes, ~0ull))
+            differs = localBytes != listBytes;
+        else if (kept && kept->serial == *serial && !kept->listDigest.empty())
+            differs = kept->listDigest != digest;
+        if (differs) {
+            log_.log(LOG_ERROR, L"The deployment server's file list has the serial of the list accepted before "
+                                L"(serial %s) but other contents: the update is refused and nothing was changed.",
+                     std::to_wstring(*serial).c_str());
+            return false;
+        }
     }
     for (const FileListFile& file : serverList.files()) {
         if (validChecksum(file.checksum)) continue;
@@ -153,7 +167,8 @@ bool SignedListCheck::accept(const FileList& serverList, const FileList& localLi
                  file.path.c_str());
         return false;
     }
-    stored.set(std::to_wstring(*serial) + L" " + ascii(publicKeyText(key_).c_str()));
+    value.set(std::to_wstring(*serial) + L" " + ascii(publicKeyText(key_).c_str()) + L" list=" +
+              ascii(digest.c_str()));
     return true;
 }
 

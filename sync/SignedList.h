@@ -5,7 +5,8 @@
 //    verifies over the list's exact bytes under that key,
 //  - its serial is not lower than the one of the last list accepted here (the local list's
 //    own "Serial" and the registry value of the installation, whichever is higher, so that
-//    losing one of them does not let an older list in again), and
+//    losing one of them does not let an older list in again), and a list with the same serial
+//    is the accepted list itself, byte for byte, and
 //  - every entry has a checksum, so that every file is checked against the signed list.
 // A key file that cannot be read or is damaged refuses every list. Without a key file nothing
 // of this applies.
@@ -23,7 +24,9 @@ class FileList;
 class RemoteSource;
 
 // The serial of the last accepted list, per installation (followed by its name, the data in
-// the key's default value): "<serial> <public key line>", taken only with the same key.
+// the key's default value): "<serial> <public key line> list=<MD5 of the list's bytes>", taken
+// only with the same key (a value without the digest, as older launchers wrote it, counts for
+// its serial).
 extern const wchar_t* const kListSerialPrefix;  // "Software\Torbenwald\ornivel\listSerial\"
 
 class SignedListCheck {
@@ -35,18 +38,26 @@ public:
     // cannot even be looked at).
     bool required() const { return required_; }
 
-    // Reads the key and checks the signature of the list at `listPath`, fetched through
-    // `source`. False, logged at error, when the key file is damaged or unreadable or the
+    // Reads the key and checks the signature of the list `listBytes` (the exact bytes that
+    // will be read as the list), whose signature is fetched through `source` beside
+    // `listPath`. False, logged at error, when the key file is damaged or unreadable or the
     // signature is missing or does not verify. The fetched signature is not kept.
-    bool signatureValid(RemoteSource& source, const std::wstring& listPath, ProgressListener* listener);
+    bool signatureValid(RemoteSource& source, const std::wstring& listPath, const std::string& listBytes,
+                        ProgressListener* listener);
 
     // The checks of the list's contents (after signatureValid). False, logged at error, for a
-    // list without serial, with a serial lower than the last accepted one, or with an entry
-    // without checksum; otherwise the list's serial becomes the last accepted one.
-    bool accept(const FileList& serverList, const FileList& localList);
+    // list without serial, with a serial lower than the last accepted one, with the same serial
+    // as the accepted list but other bytes (`localListPath` holds the accepted list), or with
+    // an entry without checksum; otherwise the list's serial becomes the last accepted one.
+    bool accept(const FileList& serverList, const std::string& listBytes, const FileList& localList,
+                const std::wstring& localListPath);
 
 private:
-    std::optional<uint64_t> storedSerial(const std::wstring& value) const;
+    struct Stored {
+        uint64_t serial = 0;
+        std::string listDigest;  // empty when the value has none
+    };
+    std::optional<Stored> stored(const std::wstring& value) const;
 
     std::wstring folder_;
     LogDriver log_;

@@ -178,7 +178,7 @@ TEST_F(FileMaintenance, TheRunningExecutableArrivesBesideItAsTmpUnderAnySpelling
         source_.localPaths.clear();
         ASSERT_TRUE(beside.downloadChangedFiles(server, source_)) << spelling;
         EXPECT_EQ(test::readFileBytes(tmp), "new launcher") << spelling;
-        EXPECT_EQ(source_.localPaths.at(0), RemoteSource::partialPath(tmp)) << spelling;
+        EXPECT_EQ(source_.localPaths.at(0), tmp) << spelling;
         EXPECT_TRUE(beside.restartPending()) << spelling;
         DeleteFileW(tmp.c_str());
     }

@@ -44,14 +44,9 @@ protected:
     void answerWithServers() {
         server_.http().routePrefix("/check/clientChecksum%3d", {HttpAnswer::ok(server_.serverRecord("http"))});
     }
-    // Nothing deleted, nothing partial, the listed file not replaced by what the server sent.
-    void expectNothingLost() {
-        EXPECT_EQ(inst_.read(L"module\\big.jar"), "the version before");
-        for (const auto& [path, bytes] : test::filesBelow(inst_.path())) {
-            (void)bytes;
-            EXPECT_FALSE(RemoteSource::isPartialDownload(path)) << testing::PrintToString(path);
-        }
-    }
+    // Nothing deleted, the listed file not replaced by what the server sent (what arrived of
+    // it waits under its partial name to be continued).
+    void expectNothingLost() { EXPECT_EQ(inst_.read(L"module\\big.jar"), "the version before"); }
     std::string messages() const {
         std::wstring text;
         for (const auto& [level, message] : capture_.messages)

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "common/Text.h"
 #include "remote/RemoteSource.h"
+#include "common/Handles.h"
+#include "sync/InstallationLock.h"
 #include "sync/ListSignature.h"
+#include "sync/Md5.h"
 #include "sync/OrnivelSynchronizer.h"
 #include "sync/SignedList.h"
 #include "tests/support/TestSupport.h"
@@ -274,6 +278,70 @@ TEST_F(Synchronizer, AFailedDownloadKeepsTheOldList) {
                                   L"failed.\r\n\r\nSee log file for details."));
 }
 
+// The service answers "OK" once the new modules are there (it sees only them), but the update
+// broke off before its other files: it is finished all the same, with the saved answer, or
+// with the server list asked for anew when no answer was saved.
+TEST_F(Synchronizer, AnUpdateThatBrokeOffIsFinishedAlthoughTheCheckAnswersOk) {
+    for (const bool answerSaved : {true, false}) {
+        SCOPED_TRACE(answerSaved ? "saved answer" : "asked anew");
+        test::removeFolder(inst_.path());
+        inst_.makeFolder(L"");
+        standardDeployment();
+        server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+        server_.failFile(L"lib\\d.txt", 500);
+        EXPECT_FALSE(run());
+        EXPECT_TRUE(inst_.exists(L"TarnFileList.unfinished"));
+
+        server_.http().clear();  // every file served again
+        server_.http().serveFolder("/deploy/", server_.folder());
+        server_.http().routePrefix("/check/clientChecksum%3d", {test::HttpAnswer::ok("OK")});
+        server_.http().route("/check/clientChecksum%3dunfinished", test::HttpAnswer::ok(server_.serverRecord("http")));
+        if (!answerSaved) RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"deployment").c_str());
+        ASSERT_TRUE(run()) << messages();
+        EXPECT_TRUE(logged(LOG_INFO, L"The last update of this installation did not finish; it is finished now."));
+        EXPECT_EQ(requestsFor("/check/clientChecksum%3dunfinished"), answerSaved ? 0u : 1u);
+        EXPECT_EQ(inst_.read(L"lib\\d.txt"), "plain file without checksum");
+        EXPECT_EQ(inst_.read(L"TarnFileList.xml"), server_.fileListText());
+        EXPECT_FALSE(inst_.exists(L"TarnFileList.unfinished"));
+
+        // Finished: "OK" ends the next run at once.
+        const size_t requests = server_.requestTargets().size();
+        ASSERT_TRUE(run()) << messages();
+        EXPECT_EQ(server_.requestTargets().size(), requests + 1);
+    }
+}
+
+// One synchronisation per installation: a start that finds another at work says so, waits,
+// and goes on once the other has finished.
+TEST_F(Synchronizer, AStartWaitsWhileAnotherSynchronisesTheInstallation) {
+    standardDeployment();
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    InstallationLock other(inst_.path(), log_);
+    other.acquire({});
+    ASSERT_TRUE(other.held());
+    struct WaitSeen : ProgressListener {
+        void progress(const int*, const wchar_t* text, const int*, const int*, const int*, const int*) override {
+            if (text && std::wstring(text) == L"another start is updating this installation") SetEvent(seen.get());
+        }
+        UniqueHandle seen{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    } waitSeen;
+    bool result = false;
+    std::thread start([&] {
+        OrnivelSynchronizer sync(false, inst_.path(), log_, false);
+        sync.addListener(&waitSeen);
+        result = sync.synchronizeFolder(kKey, L"");
+    });
+    const bool waited = WaitForSingleObject(waitSeen.seen.get(), 30000) == WAIT_OBJECT_0;
+    const bool untouched = !inst_.exists(L"TarnFileList.new") && server_.requestTargets().empty();
+    other.release();
+    start.join();
+    EXPECT_TRUE(waited);
+    EXPECT_TRUE(untouched);
+    EXPECT_TRUE(result) << messages();
+    EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
+    EXPECT_FALSE(inst_.exists(InstallationLock::kFileName));  // the lock goes with its holder
+}
+
 TEST_F(Synchronizer, AFailedVersionCheckEndsWithoutMessage) {
     server_.writeServerFile(inst_.path());
     server_.http().route("/check/unused", test::HttpAnswer::ok(""));  // every other target: 404
@@ -395,8 +463,10 @@ protected:
         return key;
     }
     std::wstring storedSerial() const { return RegistryString(serialKey() + L"\\").read(); }
+    // The value kept for an accepted list: its serial, the key, and the list's digest.
     std::wstring stored(uint64_t serial) const {
-        return std::to_wstring(serial) + L" " + fromUtf8(publicKeyText(publicKey_));
+        return std::to_wstring(serial) + L" " + fromUtf8(publicKeyText(publicKey_)) + L" list=" +
+               fromUtf8(md5HexOfBytes(server_.fileListText()));
     }
     bool runAgainstServer() {
         server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
@@ -511,6 +581,58 @@ TEST_F(SignedSynchronizer, AnOlderListStaysRefusedWhenTheLocalListOrTheStoredSer
     DeleteFileW((inst_ / L"TarnFileList.xml").c_str());
     ASSERT_TRUE(runAgainstServer()) << messages();
     EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, first version");
+}
+
+// One list per serial: the accepted list may come again, another list with its serial may not,
+// whether the local list or only the kept digest tells what was accepted.
+TEST_F(SignedSynchronizer, AnotherListWithTheAcceptedSerialIsRefused) {
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    server_.putFile(L"module\\b.jar", "module b, other contents under the same serial");
+    server_.publish();
+    const std::wstring refusal = L"The deployment server's file list has the serial of the list accepted before "
+                                 L"(serial 100) but other contents";
+    expectRefused(refusal);
+    DeleteFileW((inst_ / L"TarnFileList.xml").c_str());
+    expectRefused(refusal);
+}
+
+// What is checked is what is used: a writer that replaces the list file right after its
+// signature was checked changes nothing.
+TEST_F(SignedSynchronizer, AListReplacedAfterItsCheckChangesNothing) {
+    struct Forger : ProgressListener {
+        void progress(const int* phase, const wchar_t*, const int*, const int*, const int*, const int*) override {
+            if (!phase || *phase != PHASE_SEARCHING_UPDATES || tried) return;
+            tried = true;
+            UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+            DWORD written = 0;
+            replaced = file && WriteFile(file.get(), forged.data(), static_cast<DWORD>(forged.size()), &written, nullptr);
+            file.reset();
+            replaced = MoveFileExW(forgedPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) || replaced;
+        }
+        std::wstring path, forgedPath;
+        std::string forged;
+        bool tried = false, replaced = false;
+    } forger;
+    test::TestDeploymentServer forgery;
+    forgery.putFile(L"module\\evil.jar", "not from the deployment");
+    forgery.publish();
+    forger.forged = forgery.fileListText();
+    forger.path = inst_ / L"TarnFileList.new";
+    forger.forgedPath = inst_ / L"forged.xml";
+    inst_.write(L"forged.xml", forger.forged);
+    phases_.phases.clear();
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    capture_.messages.clear();
+    OrnivelSynchronizer sync(false, inst_.path(), log_, false);
+    sync.addListener(&forger);
+    ASSERT_TRUE(sync.synchronizeFolder(kKey, L"")) << messages();
+    EXPECT_TRUE(forger.tried);
+    EXPECT_FALSE(forger.replaced);
+    EXPECT_FALSE(inst_.exists(L"module\\evil.jar"));
+    EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
+    EXPECT_EQ(inst_.read(L"TarnFileList.xml"), server_.fileListText());
 }
 
 TEST_F(SignedSynchronizer, ADamagedKeyFileRefusesEveryListAndWithoutOneNothingIsChecked) {

@@ -1,7 +1,8 @@
 // A response header of the socket client: where it ends, its status, Content-Length, Refresh
 // and Location, and the request the client would send next. Values never carry a control
 // character, a Refresh never waits longer than the cap, and the next request has exactly its
-// fixed lines whatever the server wrote.
+// fixed lines whatever the server wrote. The fields that continue a partial file (Content-Range,
+// ETag, Last-Modified) stay within their rules too.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -108,5 +109,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checkNextRequest(target);
     }
     checkNextRequest(currentUrl);
+
+    // What continues a partial file: field values without control characters, a range inside
+    // its total, and a validator that goes back as exactly one header line and survives its
+    // resume information.
+    std::string field;
+    if (headerField(header, "Content-Range", field)) {
+        for (char c : field) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+        ContentRange range;
+        if (parseContentRange(field, range)) FUZZ_CHECK(range.first <= range.last && range.last < range.total);
+    }
+    const std::string validator = responseValidator(header);
+    if (!validator.empty()) {
+        std::string etag, modified;
+        headerField(header, "ETag", etag);
+        headerField(header, "Last-Modified", modified);
+        // A weak entity tag never vouches for a range; a date is a date, whatever it starts with.
+        FUZZ_CHECK(isUsableValidator(validator) &&
+                   ((validator == etag && etag.compare(0, 2, "W/") != 0) || validator == modified));
+        const std::string lines = rangeRequestLines(12345, validator);
+        FUZZ_CHECK(countOf(lines, "\r\n") == 2 && countOf(lines, "\n") == 2 && countOf(lines, "\r") == 2);
+        std::string kept;
+        FUZZ_CHECK(parseResumeInfo(resumeInfoText(validator), kept) && kept == validator);
+    }
     return 0;
 }

@@ -140,6 +140,103 @@ std::string resolveLocation(const std::string& currentUrl, const std::string& lo
     return "http://" + current.host + ":" + std::to_string(current.port) + location;
 }
 
+namespace {
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The decimal number at `pos` (at least one digit, no overflow); `pos` moves past it.
+bool readNumber(const std::string& text, size_t& pos, uint64_t& number) {
+    const size_t start = pos;
+    number = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        if (number > (UINT64_MAX - 9) / 10) return false;
+        number = number * 10 + static_cast<unsigned>(text[pos] - '0');
+    }
+    return pos > start;
+}
+
+} // namespace
+
+bool headerField(const std::string& header, const char* name, std::string& value) {
+    const size_t nameLength = std::strlen(name);
+    for (size_t line = header.find('\n'); line != std::string::npos; line = header.find('\n', line)) {
+        ++line;
+        size_t i = 0;
+        while (i < nameLength && line + i < header.size() && lower(header[line + i]) == lower(name[i])) ++i;
+        size_t pos = line + i;
+        if (i < nameLength || pos >= header.size() || header[pos] != ':') continue;
+        ++pos;
+        while (pos < header.size() && isBlank(header[pos])) ++pos;
+        size_t end = pos;
+        while (end < header.size() && static_cast<unsigned char>(header[end]) >= 0x20 && header[end] != 0x7F) ++end;
+        while (end > pos && header[end - 1] == ' ') --end;
+        value = header.substr(pos, end - pos);
+        return true;
+    }
+    return false;
+}
+
+bool parseContentRange(const std::string& value, ContentRange& range) {
+    if (value.size() < 6 || lowerAscii(value.substr(0, 5)) != "bytes" || !isBlank(value[5])) return false;
+    size_t pos = 6;
+    while (pos < value.size() && isBlank(value[pos])) ++pos;
+    ContentRange parsed;
+    if (!readNumber(value, pos, parsed.first) || pos >= value.size() || value[pos++] != '-') return false;
+    if (!readNumber(value, pos, parsed.last) || pos >= value.size() || value[pos++] != '/') return false;
+    if (!readNumber(value, pos, parsed.total) || pos != value.size()) return false;
+    if (parsed.first > parsed.last || parsed.last >= parsed.total) return false;
+    range = parsed;
+    return true;
+}
+
+bool isUsableValidator(const std::string& value) {
+    if (value.empty() || value.size() > kMaxValidatorBytes || value.front() == ' ' || value.back() == ' ') return false;
+    for (char c : value)
+        if (c < 0x20 || c > 0x7E) return false;
+    return true;
+}
+
+std::string chooseValidator(const std::string& etag, const std::string& lastModified) {
+    // A weak entity tag says "equivalent", not "the same bytes": it cannot vouch for a range.
+    if (isUsableValidator(etag) && etag.compare(0, 2, "W/") != 0) return etag;
+    if (isUsableValidator(lastModified)) return lastModified;
+    return std::string();
+}
+
+std::string responseValidator(const std::string& header) {
+    std::string etag, lastModified;
+    headerField(header, "ETag", etag);
+    headerField(header, "Last-Modified", lastModified);
+    return chooseValidator(etag, lastModified);
+}
+
+std::string rangeRequestLines(uint64_t offset, const std::string& validator) {
+    return "Range: bytes=" + std::to_string(offset) + "-\r\nIf-Range: " + validator + "\r\n";
+}
+
+std::string resumeInfoText(const std::string& validator) { return validator + "\n"; }
+
+bool parseResumeInfo(const std::string& text, std::string& validator) {
+    if (text.empty() || text.back() != '\n') return false;
+    std::string value = text.substr(0, text.size() - 1);
+    if (!isUsableValidator(value)) return false;
+    validator = std::move(value);
+    return true;
+}
+
+AnswerUse classifyAnswer(int status, uint64_t offset, const std::string* contentRange, const uint64_t* contentLength,
+                         ContentRange& range) {
+    if (status == 200) return AnswerUse::Whole;
+    if (offset == 0) return AnswerUse::Refuse;  // nothing was asked for but the whole file
+    if (status == 416) return AnswerUse::NotSatisfiable;
+    if (status != 206 || contentRange == nullptr || !parseContentRange(*contentRange, range)) return AnswerUse::Refuse;
+    if (range.first != offset) return AnswerUse::Refuse;
+    if (contentLength != nullptr && *contentLength != range.last - range.first + 1) return AnswerUse::Refuse;
+    return AnswerUse::Append;
+}
+
 int percentOf(uint64_t done, uint64_t total) {
     if (total == 0) return 100;
     double percent = static_cast<double>(done) * 100.0 / static_cast<double>(total);

@@ -4,6 +4,7 @@
 
 #include "common/Text.h"
 #include "logdriver/LastError.h"
+#include "remote/PartialDownload.h"
 #include "remote/UrlEncode.h"
 
 namespace ornivel {
@@ -19,12 +20,21 @@ RemoteSourceHTTP::RemoteSourceHTTP(const std::wstring& host, const std::wstring&
 bool RemoteSourceHTTP::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
     if (!beginHttpDownload(remoteName, localPath)) return false;
     const std::string url = toAnsi(baseUrl_) + urlEncode(toUtf8(remoteName));
+    PartialDownload partial(localPath);
     int status = 0;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        status = request_.getToFile(url, partialPath(localPath), listener);
+    // A try that adds to what can be continued earns another one at once; kAttempts tries in a
+    // row that do not end the failure.
+    for (int stalled = 0; stalled < kAttempts;) {
+        partial.prepare();
+        const uint64_t before = partial.resumableSize();
+        status = request_.getToFile(url, partial, listener);
         if (status == 200) return true;
+        stalled = partial.resumableSize() > before ? 0 : stalled + 1;
     }
-    log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status, LastError().text().c_str());
+    const DWORD error = ::GetLastError();
+    if (partial.resumableSize() == 0) partial.discard();  // nothing in it can be continued
+    ::SetLastError(error);
+    log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status, LastError(error).text().c_str());
     return false;
 }
 

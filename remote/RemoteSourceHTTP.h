@@ -14,10 +14,11 @@ public:
     RemoteSourceHTTP(const std::wstring& host, const std::wstring& path, unsigned short port, const LogDriver& log,
                      bool dump);
 
-    // Up to three attempts, one directly after the other; only status 200 succeeds.
+    // Tries one directly after the other: each continues the partial file where it can; the
+    // source fails after kAttempts tries in a row that add nothing that can be continued.
     bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
 
-    static constexpr int kAttempts = 3;
+    static constexpr int kAttempts = 3;  // tries in a row without progress
 
     const std::wstring& baseUrl() const { return baseUrl_; }
     // The client, for adjusting its time-outs in tests.

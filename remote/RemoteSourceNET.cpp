@@ -7,6 +7,12 @@
 
 namespace ornivel {
 
+namespace {
+
+constexpr DWORD kPinning = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+} // namespace
+
 DWORD CALLBACK RemoteSourceNET::copyProgress(LARGE_INTEGER totalSize, LARGE_INTEGER transferred, LARGE_INTEGER,
                                              LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID context) {
     auto* listener = static_cast<ProgressListener*>(context);
@@ -73,9 +79,25 @@ bool RemoteSourceNET::fetch(std::wstring remoteName, std::wstring localPath, Pro
         return false;
     }
     const std::wstring source = sourceFile(remoteName);
-    if (!::CopyFileExW(source.c_str(), partialPath(localPath).c_str(), copyProgress, listener, nullptr, 0)) {
+    const std::wstring partial = partialPath(localPath);
+    // A copy comes whole: whatever an earlier download left is given up, also a pinned file.
+    ::SetFileAttributesW(partial.c_str(), FILE_ATTRIBUTE_NORMAL);
+    discardPartial(localPath);
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (::CopyFileExW(source.c_str(), partial.c_str(), copyProgress, listener, nullptr, 0)) {
+        // The copy takes the share's attributes along: read-only, hidden or system would pin
+        // the file in the installation (never replaced, never removed).
+        attributes = ::GetFileAttributesW(partial.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kPinning) != 0) {
+            const DWORD rest = attributes & ~kPinning;
+            if (!::SetFileAttributesW(partial.c_str(), rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL))
+                attributes = INVALID_FILE_ATTRIBUTES;
+        }
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
-        ::DeleteFileW(partialPath(localPath).c_str());
+        ::SetFileAttributesW(partial.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(partial.c_str());
         log_.log(LOG_DEBUG, L"Could not copy file '%s'. OS Error: %s", source.c_str(), LastError(error).text().c_str());
         return false;
     }

@@ -6,10 +6,10 @@
 
 #include "common/Handles.h"
 #include "common/Text.h"
-#include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "remote/UrlEncode.h"
 #include "remote/HttpText.h"
+#include "remote/PartialDownload.h"
 
 namespace ornivel {
 
@@ -66,29 +66,88 @@ std::wstring RemoteSourceWININET::objectName(const std::wstring& basePath, const
     return basePath + fromAnsi(urlEncode(toUtf8(name)));
 }
 
-bool RemoteSourceWININET::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
-    if (!beginHttpDownload(remoteName, localPath)) return false;
-    bool badStatus = false;
-    const int status = fetch(remoteName, localPath, listener, badStatus);
-    if (status == 200) return true;
-    if (!badStatus) {
-        log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status, LastError().text().c_str());
+namespace {
+
+// A header of the answer as text; false when it is missing or is not short printable ASCII
+// (nothing else can be sent back as a validator).
+bool queryAscii(HINTERNET request, DWORD info, std::string& value) {
+    wchar_t text[kMaxValidatorBytes + 2];
+    DWORD size = sizeof text;
+    if (!::WinHttpQueryHeaders(request, info, WINHTTP_HEADER_NAME_BY_INDEX, text, &size, WINHTTP_NO_HEADER_INDEX))
+        return false;
+    value.clear();
+    for (DWORD i = 0; i < size / sizeof(wchar_t); ++i) {
+        if (text[i] < 0x20 || text[i] > 0x7E) return false;
+        value += static_cast<char>(text[i]);
     }
-    return false;
+    return true;
 }
 
-int RemoteSourceWININET::fetch(const std::wstring& remoteName, const std::wstring& localPath,
-                               ProgressListener* listener, bool& badStatus) {
+std::string validatorOf(HINTERNET request) {
+    std::string etag, lastModified;
+    queryAscii(request, WINHTTP_QUERY_ETAG, etag);
+    queryAscii(request, WINHTTP_QUERY_LAST_MODIFIED, lastModified);
+    return chooseValidator(etag, lastModified);
+}
+
+} // namespace
+
+bool RemoteSourceWININET::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+    if (!beginHttpDownload(remoteName, localPath)) return false;
+    PartialDownload partial(localPath);
+    bool progressed = false;  // a try of this fetch added to what can be continued
+    bool restarted = false;   // the partial file was given up after a 416
+    int stalled = 0;          // tries in a row since then that added nothing
+    for (;;) {
+        partial.prepare();
+        const uint64_t before = partial.resumableSize();
+        int status = 0;
+        const TryEnd end = fetchOnce(remoteName, partial, listener, status);
+        if (end == TryEnd::Whole) return true;
+        if (end == TryEnd::NotSatisfiable && !restarted) {
+            // Nothing left to ask for: a complete file that never took its name, or a longer one
+            // than the server's. Only the whole file can tell.
+            log_.log(LOG_DEBUG, L"'%s' holds %I64u bytes, no fewer than the file on the server: starting over.",
+                     partial.path().c_str(), partial.offset());
+            partial.discard();
+            restarted = true;
+            continue;
+        }
+        if (end == TryEnd::BrokeOff) {
+            if (partial.resumableSize() > before) {
+                progressed = true;
+                stalled = 0;
+                continue;
+            }
+            if (progressed && ++stalled < kAttempts) continue;
+        }
+        const DWORD error = ::GetLastError();
+        if (partial.resumableSize() == 0) partial.discard();  // nothing in it can be continued
+        if (end != TryEnd::BadStatus) {
+            log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status,
+                     LastError(error).text().c_str());
+        }
+        return false;
+    }
+}
+
+RemoteSourceWININET::TryEnd RemoteSourceWININET::fetchOnce(const std::wstring& remoteName, PartialDownload& partial,
+                                                           ProgressListener* listener, int& status) {
     const std::wstring name = objectName(basePath_, remoteName);
     WinHttpHandle request(::WinHttpOpenRequest(connection_.get(), L"GET", name.c_str(), nullptr, WINHTTP_NO_REFERER,
                                                WINHTTP_DEFAULT_ACCEPT_TYPES, requestFlags(secure_)));
     log_.log(LOG_DEBUG, L"Opening Request...");
-    if (!request) return 0;
+    status = 0;
+    if (!request) return TryEnd::BrokeOff;
 
-    int status = 0;
+    // A try that continues the partial file asks for the rest with a range request; one that
+    // does not sends no additional header at all.
+    const std::wstring lines = fromAnsi(partial.requestLines());
+    if (!lines.empty())
+        log_.log(LOG_DEBUG, L"Continuing '%s' from byte %I64u.", partial.path().c_str(), partial.offset());
     log_.log(LOG_DEBUG, L"Sending Request...");
-    bool answered = ::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
-                                         0, 0) != FALSE;
+    bool answered = ::WinHttpSendRequest(request.get(), lines.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : lines.c_str(),
+                                         static_cast<DWORD>(lines.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != FALSE;
     if (answered) {
         log_.log(LOG_DEBUG, L"Receiving Response...");
         answered = ::WinHttpReceiveResponse(request.get(), nullptr) != FALSE;
@@ -115,25 +174,34 @@ int RemoteSourceWININET::fetch(const std::wstring& remoteName, const std::wstrin
             lengthKnown = false;
             httpStatus = 0;
         }
-        if (httpStatus != 200) {
+        std::string rangeText;
+        const bool rangeKnown = httpStatus == 206 && queryAscii(request.get(), WINHTTP_QUERY_CONTENT_RANGE, rangeText);
+        ContentRange range;
+        const AnswerUse use = classifyAnswer(static_cast<int>(httpStatus), partial.offset(),
+                                             rangeKnown ? &rangeText : nullptr, lengthKnown ? &contentLength : nullptr,
+                                             range);
+        if (use == AnswerUse::NotSatisfiable) {
+            status = static_cast<int>(httpStatus);
+            return TryEnd::NotSatisfiable;
+        }
+        if (use == AnswerUse::Refuse) {
             log_.log(LOG_FATAL, L"Error %d While calling URL: %s", static_cast<int>(httpStatus), name.c_str());
-            badStatus = true;
-            return static_cast<int>(httpStatus);
+            if (httpStatus == 206) partial.discard();  // a range that does not fit what the file holds
+            status = static_cast<int>(httpStatus);
+            return TryEnd::BadStatus;
         }
 
-        const std::wstring partial = partialPath(localPath);
-        UniqueHandle file(::CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        if (file) {
-            if (receiveBody(request.get(), file.get(), contentLength, lengthKnown, listener)) {
-                file.reset();
+        const bool whole = use == AnswerUse::Whole;
+        if (whole ? partial.startOver(validatorOf(request.get())) : partial.append()) {
+            const uint64_t before = whole ? 0 : partial.offset();
+            const uint64_t complete = whole ? contentLength : range.total;
+            const uint64_t expected = whole ? contentLength : range.last - range.first + 1;
+            // A range that ends before the file does is progress, not the whole file.
+            if (receiveBody(request.get(), partial, expected, whole ? lengthKnown : true, before, complete, listener) &&
+                (whole || partial.size() == range.total)) {
                 status = 200;
-            } else {
-                // No truncated file stands in for the real one.
-                const DWORD error = ::GetLastError();
-                file.reset();
-                ::DeleteFileW(partial.c_str());
-                ::SetLastError(error);
             }
+            partial.close();
         }
     }
     if (status != 200) {
@@ -142,27 +210,36 @@ int RemoteSourceWININET::fetch(const std::wstring& remoteName, const std::wstrin
         // The caller reports the same error once more after the request has been closed.
         request.reset();
         ::SetLastError(error);
+        return TryEnd::BrokeOff;
     }
-    return status;
+    return TryEnd::Whole;
 }
 
-bool RemoteSourceWININET::receiveBody(HINTERNET request, HANDLE file, uint64_t contentLength, bool lengthKnown,
+bool RemoteSourceWININET::receiveBody(HINTERNET request, PartialDownload& partial, uint64_t contentLength,
+                                      bool lengthKnown, uint64_t before, uint64_t complete,
                                       ProgressListener* listener) {
     if (buffer_.size() < kWriteBlock) buffer_.resize(kWriteBlock);
     size_t filled = 0;  // received bytes not yet written
     const auto flush = [&]() {
         if (filled == 0) return true;
-        const bool written = writeWhole(file, buffer_.data(), static_cast<DWORD>(filled));
+        const bool written = partial.write(buffer_.data(), filled);
         if (!written) log_.log(LOG_ERROR, L"Error writing file: %s", LastError().text().c_str());
         filled = 0;
         return written;
+    };
+    // What arrived before a break stays in the file: the next try continues after it.
+    const auto fail = [&]() {
+        const DWORD error = ::GetLastError();
+        flush();
+        ::SetLastError(error);
+        return false;
     };
     uint64_t total = 0;
     for (;;) {
         DWORD available = 0;
         if (!::WinHttpQueryDataAvailable(request, &available)) {
             log_.log(LOG_ERROR, L"Could not Query available Data. OS Error: %s", LastError().text().c_str());
-            return false;
+            return fail();
         }
         if (available == 0) break;
         const DWORD wanted = std::max(available, kReadBlock);
@@ -171,12 +248,12 @@ bool RemoteSourceWININET::receiveBody(HINTERNET request, HANDLE file, uint64_t c
         DWORD read = 0;
         if (!::WinHttpReadData(request, buffer_.data() + filled, wanted, &read)) {
             log_.log(LOG_ERROR, L"Error downloading chunk: %s", LastError().text().c_str());
-            return false;
+            return fail();
         }
         filled += read;
         total += read;
         if (listener != nullptr) {
-            int percent = percentOf(total, contentLength);
+            int percent = percentOf(before + total, complete);
             listener->progress(nullptr, nullptr, nullptr, nullptr, &percent, nullptr);
         }
     }

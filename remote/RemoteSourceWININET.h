@@ -9,6 +9,8 @@
 
 namespace ornivel {
 
+class PartialDownload;
+
 class RemoteSourceWININET : public RemoteSource {
 public:
     // One session and one connection to host:port for the source's whole life. Construction
@@ -17,7 +19,11 @@ public:
                         const LogDriver& log, bool secure);
     ~RemoteSourceWININET() override;
 
+    // Continues the partial file where it can. A try that breaks off after adding to what can
+    // be continued is followed at once by one that continues it; the source fails at the
+    // first try without progress, or, once one made progress, after kAttempts in a row.
     bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+    static constexpr int kAttempts = 3;
 
     // The flags every request is opened with: always past caches, TLS when secure.
     static uint32_t requestFlags(bool secure);
@@ -30,14 +36,21 @@ public:
     const std::wstring& basePath() const { return basePath_; }
 
 private:
-    // One GET, its answer written to `localPath` when the status is 200. Returns the status
-    // (0 when no answer arrived or the file could not be written completely); `badStatus` is
-    // set when an answer other than 200 arrived, which has been logged already.
-    int fetch(const std::wstring& remoteName, const std::wstring& localPath, ProgressListener* listener,
-              bool& badStatus);
-    // Reads the body into the open file; false when reading or writing failed.
-    bool receiveBody(HINTERNET request, HANDLE file, uint64_t contentLength, bool lengthKnown,
-                     ProgressListener* listener);
+    enum class TryEnd {
+        Whole,           // the partial file holds the whole file
+        NotSatisfiable,  // 416 to the range request: nothing after the partial file's end
+        BadStatus,       // an answer the download cannot take, logged at fatal already
+        BrokeOff,        // no answer, or the body stopped short or could not be written
+    };
+    // One GET into the partial file (prepared by the caller): a range request when it can be
+    // continued. `status` is the answer's status, or 0 when no answer arrived or the body did
+    // not arrive whole.
+    TryEnd fetchOnce(const std::wstring& remoteName, PartialDownload& partial, ProgressListener* listener, int& status);
+    // Reads the body onto the end of the partial file (written also when it breaks off);
+    // false when reading or writing failed or, with a known length, the body stopped short.
+    // Percentages count `before` bytes held already of `complete` bytes in all.
+    bool receiveBody(HINTERNET request, PartialDownload& partial, uint64_t contentLength, bool lengthKnown,
+                     uint64_t before, uint64_t complete, ProgressListener* listener);
 
     bool secure_;
     std::wstring basePath_;

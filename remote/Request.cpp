@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "common/Text.h"
-#include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "remote/HttpText.h"
-#include "remote/RemoteSource.h"
+#include "remote/PartialDownload.h"
 #include "remote/UrlEncode.h"
 
 namespace ornivel {
@@ -112,17 +111,12 @@ Request::HeaderRead Request::readHeader(std::string& header) {
     }
 }
 
-int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* listener) {
-    const bool spill = length > kMemoryBodyLimit && !result.spillPath.empty();
-    UniqueHandle file;
-    std::vector<char> block;  // a spilled body passes through it on its way to the file
-    if (spill) {
-        file.reset(::CreateFileW(result.spillPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return -1;
-        result.bodyInFile = true;
-        result.spillCreated = true;
-        block.resize(kWriteBlock);
+int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* listener, uint64_t before,
+                      uint64_t whole) {
+    PartialDownload* const download = result.download;
+    std::vector<char> block;  // a download passes through it on its way to the file
+    if (download != nullptr) {
+        block.resize(static_cast<size_t>(std::min<uint64_t>(length, kWriteBlock)));
     } else {
         if (length > result.body.max_size()) return -1;
         try {
@@ -139,10 +133,10 @@ int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* 
     size_t filled = 0;  // bytes waiting in `block`
     while (held < length) {
         const uint64_t remaining = length - held;
-        char* target = spill ? block.data() + filled : &result.body[static_cast<size_t>(held)];
-        const uint64_t room = spill ? block.size() - filled : (1u << 30);
+        char* target = download != nullptr ? block.data() + filled : &result.body[static_cast<size_t>(held)];
+        const uint64_t room = download != nullptr ? block.size() - filled : (1u << 30);
         const int received = receive(target, static_cast<int>(std::min(remaining, room)));
-        const int percent = heldPercent(held, length);
+        const int percent = heldPercent(before + held, whole);
         if (percent != lastPercent) {
             lastPercent = percent;
             reportPercent(listener, percent);
@@ -154,17 +148,44 @@ int Request::readBody(uint64_t length, RequestResult& result, ProgressListener* 
         }
         held += static_cast<uint64_t>(received);
         filled += static_cast<size_t>(received);
-        if (spill && (filled == block.size() || held == length)) {
-            if (!writeWhole(file.get(), block.data(), filled)) {
+        if (download != nullptr && filled == block.size()) {
+            const bool written = download->write(block.data(), filled);
+            filled = 0;
+            if (!written) {
                 status = -1;
                 break;
             }
-            filled = 0;
         }
     }
-    if (!spill) result.body.resize(static_cast<size_t>(held));
+    // What arrived before a break stays in the file: the next try continues after it.
+    if (download != nullptr && filled > 0 && !download->write(block.data(), filled)) status = -1;
+    if (download == nullptr) result.body.resize(static_cast<size_t>(held));
     result.bodyLength = held;
     return status;
+}
+
+int Request::receiveDownload(int status, RequestResult& result, ProgressListener* listener) {
+    PartialDownload& partial = *result.download;
+    uint64_t length = 0;
+    const bool lengthKnown = parseContentLength(result.header, length);
+    std::string rangeText;
+    const bool rangeKnown = headerField(result.header, "Content-Range", rangeText);
+    ContentRange range;
+    const AnswerUse use = classifyAnswer(status, partial.offset(), rangeKnown ? &rangeText : nullptr,
+                                         lengthKnown ? &length : nullptr, range);
+    if (use != AnswerUse::Whole && use != AnswerUse::Append) return status;
+    if (!lengthKnown) return -1;
+    const bool whole = use == AnswerUse::Whole;
+    if (whole ? !partial.startOver(responseValidator(result.header)) : !partial.append()) {
+        log_.log(LOG_ERROR, L"Could not write file '%s'. Error: %s", partial.path().c_str(), LastError().text().c_str());
+        return 0;
+    }
+    const uint64_t before = whole ? 0 : partial.offset();
+    const uint64_t complete = whole ? length : range.total;
+    const int read = readBody(length, result, listener, before, complete);
+    partial.close();
+    // A range that ends before the file does is progress, not the whole file.
+    return read == 0 && partial.size() == complete ? 200 : -1;
 }
 
 int Request::execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
@@ -173,7 +194,6 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
     result.header.clear();
     result.body.clear();
     result.bodyLength = 0;
-    result.bodyInFile = false;
 
     const ParsedUrl parsed = parseUrl(url);
     if (parsed.scheme != "HTTP") return 0;
@@ -216,9 +236,11 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
     int status = parseStatus(result.header);
     if (status >= 200 && status <= 299) {
         uint64_t length = 0;
-        if (!parseContentLength(result.header, length)) {
+        if (result.download != nullptr) {
+            status = receiveDownload(status, result, listener);
+        } else if (!parseContentLength(result.header, length)) {
             status = -1;
-        } else if (readBody(length, result, listener) != 0) {
+        } else if (readBody(length, result, listener, 0, length) != 0) {
             status = -1;
         }
     }
@@ -257,27 +279,27 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
     return status;
 }
 
-int Request::getToFile(const std::string& url, const std::wstring& path, ProgressListener* listener) {
-    // The body is written beside the file and takes its name only when it is whole.
-    const std::wstring partial = RemoteSource::partialPath(path);
+int Request::getOnce(const std::string& url, PartialDownload& partial, ProgressListener* listener) {
+    partial.prepare();
+    const std::string lines = partial.requestLines();
+    if (!lines.empty())
+        log_.log(LOG_DEBUG, L"Continuing '%s' from byte %I64u.", partial.path().c_str(), partial.offset());
     RequestResult result;
-    result.spillPath = partial;
-    int status = execute(url, nullptr, nullptr, 0, result, listener);
-    if (status == 200 && !result.bodyInFile) {
-        UniqueHandle file(::CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file || !writeWhole(file.get(), result.body.data(), result.body.size())) status = 0;
+    result.download = &partial;
+    return execute(url, lines.empty() ? nullptr : lines.c_str(), nullptr, 0, result, listener);
+}
+
+int Request::getToFile(const std::string& url, PartialDownload& partial, ProgressListener* listener) {
+    int status = getOnce(url, partial, listener);
+    if (status == 416 && partial.offset() > 0) {
+        // Nothing left to ask for: a complete file that never took its name, or a longer one
+        // than the server's. Only the whole file can tell.
+        log_.log(LOG_DEBUG, L"'%s' holds %I64u bytes, no fewer than the file on the server: starting over.",
+                 partial.path().c_str(), partial.offset());
+        partial.discard();
+        status = getOnce(url, partial, listener);
     }
-    if (status == 200 && !::MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        log_.log(LOG_ERROR, L"Could not put the downloaded file '%s' in place. Error: %s", path.c_str(),
-                 LastError().text().c_str());
-        status = 0;
-    }
-    if (status != 200) {
-        const DWORD error = ::GetLastError();
-        ::DeleteFileW(partial.c_str());
-        ::SetLastError(error);
-    }
+    if (status == 206) partial.discard();  // a range that does not fit what the file holds
     return status;
 }
 

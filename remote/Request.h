@@ -24,6 +24,8 @@ struct SocketTraits {
 };
 using UniqueSocket = UniqueResource<SocketTraits>;
 
+class PartialDownload;
+
 // What one exchange sent and received.
 struct RequestResult {
     std::string sentText;  // the request text, with the body appended when there is one
@@ -31,11 +33,11 @@ struct RequestResult {
     std::string body;      // the body, when it is held in memory
     uint64_t bodyLength = 0;
 
-    // Set by the caller: a body larger than Request::kMemoryBodyLimit is written to this file
-    // (replaced) instead of being held in memory. Without it such bodies are held in memory.
-    std::wstring spillPath;
-    bool bodyInFile = false;  // set when the body went to spillPath
-    bool spillCreated = false;  // set when spillPath was written at any step of the exchange
+    // Set by the caller for a download: the body goes into this partial file instead of
+    // memory. A 200 answer starts it over, a 206 answer that continues it exactly at its
+    // offset (the caller's range request) is appended; other answers leave it alone and their
+    // bodies unread.
+    PartialDownload* download = nullptr;
 };
 
 class Request {
@@ -49,12 +51,10 @@ public:
     // A response header must be complete this long after the request was sent: a server that
     // sends it a byte at a time cannot hold a download for ever.
     static constexpr DWORD kHeaderDeadlineMs = 15000;
-    // Bodies above this size go to the result's spill file when one is named.
-    static constexpr uint64_t kMemoryBodyLimit = 16 * 1024 * 1024;
     // The header is received in blocks of this size; bytes past its end stay for the body,
     // so that a small answer usually arrives with one receive.
     static constexpr size_t kHeaderBlock = 64 * 1024;
-    // A spilled body is written to its file in blocks of this size.
+    // A download's body is written to its file in blocks of this size.
     static constexpr size_t kWriteBlock = 1024 * 1024;
 
     // Starts the socket library (version 1.1); no connection is opened yet.
@@ -66,14 +66,19 @@ public:
     // Keeps an open socket to the same host and port, otherwise opens a new one.
     bool connect(const std::string& host, int port);
 
-    // One exchange: the final HTTP status, 0 (not HTTP, no connection, no status line) or -1
-    // (a 2xx answer without Content-Length, or the body broke off).
+    // One exchange: the final HTTP status, 0 (not HTTP, no connection, no status line, or a
+    // download's file cannot be written) or -1 (a 2xx answer without Content-Length, or the
+    // body broke off). For a download (result.download) 200 means that its partial file now
+    // holds the whole file, also after a 206 that completed it.
     int execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
                 RequestResult& result, ProgressListener* listener);
 
-    // A GET whose body is written to `localPath` when the status is 200; 0 when the file cannot
-    // be written.
-    int getToFile(const std::string& url, const std::wstring& localPath, ProgressListener* listener);
+    // A GET of `url` into `partial`: a range request continues what it holds where it can be
+    // continued (PartialDownload::prepare), a 200 answer starts it over. The status as from
+    // execute (200: the partial file holds the whole file). A 416 answer to the range request
+    // (the partial file is as long as the file or longer) removes the partial file and asks
+    // once more for the whole file; a 206 that does not continue it removes it as well.
+    int getToFile(const std::string& url, PartialDownload& partial, ProgressListener* listener);
 
     // For tests: a shorter receive time-out, and a replacement for the refresh pause.
     void setReceiveTimeout(DWORD milliseconds) { receiveTimeoutMs_ = milliseconds; }
@@ -86,7 +91,12 @@ private:
                 RequestResult& result, ProgressListener* listener, int hops);
     enum class HeaderRead { Complete, TooLarge, TooSlow };
     HeaderRead readHeader(std::string& header);
-    int readBody(uint64_t length, RequestResult& result, ProgressListener* listener);
+    // Receives a body of `length` bytes into memory or onto the end of the result's download.
+    // Percentages count `before` bytes held already of `whole` bytes in all.
+    int readBody(uint64_t length, RequestResult& result, ProgressListener* listener, uint64_t before, uint64_t whole);
+    // The body of a 2xx answer to a download: the status (see execute).
+    int receiveDownload(int status, RequestResult& result, ProgressListener* listener);
+    int getOnce(const std::string& url, PartialDownload& partial, ProgressListener* listener);
     // Receives into `target`: first the bytes received before but not yet consumed, then
     // from the socket (one receive). The result of the receive, or the count taken.
     int receive(char* target, int size);

@@ -79,7 +79,11 @@ public:
         WinHttpCloseHandle(connection_);
         WinHttpCloseHandle(session_);
     }
-    bool download(std::wstring remoteName, std::wstring, ProgressListener*) override {
+    // Nothing is written, so there is nothing to put in place either.
+    bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override {
+        return fetch(std::move(remoteName), std::move(localPath), listener);
+    }
+    bool fetch(std::wstring remoteName, std::wstring, ProgressListener*) override {
         const std::wstring object = path_ + L"/" + slashes(remoteName);
         HINTERNET request = WinHttpOpenRequest(connection_, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                                WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH);
@@ -114,7 +118,10 @@ public:
         WSADATA data;
         WSAStartup(MAKEWORD(1, 1), &data);
     }
-    bool download(std::wstring remoteName, std::wstring, ProgressListener*) override {
+    bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override {
+        return fetch(std::move(remoteName), std::move(localPath), listener);
+    }
+    bool fetch(std::wstring remoteName, std::wstring, ProgressListener*) override {
         SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
         DWORD timeout = 10000;
         setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);

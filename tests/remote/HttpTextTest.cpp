@@ -108,6 +108,62 @@ TEST(HttpText, ReadsRefreshAndLocation) {
     EXPECT_EQ(resolveLocation("http://h:8080/a/b", "other/x"), "other/x");
 }
 
+TEST(HttpText, ReadsWhatContinuesAPartialFile) {
+    const std::string header = "HTTP/1.1 206 Partial Content\r\netag: \"abc\"  \r\nLast-Modified:\tWed, 09 Dec 2026 "
+                               "21:01:15 GMT\r\nContent-Range: bytes 100-199/200\r\nX-ETag: no\r\n\r\n";
+    std::string value;
+    ASSERT_TRUE(headerField(header, "ETag", value));  // any letter case, trailing blanks dropped
+    EXPECT_EQ(value, "\"abc\"");
+    EXPECT_FALSE(headerField("ETag: \"in the status line\"\r\n\r\n", "ETag", value));
+    EXPECT_FALSE(headerField(header, "Range", value));  // whole names only
+    ASSERT_TRUE(headerField(header, "Content-Range", value));
+
+    ContentRange range;
+    ASSERT_TRUE(parseContentRange(value, range));
+    EXPECT_EQ(range.first, 100u);
+    EXPECT_EQ(range.last, 199u);
+    EXPECT_EQ(range.total, 200u);
+    ASSERT_TRUE(parseContentRange("Bytes  0-4999999999/5000000000", range));
+    EXPECT_EQ(range.total, 5000000000ull);
+    for (const char* bad : {"bytes 5-4/10", "bytes 0-10/10", "bytes 0-9/*", "bytes */10", "bytes 0-9/10 x",
+                            "items 0-9/10", "bytes=0-9/10", "bytes 0-99999999999999999999999/1", ""})
+        EXPECT_FALSE(parseContentRange(bad, range)) << bad;
+
+    // A strong entity tag first, the date without one; weak tags and unprintable values never.
+    EXPECT_EQ(responseValidator(header), "\"abc\"");
+    EXPECT_EQ(chooseValidator("W/\"abc\"", "Wed, 09 Dec 2026 21:01:15 GMT"), "Wed, 09 Dec 2026 21:01:15 GMT");
+    EXPECT_EQ(chooseValidator("", "Wed, 09 Dec 2026 21:01:15 GMT"), "Wed, 09 Dec 2026 21:01:15 GMT");
+    EXPECT_EQ(chooseValidator("\"a\x01\"", "\xe4"), "");
+    EXPECT_EQ(chooseValidator(std::string(kMaxValidatorBytes + 1, 'x'), ""), "");
+    EXPECT_EQ(responseValidator("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n"), "");
+
+    EXPECT_EQ(rangeRequestLines(65536, "\"abc\""), "Range: bytes=65536-\r\nIf-Range: \"abc\"\r\n");
+    std::string validator;
+    ASSERT_TRUE(parseResumeInfo(resumeInfoText("\"abc\""), validator));
+    EXPECT_EQ(validator, "\"abc\"");
+    for (const char* bad : {"\"abc\"", "\"abc\"\n\n", "\n", "a\r\nInjected: 1\n", ""})
+        EXPECT_FALSE(parseResumeInfo(bad, validator)) << bad;
+}
+
+TEST(HttpText, ClassifiesTheAnswersToADownload) {
+    ContentRange range;
+    const std::string fits = "bytes 100-199/200";
+    const uint64_t rangeLength = 100, otherLength = 99;
+    EXPECT_EQ(classifyAnswer(200, 0, nullptr, nullptr, range), AnswerUse::Whole);
+    EXPECT_EQ(classifyAnswer(200, 100, nullptr, nullptr, range), AnswerUse::Whole);  // the server starts over
+    EXPECT_EQ(classifyAnswer(206, 100, &fits, &rangeLength, range), AnswerUse::Append);
+    EXPECT_EQ(range.total, 200u);
+    EXPECT_EQ(classifyAnswer(206, 100, &fits, nullptr, range), AnswerUse::Append);
+    EXPECT_EQ(classifyAnswer(416, 200, nullptr, nullptr, range), AnswerUse::NotSatisfiable);
+    // A 206 only as the answer to the download's own range request, and only where it fits.
+    EXPECT_EQ(classifyAnswer(206, 0, &fits, &rangeLength, range), AnswerUse::Refuse);
+    EXPECT_EQ(classifyAnswer(206, 99, &fits, &rangeLength, range), AnswerUse::Refuse);
+    EXPECT_EQ(classifyAnswer(206, 100, &fits, &otherLength, range), AnswerUse::Refuse);
+    EXPECT_EQ(classifyAnswer(206, 100, nullptr, &rangeLength, range), AnswerUse::Refuse);
+    for (int status : {204, 304, 404, 416, 500}) EXPECT_EQ(classifyAnswer(status, 0, nullptr, nullptr, range), AnswerUse::Refuse);
+    EXPECT_EQ(classifyAnswer(304, 100, nullptr, nullptr, range), AnswerUse::Refuse);
+}
+
 TEST(HttpText, Percentages) {
     EXPECT_EQ(percentOf(0, 0), 100);
     EXPECT_EQ(percentOf(5, 0), 100);

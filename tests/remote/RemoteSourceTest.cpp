@@ -42,7 +42,7 @@ public:
     ~NamedSource() override {
         if (deleted_) ++*deleted_;
     }
-    bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override {
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override {
         calls.push_back(remoteName + L">" + localPath);
         lastListener = listener;
         bool ok = calls.size() <= answers_.size() && answers_[calls.size() - 1] != 0;
@@ -67,9 +67,9 @@ TEST(RemoteSourceCombination, SkipsAFailedSourceForEveryLaterFile) {
         combination.addSource(second);
         test::RecordingListener listener;
 
-        EXPECT_TRUE(combination.download(L"a", L"C:\\a", &listener));
-        EXPECT_TRUE(combination.download(L"b", L"C:\\b", &listener));
-        EXPECT_TRUE(combination.download(L"c", L"C:\\c", nullptr));
+        EXPECT_TRUE(combination.fetch(L"a", L"C:\\a", &listener));
+        EXPECT_TRUE(combination.fetch(L"b", L"C:\\b", &listener));
+        EXPECT_TRUE(combination.fetch(L"c", L"C:\\c", nullptr));
         EXPECT_EQ(first->calls, std::vector<std::wstring>{L"a>C:\\a"});
         EXPECT_EQ(second->calls, (std::vector<std::wstring>{L"a>C:\\a", L"b>C:\\b", L"c>C:\\c"}));
         EXPECT_EQ(second->lastListener, nullptr);
@@ -87,13 +87,13 @@ TEST(RemoteSourceCombination, FailsAtOnceWhenEverySourceHasFailed) {
     auto* second = new NamedSource(c.log, {0, 1});
     combination.addSource(first);
     combination.addSource(second);
-    EXPECT_FALSE(combination.download(L"a", L"C:\\a", nullptr));
-    EXPECT_FALSE(combination.download(L"b", L"C:\\b", nullptr));
+    EXPECT_FALSE(combination.fetch(L"a", L"C:\\a", nullptr));
+    EXPECT_FALSE(combination.fetch(L"b", L"C:\\b", nullptr));
     EXPECT_EQ(first->calls.size(), 1u);
     EXPECT_EQ(second->calls.size(), 1u);
 
     RemoteSourceCombination empty(c.log);
-    EXPECT_FALSE(empty.download(L"a", L"C:\\a", nullptr));
+    EXPECT_FALSE(empty.fetch(L"a", L"C:\\a", nullptr));
 }
 
 TEST(CreateParentDirectories, CreatesTheOutermostMissingFolderFirst) {

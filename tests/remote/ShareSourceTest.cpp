@@ -181,5 +181,28 @@ TEST(RemoteSourceNET, CopiesFromAUncPathWithProgress) {
     EXPECT_EQ(temp.read(name), "umlaut");
 }
 
+TEST(RemoteSourceNET, ACopyKeepsNoAttributeThatWouldPinIt) {
+    if (!shareAvailable()) GTEST_SKIP() << "no test share in this prefix";
+    constexpr DWORD kPinning = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ShareFolder share;
+    const std::wstring file = share.path() + L"\\pinned.jar";
+    test::writeFileBytes(file, "pinned");
+    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & kPinning, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+
+    test::CapturedLog log;
+    FakeConnector connector;
+    RemoteSourceNET source(share.path(), L"", L"", log.log, connector);
+    TempFolder temp(L"net");
+    // Nor does a read-only partial file that an earlier download left stop the copy.
+    const std::wstring partial = RemoteSource::partialPath(temp / L"pinned.jar");
+    test::writeFileBytes(partial, "old");
+    ::SetFileAttributesW(partial.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(source.fetch(L"pinned.jar", temp / L"pinned.jar", nullptr));
+    EXPECT_EQ(test::readFileBytes(partial), "pinned");
+    EXPECT_EQ(::GetFileAttributesW(partial.c_str()) & kPinning, 0u);
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 } // namespace
 } // namespace ornivel

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
+
 #include "common/Text.h"
+#include "remote/PartialDownload.h"
 #include "remote/RemoteSourceHTTP.h"
 #include "remote/Request.h"
 #include "tests/remote/RemoteTestSupport.h"
@@ -247,22 +250,50 @@ TEST_F(SocketClient, AnOversizedHeaderFails) {
     EXPECT_EQ(test::countPrefix(log.appender, LOG_ERROR, L"Response header from URL"), 1u);
 }
 
-TEST_F(SocketClient, LargeBodiesAreStreamedToTheFile) {
+TEST_F(SocketClient, BodiesGoStraightIntoThePartialFile) {
     HttpAnswer big;
-    big.size = static_cast<int64_t>(Request::kMemoryBodyLimit) + 3 * 1024 * 1024 + 5;
+    big.size = 3 * static_cast<int64_t>(Request::kWriteBlock) + 5;
     sharedServer().route("/app/big.bin", big);
     const std::wstring target = temp / L"big.bin";
-    EXPECT_EQ(request.getToFile(url("/app/big.bin"), target, &listener), 200);
-    EXPECT_TRUE(test::readFileBytes(target) == test::patternBytes(static_cast<size_t>(big.size)));
-    EXPECT_FALSE(test::fileExists(target + L".download"));
+    PartialDownload partial(target);
+    EXPECT_EQ(request.getToFile(url("/app/big.bin"), partial, &listener), 200);
+    EXPECT_TRUE(test::readFileBytes(RemoteSource::partialPath(target)) ==
+                test::patternBytes(static_cast<size_t>(big.size)));
+    EXPECT_EQ(test::folderNames(temp.path()), std::vector<std::wstring>{L"big.bin.ornivel-download"});
     ASSERT_FALSE(listener.percents.empty());
     for (size_t i = 1; i < listener.percents.size(); ++i) EXPECT_LT(listener.percents[i - 1], listener.percents[i]);
     EXPECT_LT(listener.percents.back(), 100);  // reported before each receive is counted
+}
 
-    big.size = 4 * 1024 * 1024;  // held in memory
-    sharedServer().route("/app/mid.bin", big);
-    EXPECT_EQ(request.getToFile(url("/app/mid.bin"), temp / L"mid.bin", nullptr), 200);
-    EXPECT_TRUE(temp.read(L"mid.bin") == test::patternBytes(static_cast<size_t>(big.size)));
+TEST_F(SocketClient, SourceContinuesABrokenTransferAndStartsOverWhenRangeIsIgnored) {
+    const int port = sharedServer().httpPort();
+    const test::FetchWithNewSource fetch = [this, port](const std::wstring& name, const std::wstring& path,
+                                                        ProgressListener* progress) {
+        RemoteSourceHTTP source(L"127.0.0.1", L"app", static_cast<unsigned short>(port), log.log, false);
+        return source.fetch(name, path, progress);
+    };
+    const auto requests = test::expectBrokenLinkBridged(fetch);
+    ASSERT_EQ(requests.size(), 6u);
+    // Nothing to continue: the request text byte for byte; continuing: two lines after Host.
+    const std::string text = "GET /app/f.bin HTTP/1.1\r\nAccept: */*\r\nAccept-Language: *\r\n"
+                             "User-Agent: Mozilla/4.0\r\nHost: 127.0.0.1\r\n";
+    EXPECT_EQ(requests[0].raw, text + "\r\n");
+    const std::string validator = test::requestField(requests[1], "If-Range");
+    EXPECT_EQ(validator.substr(0, 1), "\"");  // the entity tag, not the date
+    EXPECT_EQ(requests[1].raw, text + "Range: bytes=65536-\r\nIf-Range: " + validator + "\r\n\r\n");
+    EXPECT_EQ(requests[5].raw, text + "Range: bytes=327680-\r\nIf-Range: " + validator + "\r\n\r\n");
+    sharedServer().clear();
+    test::expectIgnoredRangeStartsOver(fetch);
+}
+
+TEST_F(SocketClient, WhatAStartLeavesIsContinuedOrReplacedByTheNext) {
+    const int port = sharedServer().httpPort();
+    test::expectResumeAcrossStarts([this, port](const std::wstring& name, const std::wstring& path,
+                                                ProgressListener* progress) {
+        RemoteSourceHTTP source(L"127.0.0.1", L"app", static_cast<unsigned short>(port), log.log, false);
+        return source.fetch(name, path, progress);
+    });
+    EXPECT_EQ(test::countPrefix(log.appender, LOG_DEBUG, L"Download error. HTTP error code: 404, OS Error: "), 1u);
 }
 
 TEST_F(SocketClient, DumpWritesTheRequestAndTheHeaderToTheLog) {

@@ -87,6 +87,26 @@ TEST_F(WinHttpSource, AnyStatusOtherThan200FailsWithTheFatalLineOnly) {
     }
 }
 
+TEST_F(WinHttpSource, ABrokenTransferIsContinuedAndAnIgnoredRangeStartsOver) {
+    const test::FetchWithNewSource fetch = [this](const std::wstring& name, const std::wstring& path,
+                                                  ProgressListener* progress) { return source().fetch(name, path, progress); };
+    const auto requests = test::expectBrokenLinkBridged(fetch);
+    ASSERT_EQ(requests.size(), 6u);
+    EXPECT_EQ(requests[0].raw.find("Range"), std::string::npos);  // nothing to continue: no additional header
+    EXPECT_EQ(test::requestField(requests[1], "If-Range").substr(0, 1), "\"");  // the entity tag, not the date
+    for (size_t i = 2; i < requests.size(); ++i)
+        EXPECT_EQ(test::requestField(requests[i], "If-Range"), test::requestField(requests[1], "If-Range"));
+    sharedServer().clear();
+    test::expectIgnoredRangeStartsOver(fetch);
+}
+
+TEST_F(WinHttpSource, WhatAStartLeavesIsContinuedOrReplacedByTheNext) {
+    test::expectResumeAcrossStarts([this](const std::wstring& name, const std::wstring& path,
+                                          ProgressListener* progress) { return source().fetch(name, path, progress); });
+    // The answer that ended the first start was logged as it always is.
+    EXPECT_TRUE(log.appender.has(LOG_FATAL, L"Error 404 While calling URL: /app/h.bin"));
+}
+
 TEST_F(WinHttpSource, WithoutContentLengthTheBodyStillArrivesWhole) {
     HttpAnswer answer = HttpAnswer::ok(std::string(300000, 'q'));
     answer.contentLength = "omit";

@@ -59,6 +59,7 @@ std::string answerJson(const HttpAnswer& a) {
     if (a.endlessHeader) j += ",\"endless_header\":true";
     if (a.stallAfter >= 0) j += ",\"stall_after\":" + std::to_string(a.stallAfter);
     if (a.resetAfter >= 0) j += ",\"reset_after\":" + std::to_string(a.resetAfter);
+    if (a.ignoreRange) j += ",\"ignore_range\":true";
     return j + "}";
 }
 
@@ -195,9 +196,14 @@ bool TestHttpServer::routePrefix(const std::string& prefix, const std::vector<Ht
     return command(json + "]}") == "OK";
 }
 
-bool TestHttpServer::serveFolder(const std::string& prefix, const std::wstring& folder) {
+bool TestHttpServer::serveFolder(const std::string& prefix, const std::wstring& folder, const HttpAnswer& options) {
     return command("{\"cmd\":\"folder\",\"prefix\":" + jsonString(prefix) + ",\"root\":" +
-                   jsonString(unixPathOf(folder)) + "}") == "OK";
+                   jsonString(unixPathOf(folder)) + ",\"answer\":" + answerJson(options) + "}") == "OK";
+}
+
+int64_t TestHttpServer::bodyBytesSent() {
+    const std::string answer = command("{\"cmd\":\"sent\"}");
+    return answer.compare(0, 3, "OK ") == 0 ? std::atoll(answer.c_str() + 3) : -1;
 }
 
 bool TestHttpServer::clear() { return command("{\"cmd\":\"clear\"}") == "OK"; }

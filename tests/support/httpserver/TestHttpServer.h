@@ -28,6 +28,7 @@ struct HttpAnswer {
     bool endlessHeader = false;     // a status line, then header lines without end
     int64_t stallAfter = -1;        // >= 0: after this many body bytes nothing more, connection kept
     int64_t resetAfter = -1;        // >= 0: after this many body bytes the connection is reset
+    bool ignoreRange = false;       // a file answer: always 200 with the whole file, whatever the request asks
 
     static HttpAnswer ok(const std::string& body) {
         HttpAnswer a;
@@ -73,8 +74,12 @@ public:
     // The answers for every request target that starts with `prefix` (exact routes first).
     bool routePrefix(const std::string& prefix, const std::vector<HttpAnswer>& answers);
     // Serves the files of a folder (Windows path) under a target prefix such as "/app/";
-    // names are percent-decoded; a missing file gets 404.
-    bool serveFolder(const std::string& prefix, const std::wstring& folder);
+    // names are percent-decoded; a missing file gets 404. `options` applies its headers,
+    // delays, connection cuts (dropAfter: after that many body bytes of every answer) and
+    // ignoreRange to each file's answer.
+    bool serveFolder(const std::string& prefix, const std::wstring& folder, const HttpAnswer& options = HttpAnswer());
+    // Body bytes sent in all answers since the start or the last clear().
+    int64_t bodyBytesSent();
     std::vector<RecordedRequest> requests();
     // Forgets routes, folders and recorded requests.
     bool clear();

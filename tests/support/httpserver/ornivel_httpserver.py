@@ -14,6 +14,7 @@ closes (so it cannot outlive the test program that started it), or after 30 seco
 without any control connection.
 """
 import argparse
+import email.utils
 import json
 import os
 import re
@@ -26,8 +27,12 @@ import time
 
 STANDARD_REASONS = {200: "OK", 204: "No Content", 206: "Partial Content", 301: "Moved Permanently",
                     302: "Found", 304: "Not Modified", 307: "Temporary Redirect", 400: "Bad Request",
-                    403: "Forbidden", 404: "Not Found", 500: "Internal Server Error", 503: "Service Unavailable"}
+                    403: "Forbidden", 404: "Not Found", 416: "Range Not Satisfiable", 500: "Internal Server Error",
+                    503: "Service Unavailable"}
 MAX_REQUEST_HEADER = 1024 * 1024
+# Answer options that a served folder can apply to each of its files.
+FOLDER_OPTIONS = ("headers", "delay", "body_delay", "drop_after", "close", "bytes_per_second", "stall_after",
+                  "reset_after", "ignore_range")
 
 
 class State:
@@ -35,8 +40,9 @@ class State:
         self.lock = threading.Lock()
         self.routes = {}      # path -> list of answer dicts (the last one repeats)
         self.prefix_routes = []  # (prefix, list of answer dicts), for every path with the prefix
-        self.folders = []     # (prefix, unix folder)
+        self.folders = []     # (prefix, unix folder, answer options for its files)
         self.requests = []    # (connection id, tls flag, raw header bytes + body)
+        self.body_bytes = 0   # body bytes sent in all answers
         self.next_connection = 1
 
     def connection_id(self):
@@ -54,13 +60,13 @@ class State:
             if answers:
                 return answers.pop(0) if len(answers) > 1 else answers[0]
             folders = list(self.folders)
-        for prefix, root in folders:
+        for prefix, root, options in folders:
             if path.startswith(prefix):
                 relative = path[len(prefix):].split("?", 1)[0]
                 relative = percent_decode(relative).lstrip("/")
                 full = os.path.realpath(os.path.join(root, relative))
                 if full.startswith(os.path.realpath(root)) and os.path.isfile(full):
-                    return {"status": 200, "file": full}
+                    return dict(options, status=200, file=full)
         return {"status": 404, "body": "not found"}
 
 
@@ -114,6 +120,34 @@ def read_request(conn, pending):
     return header + body, path
 
 
+def request_header(raw, name):
+    """The value of a request header field (name in lower case), or None."""
+    for line in raw.split(b"\r\n\r\n", 1)[0].split(b"\r\n")[1:]:
+        key, colon, value = line.partition(b":")
+        if colon and key.strip().lower() == name:
+            return value.strip().decode("latin-1")
+    return None
+
+
+def file_validators(path):
+    """ETag (from inode, size and modification time) and Last-Modified of a file."""
+    info = os.stat(path)
+    return ('"%x-%x-%x"' % (info.st_ino, info.st_size, info.st_mtime_ns),
+            email.utils.formatdate(info.st_mtime, usegmt=True))
+
+
+def requested_start(raw, validators):
+    """The first byte of a "Range: bytes=N-" request whose If-Range, when given, still names
+    the file; None when the whole file is to be sent."""
+    match = re.fullmatch(r"bytes=(\d+)-", request_header(raw, b"range") or "")
+    if not match:
+        return None
+    condition = request_header(raw, b"if-range")
+    if condition is not None and condition not in validators:
+        return None
+    return int(match.group(1))
+
+
 def answer_body(answer):
     if "body_hex" in answer:
         return bytes.fromhex(answer["body_hex"]), None, None
@@ -159,8 +193,9 @@ def hold(conn, seconds=120):
         pass
 
 
-def send_answer(conn, answer):
-    """Sends one scripted answer; returns False when the connection must close."""
+def send_answer(conn, answer, raw, state):
+    """Sends one scripted answer to the request `raw`; returns False when the connection must
+    close."""
     if answer.get("delay"):
         time.sleep(float(answer["delay"]))
     if answer.get("no_response"):
@@ -178,11 +213,25 @@ def send_answer(conn, answer):
         conn.sendall(bytes.fromhex(answer["raw_hex"]))
         return not answer.get("close", False)
     status = int(answer.get("status", 200))
-    reason = answer.get("reason", STANDARD_REASONS.get(status, "Status"))
     body, size, path = answer_body(answer)
     length = len(body) if body is not None else size
+    headers = list(answer.get("headers", []))
+    start = 0
+    if path is not None and status == 200:
+        # Files carry validators and honour a range request unless told to ignore it.
+        validators = file_validators(path)
+        headers += [["ETag", validators[0]], ["Last-Modified", validators[1]]]
+        first = None if answer.get("ignore_range") else requested_start(raw, validators)
+        if first is not None and first >= length:
+            status, headers, body, path = 416, headers + [["Content-Range", "bytes */%d" % length]], b"", None
+            length = 0
+        elif first is not None:
+            status, start = 206, first
+            headers.append(["Content-Range", "bytes %d-%d/%d" % (first, length - 1, length)])
+            length -= first
+    reason = answer.get("reason", STANDARD_REASONS.get(status, "Status"))
     lines = ["HTTP/1.1 %d %s" % (status, reason)]
-    for name, value in answer.get("headers", []):
+    for name, value in headers:
         lines.append("%s: %s" % (name, value))
     announced = answer.get("content_length", "auto")
     if announced == "auto":
@@ -200,11 +249,14 @@ def send_answer(conn, answer):
         if answer.get(cut) is not None:
             limit = answer[cut]
     limit = length if limit is None else min(int(limit), length)
+    with state.lock:  # counted first: a client may have it all before the send returns
+        state.body_bytes += limit
     if body is not None:
         conn.sendall(body[:limit])
     elif path is not None:
         with open(path, "rb") as f:
             if isinstance(conn, (ssl.SSLSocket, Trickle)):
+                f.seek(start)
                 remaining = limit
                 while remaining > 0:
                     piece = f.read(min(1 << 20, remaining))
@@ -213,7 +265,7 @@ def send_answer(conn, answer):
                     conn.sendall(piece)
                     remaining -= len(piece)
             else:
-                conn.sendfile(f, 0, limit)
+                conn.sendfile(f, start, limit)
     else:
         remaining = limit
         for piece in pattern_chunks(limit):
@@ -242,7 +294,7 @@ def serve_connection(state, conn, tls):
             raw, path = request
             with state.lock:
                 state.requests.append((connection, tls, raw))
-            if not send_answer(conn, state.answer_for(path)):
+            if not send_answer(conn, state.answer_for(path), raw, state):
                 break
     except (OSError, ValueError):
         pass
@@ -284,9 +336,13 @@ def handle_command(state, command):
                 state.routes[merged_slashes(command["path"])] = list(command["responses"])
         return "OK"
     if kind == "folder":
+        options = {key: value for key, value in command.get("answer", {}).items() if key in FOLDER_OPTIONS}
         with state.lock:
-            state.folders.append((command["prefix"], command["root"]))
+            state.folders.append((command["prefix"], command["root"], options))
         return "OK"
+    if kind == "sent":
+        with state.lock:
+            return "OK %d" % state.body_bytes
     if kind == "requests":
         with state.lock:
             items = ["%d:%d:%s" % (c, 1 if t else 0, raw.hex()) for c, t, raw in state.requests]
@@ -297,6 +353,7 @@ def handle_command(state, command):
             state.prefix_routes.clear()
             state.folders.clear()
             state.requests.clear()
+            state.body_bytes = 0
         return "OK"
     if kind == "quit":
         return "BYE"
@@ -357,7 +414,7 @@ def main():
     state = State()
     for mapping in args.folder:
         prefix, root = mapping.split("=", 1)
-        state.folders.append((prefix, root))
+        state.folders.append((prefix, root, {}))
 
     plain = listen()
     ports = {"http": plain.getsockname()[1]}

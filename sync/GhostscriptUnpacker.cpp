@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <utility>
+#include <vector>
+
 #include "common/CommandLine.h"
 #include "common/Handles.h"
 #include "common/WholeWrite.h"
@@ -28,6 +31,9 @@ const void* extractionToolImage(unsigned long& size) {
 
 namespace {
 
+// The archive's folder that is Ghostscript itself.
+const wchar_t kGhostscriptFolder[] = L"gs";
+
 bool writeTool(const std::wstring& tool) {
     unsigned long size = 0;
     const void* image = extractionToolImage(size);
@@ -39,6 +45,32 @@ bool writeTool(const std::wstring& tool) {
 }
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool isFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool sameName(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
+
+// Calls visit(name, isFolder) -> bool for every entry of `folder` but "." and "..", until one
+// returns false. The names are read first, as the visits move entries out of the folder.
+// False when the folder could not be read to its end or a visit failed.
+template <typename Visit>
+bool forEachEntry(const std::wstring& folder, Visit visit) {
+    std::vector<std::pair<std::wstring, bool>> entries;
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!find) return false;
+    do {
+        if (!sameName(found.cFileName, L".") && !sameName(found.cFileName, L".."))
+            entries.emplace_back(found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileW(find.get(), &found));
+    if (GetLastError() != ERROR_NO_MORE_FILES) return false;
+    for (const auto& entry : entries)
+        if (!visit(entry.first, entry.second)) return false;
+    return true;
+}
 
 // Puts one unpacked item in place of the item of that name in `target`: the old one is moved
 // aside first and comes back when the new one cannot take its place.
@@ -57,17 +89,37 @@ bool replaceItem(const std::wstring& unpacked, const std::wstring& target) {
     return true;
 }
 
-// Moves everything unpacked into `staging` to the same names in `target`.
-bool replaceWithUnpacked(const std::wstring& staging, const std::wstring& target) {
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle find(FindFirstFileW((staging + L"\\*").c_str(), &found));
-    if (!find) return false;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (!replaceItem(staging + L"\\" + name, target + name)) return false;
-    } while (FindNextFileW(find.get(), &found));
-    return true;
+// Moves an unpacked file over the file of that name (a read-only one included).
+bool replaceFile(const std::wstring& unpacked, const std::wstring& target) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return MoveFileExW(unpacked.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+// Moves every file below `unpacked` to the same place below `target`, making the folders it
+// lacks. Files of `target` that the archive does not have stay.
+bool mergeFolder(const std::wstring& unpacked, const std::wstring& target) {
+    if (!CreateDirectoryW(target.c_str(), nullptr) && !isFolder(target)) return false;
+    return forEachEntry(unpacked, [&](const std::wstring& name, bool folder) {
+        const std::wstring from = unpacked + L"\\" + name;
+        const std::wstring to = target + L"\\" + name;
+        return folder ? mergeFolder(from, to) : replaceFile(from, to);
+    });
+}
+
+// Puts what was unpacked into `staging` in place under `system` (ending in a backslash):
+// the Ghostscript folder as a whole, so that no file of an older version stays in it;
+// everything else of the archive file by file beside what is there.
+bool putUnpackedInPlace(const std::wstring& staging, const std::wstring& system) {
+    return forEachEntry(staging, [&](const std::wstring& name, bool folder) {
+        const std::wstring from = staging + L"\\" + name;
+        const std::wstring to = system + name;
+        if (!folder) return replaceFile(from, to);
+        if (sameName(name.c_str(), kGhostscriptFolder)) return replaceItem(from, to);
+        return mergeFolder(from, to);
+    });
 }
 
 } // namespace
@@ -91,7 +143,7 @@ bool unpackGhostscript(const std::wstring& folder, LogDriver& log) {
         deleteFolder(staging, true);
         return false;
     }
-    if (!replaceWithUnpacked(staging, joinLocalPath(folder, L"system\\"))) {
+    if (!putUnpackedInPlace(staging, joinLocalPath(folder, L"system\\"))) {
         log.log(LOG_ERROR, L"Could not extract Ghostscript. OS Error: %s", LastError().text().c_str());
         deleteFolder(staging, true);
         return false;

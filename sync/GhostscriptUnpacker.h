@@ -16,9 +16,12 @@ std::wstring extractionArguments(const std::wstring& archive, const std::wstring
 const void* extractionToolImage(unsigned long& size);
 
 // `folder` is the installation folder. The archive is unpacked into "system\gs.unpack" and
-// its folders replace those of "system" only when the tool ends with exit code 0. False
+// put in place only when the tool ends with exit code 0: its folder "gs" replaces
+// "system\gs" as a whole (the old one comes back when the new one cannot take its place);
+// everything else in it is merged into "system" file by file, replacing files of the same
+// name and making missing folders, never removing what the archive does not have. False
 // (logged at error) when the tool could not be written or started, reported a failure, or
-// the unpacked folders could not be put in place; the old folders stay then.
+// the unpacked files could not all be put in place; unpacking again then completes it.
 bool unpackGhostscript(const std::wstring& folder, LogDriver& log);
 
 } // namespace ornivel

@@ -1,6 +1,9 @@
 // The extraction tool carried in the program, and the Ghostscript unpacking of a run.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shellapi.h>
+
 #include "FakeSource.h"
 #include "RarFixture.h"
 #include "common/Text.h"
@@ -68,6 +71,8 @@ TEST(ExternalPrograms, DeleteFolderCountsAMissingFolderAsDeleted) {
     EXPECT_TRUE(deleteFolder(folder / L"gs", true));
     EXPECT_TRUE(folderDeletionSucceeded(124));
     EXPECT_FALSE(folderDeletionSucceeded(5));
+    // Neither way asks the user anything, an error included.
+    for (bool permanently : {true, false}) EXPECT_EQ(shellDeleteFlags(permanently) & FOF_NO_UI, FOF_NO_UI);
 }
 
 TEST(ExternalPrograms, RunAndWaitWaitsForTheProgram) {
@@ -117,6 +122,28 @@ TEST(Ghostscript, ArchiveFromTheServerIsUnpackedIntoSystemGs) {
     EXPECT_FALSE(inst.exists(L"unrar.exe"));
 }
 
+TEST(Ghostscript, ReplacesOnlyGhostscriptAndMergesTheRestOfTheArchive) {
+    TempFolder inst(test::kEverydayFolderName);
+    inst.write(L"system\\gs\\bin\\old.dll", "from the old version");
+    inst.write(L"system\\jar\\other.jar", "not in the archive");
+    inst.write(L"system\\jar\\extra.jar", "older extra");
+    SetFileAttributesW((inst / L"system\\jar\\extra.jar").c_str(), FILE_ATTRIBUTE_READONLY);
+    inst.write(L"system\\gs.rar", test::storedRarArchive({{"gs\\bin\\gsdll.dll", "new dll"},
+                                                          {"jar\\extra.jar", "new extra"},
+                                                          {"fonts\\sub\\x.pfb", "font"},
+                                                          {"readme.txt", "top"}}));
+    LogDriver log(L"ornivel");
+    ASSERT_TRUE(unpackGhostscript(inst.path(), log));
+    EXPECT_FALSE(inst.exists(L"system\\gs\\bin\\old.dll"));  // Ghostscript is replaced whole
+    EXPECT_EQ(inst.read(L"system\\gs\\bin\\gsdll.dll"), "new dll");
+    EXPECT_EQ(inst.read(L"system\\jar\\other.jar"), "not in the archive");  // the rest is merged
+    EXPECT_EQ(inst.read(L"system\\jar\\extra.jar"), "new extra");
+    EXPECT_EQ(inst.read(L"system\\fonts\\sub\\x.pfb"), "font");
+    EXPECT_EQ(inst.read(L"system\\readme.txt"), "top");
+    EXPECT_FALSE(inst.exists(L"system\\gs.unpack"));
+    EXPECT_FALSE(inst.exists(L"system\\gs.old"));
+}
+
 TEST(Ghostscript, AFailedUnpackingIsDueAgainOnTheNextRun) {
     TempFolder inst(L"gs");
     test::WorkingFolder cd(inst.path());
@@ -132,7 +159,7 @@ TEST(Ghostscript, AFailedUnpackingIsDueAgainOnTheNextRun) {
         OrnivelSynchronizer sync(false, inst.path(), log, false);
         EXPECT_TRUE(sync.synchronizeFolder(test::testRegistryKey(L"gs-due") + L"\\", L"")) << run;
         EXPECT_TRUE(capture.has(LOG_INFO, L"UnRARing Ghostscript...")) << run;
-        EXPECT_FALSE(inst.exists(L"TarnFileList.xml")) << run;  // the update is not complete
+        EXPECT_FALSE(inst.exists(L"system\\gs.rar.unpacked")) << run;  // not recorded as unpacked
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"gs-due").c_str());
 }
@@ -149,6 +176,12 @@ TEST(Ghostscript, AFailedUnpackingLeavesTheOldGhostscriptInPlace) {
     EXPECT_EQ(inst.read(L"system\\gs\\bin\\gsdll.dll"), "the working version");
     EXPECT_FALSE(inst.exists(L"system\\gs.unpack"));
     EXPECT_FALSE(inst.exists(L"unrar.exe"));
+    // A file where the archive has a folder stops the merge: reported, and due again.
+    inst.write(L"system\\fonts", "a file");
+    inst.write(L"system\\gs.rar", test::storedRarArchive({{"fonts\\x.pfb", "font"}}));
+    EXPECT_FALSE(unpackGhostscript(inst.path(), log));
+    EXPECT_TRUE(capture.hasPrefix(LOG_ERROR, L"Could not extract Ghostscript. OS Error: "));
+    EXPECT_FALSE(inst.exists(L"system\\gs.unpack"));
 }
 
 TEST(Ghostscript, AToolThatCannotBeWrittenIsReportedAndTheRunGoesOn) {

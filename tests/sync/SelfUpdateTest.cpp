@@ -1,6 +1,7 @@
 // Self-update for real: a program that runs the synchronisation is installed as ornivel.exe,
 // the server lists a new ornivel.exe, and the restart script (run by Wine's cmd) replaces the
 // executable after the program has ended and starts the new one with the restart arguments.
+// The new version is a stand-in that records its command line and current folder.
 #include <gtest/gtest.h>
 
 #include "common/Handles.h"
@@ -16,8 +17,14 @@ namespace {
 
 using test::TempFolder;
 
-TEST(SelfUpdate, TheScriptReplacesTheExecutableAndStartsItAgain) {
-    TempFolder inst(test::kEverydayFolderName, test::everydayProfileFolder());
+// Where installations lie: a local folder of a user profile, and a folder on a network share
+// named by its UNC path, which the command interpreter refuses as its current folder. Both
+// carry blanks, "&", "%", "!" and parentheses in their names.
+class SelfUpdateIn : public testing::TestWithParam<bool> {};
+
+TEST_P(SelfUpdateIn, TheScriptReplacesTheExecutableAndStartsItAgain) {
+    const bool onShare = GetParam();
+    TempFolder inst(test::kEverydayFolderName, onShare ? L"\\\\ornivel-test\\share\\" : test::everydayProfileFolder());
     const std::string runner = test::readFileBytes(test::windowsPathOf(ORNIVEL_SYNC_RUNNER));
     const std::string newVersion = test::readFileBytes(test::windowsPathOf(ORNIVEL_ARGS_RECORDER));
     ASSERT_FALSE(runner.empty());
@@ -31,9 +38,18 @@ TEST(SelfUpdate, TheScriptReplacesTheExecutableAndStartsItAgain) {
     server.writeServerFile(inst.path());
     server.answerVersionCheck(inst.path(), server.serverRecord("http"));
 
-    const std::wstring key = test::testRegistryKey(L"self") + L"\\";
-    test::ProcessResult result = test::runProgram(inst / L"ornivel.exe", key + L" -aussendienst", inst.path());
-    RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"self").c_str());
+    const std::wstring keyName = onShare ? L"self-share" : L"self";
+    // The program inherits the folder as its current folder (Wine starts no program in a UNC
+    // folder named to CreateProcess, but keeps one it inherits). A program started from a UNC
+    // path is named "UNC\..." by Wine's GetModuleFileNameW, so the one on the share is started
+    // through Wine's drive Z:, as a mapped drive would name it.
+    const std::wstring program = onShare ? test::windowsPathOf(test::unixPathOf(inst / L"ornivel.exe")) : inst / L"ornivel.exe";
+    test::ProcessResult result;
+    {
+        test::WorkingFolder cd(inst.path());
+        result = test::runProgram(program, test::testRegistryKey(keyName) + L"\\ -aussendienst", L"");
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(keyName).c_str());
     ASSERT_TRUE(result.started);
     EXPECT_EQ(result.exitCode, 2u);  // the run returned false
     std::string log = inst.read(L"log\\launcher.log");
@@ -43,35 +59,49 @@ TEST(SelfUpdate, TheScriptReplacesTheExecutableAndStartsItAgain) {
     EXPECT_EQ(inst.read(L"TarnFileList.xml"), server.fileListText());  // replaced before the restart
     EXPECT_EQ(inst.read(L"module\\a.jar"), "module a");
 
-    // The script waits for the old executable to go, moves the new one in and starts it.
-    // The new version writes its command line in one piece once it has opened the file.
-    test::waitUntil([&] { return inst.read(L"restarted.txt").find("-aussendienst") != std::string::npos; }, 30000);
-    ASSERT_TRUE(inst.exists(L"restarted.txt")) << inst.read(L"log\\copyrun.log");
-    std::string commandLine = inst.read(L"restarted.txt");
-    EXPECT_NE(commandLine.find("ornivel.exe"), std::string::npos) << commandLine;
-    EXPECT_NE(commandLine.find("-aussendienst"), std::string::npos) << commandLine;
+    // The script waits for the old executable to go, moves the new one in and starts it in
+    // the installation folder. The new version writes its record in one piece.
+    auto record = [&] { return test::splitLines(inst.read(L"restarted.txt")); };
+    ASSERT_TRUE(test::waitUntil([&] { return record().size() >= 2; }, 30000)) << inst.read(L"log\\copyrun.log");
+    const std::vector<std::string> recorded = record();
+    EXPECT_NE(recorded[0].find("ornivel.exe"), std::string::npos) << recorded[0];
+    EXPECT_NE(recorded[0].find("-aussendienst"), std::string::npos) << recorded[0];
+    EXPECT_EQ(recorded[1], toUtf8(inst.path()));  // its current folder, never a drive of its own
     EXPECT_EQ(inst.read(L"ornivel.exe"), newVersion);
     EXPECT_FALSE(inst.exists(L"ornivel.tmp"));
-    EXPECT_EQ(inst.read(L"copyrun.bat").size(), 213u);
     EXPECT_TRUE(inst.exists(L"log\\copyrun.log"));
 }
 
+INSTANTIATE_TEST_SUITE_P(Installations, SelfUpdateIn, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "OnAShare" : "InAProfile"; });
+
 TEST(SelfUpdate, ALauncherThatCannotBeReplacedIsKeptAndStarted) {
-    TempFolder inst(test::kEverydayFolderName, test::everydayProfileFolder());
+    // The interpreter starts elsewhere, as it does where it refuses the installation folder
+    // (a UNC path on Windows): the script enters the folder by name. (No "%" in this name:
+    // Wine's interpreter drops it from a value it expands inside a script.)
+    TempFolder inst(L"Firma J\u00fcrgen & Co (Test) !x!", test::everydayProfileFolder());
     const std::string old = test::readFileBytes(test::windowsPathOf(ORNIVEL_ARGS_RECORDER));
     inst.write(L"ornivel.exe", old);
     inst.write(L"ornivel.tmp", "a replacement that never gets its place");
-    inst.makeFolder(L"log");
+    // The pause between the attempts is the system's ping, never one of the installation,
+    // which is the interpreter's current folder then.
+    inst.write(L"ping.bat", "echo planted> \"%~dp0pinged.txt\"\r\n");
     // The launcher's file stays in use (as a launcher that does not end would hold it): every
     // move fails, and the old launcher must stay whole and start again.
     UniqueHandle inUse(CreateFileW((inst / L"ornivel.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(inUse);
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
     LogDriver log(L"ornivel");
-    startRestartScript(inst.path(), inst / L"ornivel.exe", L"-aussendienst", log);
-    ASSERT_TRUE(test::waitUntil([&] { return inst.exists(L"restarted.txt"); }, 30000)) << inst.read(L"log\\copyrun.log");
+    startRestartScriptFrom(windows, inst.path(), inst / L"ornivel.exe", L"-aussendienst", log);
+    ASSERT_TRUE(test::waitUntil([&] { return test::splitLines(inst.read(L"restarted.txt")).size() >= 2; }, 30000))
+        << inst.read(L"log\\copyrun.log");
     EXPECT_EQ(inst.read(L"ornivel.exe"), old);
-    EXPECT_NE(inst.read(L"restarted.txt").find("-aussendienst"), std::string::npos);
+    const std::vector<std::string> recorded = test::splitLines(inst.read(L"restarted.txt"));
+    EXPECT_NE(recorded[0].find("-aussendienst"), std::string::npos);
+    EXPECT_EQ(recorded[1], toUtf8(inst.path()));  // started in the installation folder
+    EXPECT_FALSE(inst.exists(L"pinged.txt"));
 }
 
 TEST(SelfUpdate, ALaterFailedDownloadStartsNoScript) {

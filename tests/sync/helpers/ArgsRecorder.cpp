@@ -1,18 +1,16 @@
-// Stands in for a new launcher version: records its command line in "restarted.txt" in the
-// current folder.
+// Stands in for a new launcher version: writes "restarted.txt" in its current folder, in one
+// piece: its command line, a line end, its current folder, a line end (UTF-8).
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
+
+#include "common/Text.h"
 
 int main() {
+    const std::string text = ornivel::toUtf8(GetCommandLineW()) + "\n" + ornivel::toUtf8(ornivel::currentFolder()) + "\n";
     FILE* out = _wfopen(L"restarted.txt", L"wb");
     if (!out) return 3;
-    const wchar_t* line = GetCommandLineW();
-    int n = WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr);
-    char* text = new char[n];
-    WideCharToMultiByte(CP_UTF8, 0, line, -1, text, n, nullptr, nullptr);
-    std::fputs(text, out);
-    delete[] text;
-    std::fclose(out);
-    return 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    return std::fclose(out) == 0 && written ? 0 : 4;
 }

@@ -43,7 +43,8 @@ TEST_P(SelfUpdateIn, TheScriptReplacesTheExecutableAndStartsItAgain) {
     // folder named to CreateProcess, but keeps one it inherits). A program started from a UNC
     // path is named "UNC\..." by Wine's GetModuleFileNameW, so the one on the share is started
     // through Wine's drive Z:, as a mapped drive would name it.
-    const std::wstring program = onShare ? test::windowsPathOf(test::unixPathOf(inst / L"ornivel.exe")) : inst / L"ornivel.exe";
+    const std::wstring program =
+        onShare ? test::windowsPathOf(test::unixPathOf(inst / L"ornivel.exe")) : inst / L"ornivel.exe";
     test::ProcessResult result;
     {
         test::WorkingFolder cd(inst.path());
@@ -73,7 +74,9 @@ TEST_P(SelfUpdateIn, TheScriptReplacesTheExecutableAndStartsItAgain) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Installations, SelfUpdateIn, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "OnAShare" : "InAProfile"; });
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "OnAShare" : "InAProfile";
+                         });
 
 TEST(SelfUpdate, ALauncherThatCannotBeReplacedIsKeptAndStarted) {
     // The interpreter starts elsewhere, as it does where it refuses the installation folder

@@ -16,7 +16,8 @@ namespace {
 
 TEST(RestartScript, TextAndParameters) {
     EXPECT_EQ(restartParameters(L".\\ornivel.exe", L".\\ornivel.tmp", L"-aussendienst"),
-              L"\".\\ornivel.exe\" \".\\ornivel.tmp\" -aussendienst > \"%ORNIVEL_RESTART_FOLDER%log\\copyrun.log\" 2>&1");
+              L"\".\\ornivel.exe\" \".\\ornivel.tmp\" -aussendienst > \"%ORNIVEL_RESTART_FOLDER%log\\copyrun.log\" "
+              L"2>&1");
     EXPECT_EQ(restartParameters(L".\\ornivel.exe", L".\\ornivel.tmp", L""),
               L"\".\\ornivel.exe\" \".\\ornivel.tmp\"  > \"%ORNIVEL_RESTART_FOLDER%log\\copyrun.log\" 2>&1");
     EXPECT_EQ(restartCommandLine(L"\"x\" > log"),

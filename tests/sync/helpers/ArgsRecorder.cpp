@@ -8,7 +8,8 @@
 #include "common/Text.h"
 
 int main() {
-    const std::string text = ornivel::toUtf8(GetCommandLineW()) + "\n" + ornivel::toUtf8(ornivel::currentFolder()) + "\n";
+    using ornivel::toUtf8;
+    const std::string text = toUtf8(GetCommandLineW()) + "\n" + toUtf8(ornivel::currentFolder()) + "\n";
     FILE* out = _wfopen(L"restarted.txt", L"wb");
     if (!out) return 3;
     const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();

@@ -81,9 +81,12 @@ TEST(EndToEndHandOver, SelfUpdateReplacesTheLauncherAndTheNewOneStarts) {
     EXPECT_EQ(firstLog.find("| fatal"), std::string::npos) << firstLog;
     EXPECT_EQ(firstLog.find("ThreadStartVM"), std::string::npos) << "no Java before the restart";
 
-    // Wine's cmd runs the script: it replaces the executable and starts it again.
-    ASSERT_TRUE(waitUntil([&] { return countOf(LauncherRun(inst).logText(), "No synchronisation necessary.") == 1; },
-                          30000))
+    // Wine's cmd runs the script: it replaces the executable and starts it again, and the new
+    // launcher finishes the update (the check answers "OK" by now) before it goes on.
+    ASSERT_TRUE(waitUntil([&] {
+        return countOf(LauncherRun(inst).logText(), "did not finish; it is finished now.") == 1 &&
+               !inst.exists(L"TarnFileList.unfinished");
+    }, 30000))
         << LauncherRun(inst).logText() << inst.read(L"log\\copyrun.log");
     EXPECT_EQ(inst.read(L"ornivel.exe"), newLauncher);
     EXPECT_FALSE(inst.exists(L"ornivel.tmp"));

@@ -11,6 +11,8 @@
 using namespace ornivel::extract;
 
 int main() {
+    // No critical-error or fault box ever waits for a user in the middle of an update.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     auto arguments = parseToolCommandLine(GetCommandLineW());
     if (!arguments) {
         std::fputs("usage: x [-inul] ARCHIVE TARGET\\\n", stderr);

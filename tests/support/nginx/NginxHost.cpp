@@ -111,8 +111,9 @@ NginxHost::Result NginxHost::run(const std::vector<std::string>& argv) {
     return result;
 }
 
-bool NginxHost::serve(const std::wstring& fragment, std::string& complaint) {
-    complaint = command("{\"cmd\":\"serve\",\"fragment\":" + jsonString(unixPathOf(fragment)) + "}");
+bool NginxHost::serve(const std::wstring& fragment, std::string& complaint, const std::string& extra) {
+    complaint = command("{\"cmd\":\"serve\",\"fragment\":" + jsonString(unixPathOf(fragment)) +
+                        ",\"extra\":" + jsonString(extra) + "}");
     return complaint == "OK";
 }
 

@@ -30,8 +30,9 @@ public:
     Result run(const std::vector<std::string>& argv);
 
     // (Re)starts nginx with one server block on both ports that includes the fragment (a
-    // Windows path); false with nginx's complaint.
-    bool serve(const std::wstring& fragment, std::string& complaint);
+    // Windows path), after the lines `extra` (say, an exact location that slows or fails one
+    // file); false with nginx's complaint.
+    bool serve(const std::wstring& fragment, std::string& complaint, const std::string& extra = "");
     // nginx's access log (Windows path): "$scheme $status $request_method $request_uri" per line.
     std::wstring accessLog() const;
 

@@ -16,7 +16,9 @@ pid, logs, temporary files) under one prefix folder; no system service is involv
 
 Control protocol of "host": one JSON object per line, one answer line each.
   {"cmd":"run","argv":[...]}                  OK <exit status> <hex of output and errors>
-  {"cmd":"serve","fragment":F}                OK, or ERR with nginx's complaint
+  {"cmd":"serve","fragment":F[,"extra":T]}   OK, or ERR with nginx's complaint; T: more
+                                              lines for the server block (say, an exact
+                                              location that slows or fails one file)
   {"cmd":"quit"}                              BYE
 Strings are read as Latin-1, so every byte value passes.
 """
@@ -41,8 +43,9 @@ def free_port():
         return s.getsockname()[1]
 
 
-def write_conf(prefix, fragment, http_port, https_port, tls_dir, limit_rate):
-    """The main configuration: everything under `prefix`, one server including `fragment`."""
+def write_conf(prefix, fragment, http_port, https_port, tls_dir, limit_rate, extra=""):
+    """The main configuration: everything under `prefix`, one server including `fragment`
+    (and the lines `extra` before it)."""
     for sub in ("logs", "tmp"):
         os.makedirs(os.path.join(prefix, sub), exist_ok=True)
     temp = os.path.join(prefix, "tmp")
@@ -68,7 +71,7 @@ def write_conf(prefix, fragment, http_port, https_port, tls_dir, limit_rate):
                 for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi")),
         "    server {",
         "        server_name localhost;",
-        "".join("        %s\n" % line for line in listen),
+        "".join("        %s\n" % line for line in listen + extra.splitlines()),
         '        include "%s";' % fragment,
         "    }",
         "}",
@@ -173,7 +176,8 @@ class Host:
         if kind == "serve":
             stop_nginx(self.nginx)
             fragment = command["fragment"].encode("latin-1").decode("utf-8", "surrogateescape")
-            conf = write_conf(self.run_dir, fragment, self.ports["http"], self.ports["https"], self.tls_dir, None)
+            extra = command.get("extra", "").encode("latin-1").decode("utf-8", "surrogateescape")
+            conf = write_conf(self.run_dir, fragment, self.ports["http"], self.ports["https"], self.tls_dir, None, extra)
             self.nginx, complaint = start_nginx(self.run_dir, conf, [self.ports["http"], self.ports["https"]])
             return "OK" if self.nginx else "ERR " + complaint.replace("\n", " | ")
         if kind == "quit":

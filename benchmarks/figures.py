@@ -6,6 +6,7 @@ table shows the median of the rounds' ratios and their spread."""
 import hashlib
 import os
 import shutil
+import socket
 import statistics
 import subprocess
 import sys
@@ -227,6 +228,74 @@ def figure_http(source):
         "(Wine's share)", None)
 
 
+def start_relay(break_after, name):
+    """The breaking relay (benchmarks/remote/breaking_relay.py) in front of nginx: (process,
+    relay port, control port)."""
+    port_file = os.path.join(W, f"relay-{name}.ports")
+    if os.path.exists(port_file):
+        os.remove(port_file)
+    process = subprocess.Popen([sys.executable, os.path.join(ROOT, "benchmarks/remote/breaking_relay.py"),
+                                "--target", str(PORT), "--break-after", str(break_after), "--port-file", port_file],
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for _ in range(200):
+        if os.path.exists(port_file):
+            break
+        time.sleep(0.05)
+    ports = dict(line.split("=") for line in open(port_file).read().split())
+    return process, int(ports["relay"]), int(ports["control"])
+
+
+def relay_forwarded(control_port):
+    with socket.create_connection(("127.0.0.1", control_port)) as conn:
+        answer = conn.makefile().readline()
+    return dict(item.split("=") for item in answer.split())
+
+
+def figure_broken():
+    """A 64 MiB file over a link that breaks every 4 MiB: what the link carried in all, and the
+    time against the same transfer over the same relay unbroken."""
+    size, every = 64 << 20, 4 << 20
+    data = os.path.join(WWW, "bench", "broken.bin")
+    random_file(data, size)
+    program = os.path.join(B, "benchmarks/remote/bench_remote.exe")
+    broken, broken_port, broken_control = start_relay(every, "broken")
+    whole, whole_port, _ = start_relay(0, "whole")
+    try:
+        for source in ("winhttp", "socket"):
+            sent, times, tries, ours, ref = [], [], [], [], []
+            for round_ in range(REPEAT):
+                before = relay_forwarded(broken_control)
+                target = fresh(os.path.join(OUT, "broken"))
+                fields = results(wine(program, source, str(broken_port), winpath(target), "big",
+                                      "broken.bin"))[f"{source}-big"]
+                after = relay_forwarded(broken_control)
+                if fields[2] != "ok" or (round_ == 0 and subprocess.run(
+                        ["cmp", "-s", data, os.path.join(target, "broken.bin")]).returncode):
+                    raise RuntimeError(f"{source}: the file did not arrive whole over the broken link")
+                seconds = float(fields[0])
+                target = fresh(os.path.join(OUT, "unbroken"))
+                fields = results(wine(program, source, str(whole_port), winpath(target), "big",
+                                      "broken.bin"))[f"{source}-big"]
+                if fields[2] != "ok":
+                    raise RuntimeError(f"{source}: the unbroken transfer failed")
+                sent.append((int(after["forwarded"]) - int(before["forwarded"])) / size)
+                tries.append(int(after["connections"]) - int(before["connections"]))
+                times.append(seconds / float(fields[0]))
+                ours.append(seconds)
+                ref.append(float(fields[0]))
+            name = {"socket": "socket client", "winhttp": "WinHTTP source"}[source]
+            add(f"{name}, 64 MiB over a link broken every 4 MiB: bytes the link carried / file size "
+                f"({median(tries):.0f} connections)", f"{median(ours):.3f} s", "", sent, "<= 1.05",
+                median(sent) <= 1.05)
+            add("  its time against the same transfer over the same relay unbroken (time)", "",
+                f"{median(ref):.3f} s", times, "(report)", None)
+    finally:
+        for process in (broken, whole):
+            process.kill()
+            process.wait()
+        fresh(OUT)
+
+
 def figure_sync():
     folder = os.path.join(WWW, "sync")
     deployment(folder, 2000, (200 << 20) // 2000, 20)
@@ -432,7 +501,8 @@ def main():
     load_before = loadavg()
     table = {"md5": [figure_md5], "socket": [lambda: figure_http("socket")],
              "winhttp": [lambda: figure_http("winhttp")], "sync": [figure_sync], "launcher": [figure_launcher],
-             "compare": [figure_compare], "memory": [figure_memory], "start": [figure_start]}
+             "compare": [figure_compare], "memory": [figure_memory], "start": [figure_start],
+             "broken": [figure_broken]}
     fresh(OUT)
     for name in FIGURES:
         say(f"[bench] {name}")

@@ -5,8 +5,10 @@
 #   ORNIVEL_BUILD=build-me bash benchmarks/run-all.sh            # every figure, 3 rounds
 #   REPEAT=5 FIGURES="socket winhttp" bash benchmarks/run-all.sh  # a subset
 #
-# Figures: md5, socket, winhttp, sync, launcher, compare, memory, start. The HTTP figures
-# fetch from nginx (Debian's nginx-light), started here unprivileged on a loopback port;
+# Figures: md5, socket, winhttp, sync, launcher, compare, memory, start, broken. The HTTP
+# figures fetch from nginx (Debian's nginx-light), started here unprivileged on a loopback port;
+# "broken" fetches through a relay in front of it that breaks every connection after 4 MiB
+# (benchmarks/remote/breaking_relay.py);
 # the program figures run the x86_64 build under Wine (the whole launcher with its dialog
 # on a virtual display). Data is made once under <build>/x86_64/bench-all and kept.
 set -euo pipefail
@@ -74,5 +76,5 @@ for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$PORT/" && break;
 wine_session_start "$B"
 
 ROOT="$ROOT" B="$B" W="$W" PORT="$PORT" WINE64="$WINE64" NGINX_LOG="$NGINX_DIR/access.log" \
-  REPEAT="${REPEAT:-3}" FIGURES="${FIGURES:-md5 socket winhttp sync launcher compare memory start}" \
+  REPEAT="${REPEAT:-3}" FIGURES="${FIGURES:-md5 socket winhttp sync launcher compare memory start broken}" \
   python3 "$ROOT/benchmarks/figures.py"

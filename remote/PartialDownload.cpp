@@ -82,9 +82,11 @@ bool PartialDownload::append() {
     file_.reset(::CreateFileW(partial_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
     if (!file_) return false;
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset_);
-    if (!::SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(file_.get())) {
+    // The range continues the file where it ends; a file that changed since prepare() does not
+    // take it.
+    LARGE_INTEGER end;
+    const LARGE_INTEGER none{};
+    if (!::SetFilePointerEx(file_.get(), none, &end, FILE_END) || static_cast<uint64_t>(end.QuadPart) != offset_) {
         file_.reset();
         return false;
     }
@@ -97,7 +99,11 @@ bool PartialDownload::write(const void* data, size_t length) {
         size_ += length;
         return true;
     }
-    validator_.clear();  // the file's end is uncertain now
+    // A disk that refuses bytes (full, gone) keeps none: the file goes, and with it the space
+    // it held.
+    const DWORD error = ::GetLastError();
+    discard();
+    ::SetLastError(error);
     return false;
 }
 

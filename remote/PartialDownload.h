@@ -31,11 +31,12 @@ public:
 
     // An answer's body goes into the partial file: startOver (a whole file; `validator` is
     // the answer's, empty when it has none, and then the file cannot be continued later) or
-    // append (a range continuing at offset()). False when the file cannot be opened.
+    // append (a range continuing at offset(), where the file ends). False when the file cannot
+    // be opened, or no longer ends there.
     bool startOver(const std::string& validator);
     bool append();
-    // Writes received bytes at the end; false when they could not all be written (what the
-    // file holds then cannot be continued).
+    // Writes received bytes at the end; false when they could not all be written, and then
+    // the partial file and its resume information are gone (the thread's last error kept).
     bool write(const void* data, size_t length);
     // Closes the file; what it holds stays.
     void close() { file_.reset(); }

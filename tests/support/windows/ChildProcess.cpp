@@ -65,11 +65,15 @@ std::vector<DWORD> childrenOf(DWORD parentId) {
 }
 
 void terminateTree(DWORD processId) {
-    for (DWORD child : childrenOf(processId)) terminateTree(child);
+    // The process first, so that it cannot start another child (a console program with a
+    // console host of its own) after its children were looked up; an ended process is still
+    // the parent its children name.
     UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
-    if (!process) return;
-    TerminateProcess(process.get(), 999);
-    WaitForSingleObject(process.get(), 5000);
+    if (process) {
+        TerminateProcess(process.get(), 999);
+        WaitForSingleObject(process.get(), 5000);
+    }
+    for (DWORD child : childrenOf(processId)) terminateTree(child);
 }
 
 } // namespace ornivel::test

@@ -8,11 +8,15 @@
 #include "common/Text.h"
 #include "logdriver/LogAppender.h"
 #include "logdriver/LogDriver.h"
+#include "config/StoredValues.h"
 #include "sync/OrnivelSynchronizer.h"
 
 int wmain(int argc, wchar_t** argv) {
     using namespace ornivel;
-    const std::wstring key = argc > 1 ? argv[1] : L"Software\\OrnivelTests\\runner\\";
+    // A runner restarted by the script gets no key: it takes one of its own installation, so
+    // that runs of other tests never share its saved answer.
+    const std::wstring key = argc > 1 ? std::wstring(argv[1])
+                                      : L"Software\\OrnivelTests\\runner\\" + installationNameOf(currentFolder());
     const bool fieldService = argc > 2 && std::wstring(argv[2]) == L"-aussendienst";
     CreateDirectoryW(L"log", nullptr);
     LogDriver log(L"ornivel");

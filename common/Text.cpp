@@ -118,4 +118,10 @@ std::wstring processEnvironment(const std::wstring& name) {
     return value;
 }
 
+std::wstring moduleFolder() {
+    const std::wstring path = modulePath();
+    const size_t cut = path.find_last_of(L'\\');
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
+}
+
 } // namespace ornivel

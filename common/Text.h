@@ -32,8 +32,9 @@ std::wstring fromUtf8OrAnsi(const std::string& bytes);
 // The process's working folder, always with a trailing backslash (a slash in the native
 // build).
 std::wstring currentFolder();
-// Full path of the running executable.
+// Full path of the running executable, and its folder (without a trailing separator).
 std::wstring modulePath();
+std::wstring moduleFolder();
 
 // Puts NAME=VALUE into the environment of both the C runtime and the operating system.
 void putProcessEnvironment(const std::wstring& name, const std::wstring& value);

@@ -124,4 +124,10 @@ std::wstring processEnvironment(const std::wstring& name) {
     return value ? fromUtf8(value) : std::wstring();
 }
 
+std::wstring moduleFolder() {
+    const std::wstring path = modulePath();
+    const size_t cut = path.find_last_of(L'/');
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
+}
+
 } // namespace ornivel

@@ -13,6 +13,7 @@ StartOptions parseStartOptions(const std::wstring& commandLine) {
     options.noUpdate = contains(commandLine, L"-noupdate");
     options.singus = contains(commandLine, L"-singus");
     options.debug = contains(commandLine, L"-debug");
+    options.updateOnly = contains(commandLine, L"-updateonly");
     return options;
 }
 

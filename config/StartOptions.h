@@ -9,6 +9,7 @@ struct StartOptions {
     bool noUpdate = false;      // "-noupdate" (or "ZOLP" in the program path, set later)
     bool singus = false;        // "-singus"
     bool debug = false;         // "-debug"
+    bool updateOnly = false;    // "-updateonly": synchronise only, without a window or Java
     std::wstring commandLine;
 };
 

@@ -10,9 +10,13 @@
 #include "config/CompanyCatalog.h"
 #include "config/ConfigFiles.h"
 #include "launcher/LoginHandOff.h"
+#include "launcher/RunRecord.h"
 #include "config/StartOptions.h"
 #include "logdriver/LogDriver.h"
+#include "config/StoredValues.h"
 #include "sync/OrnivelClient.h"
+#include "sync/OrnivelSynchronizer.h"
+#include "sync/UpdateStatus.h"
 #include "ui/CDialogLogin.h"
 #include "ui/CompanyChooser.h"
 
@@ -64,6 +68,20 @@ void setSearchPath(LogDriver& log, const StartOptions& options, const std::wstri
         putProcessEnvironment(L"PATH", folder + L"system\\dll;" + oldPath);
 }
 
+// An update-only run: the synchronisation of a normal start, without any window or message
+// box (every message goes to the log only) and without Java. Its exit code is its result.
+int runUpdateOnly(const StartOptions& options, const std::wstring& folder, LogDriver& log) {
+    const DWORD start = GetTickCount();
+    OrnivelSynchronizer synchronizer(options.fieldService, moduleFolder(), log, options.debug);
+    // The restarted launcher finishes the run in the same way.
+    const std::wstring restartArguments = options.fieldService ? L"-aussendienst -updateonly" : L"-updateonly";
+    synchronizer.synchronizeFolder(std::wstring(kDeploymentPrefix) + installationName(), restartArguments);
+    const RunOutcome outcome{synchronizer.result(), synchronizer.filesFetched(), synchronizer.bytesFetched(),
+                             (GetTickCount() - start) / 1000u};
+    if (FleetReport* report = recordRun(folder, outcome, true, log)) report->finish();
+    return static_cast<int>(outcome.result);
+}
+
 void runJava(ThreadStartVM& javaHost) {
     javaHost.start();
     javaHost.postQuit();
@@ -80,7 +98,7 @@ int runLauncher(HINSTANCE instance, const std::wstring& commandLine) {
 
     const std::wstring folder = currentFolder();
     CompanyCatalog catalog = readCompanyCatalog(folder + L"\\ornivel.ini");
-    if (chooserWanted(catalog)) {
+    if (!options.updateOnly && chooserWanted(catalog)) {
         runCompanyChooser(instance, catalog);
         return 1;
     }
@@ -91,11 +109,22 @@ int runLauncher(HINSTANCE instance, const std::wstring& commandLine) {
     javaHost.setSystemProperty(L"logback.configurationFile", folder + L"system\\config\\logback.xml");
     javaHost.setSystemProperty(L"file.encoding", L"UTF-8");
     registerAppenders(log);
+    if (options.updateOnly) {
+        const int code = runUpdateOnly(options, folder, log);
+        log.end();
+        return code;
+    }
 
     auto* dialog = new CDialogLogin(instance, &javaHost);
-    if (!options.noUpdate && !dialog->synchronize(log, options.fieldService, options.debug)) {
-        log.end();
-        return 1;
+    if (!options.noUpdate) {
+        RunOutcome outcome;
+        const bool synchronised =
+            dialog->synchronize(log, options.fieldService, options.debug, offlineStartDaysPolicy(), outcome);
+        recordRun(folder, outcome, false, log);  // a report is sent beside the client, never waited for
+        if (!synchronised) {
+            log.end();
+            return 1;
+        }
     }
 
     const std::wstring classPath = buildClassPath(folder);

@@ -284,6 +284,8 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
         if (arrival == Arrival::Mismatch && continued && source.fetch(file->path, target, this))
             arrival = takeDownloaded(target, *file, now, block);
         if (arrival != Arrival::Taken) return false;  // the source or the check has logged why
+        ++filesFetched_;
+        if (listedSizeKnown(*file)) bytesFetched_ += static_cast<uint64_t>(file->size);
         restartPending_ |= isSelf;
         ghostscriptLoaded_ |= lowerAscii(file->path).find(L"gs.rar") != std::wstring::npos;
     }

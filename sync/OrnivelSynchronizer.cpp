@@ -26,6 +26,7 @@
 #include "sync/ServerFile.h"
 #include "sync/SignedList.h"
 #include "sync/UnfinishedUpdate.h"
+#include "sync/UpdateStatus.h"
 #include "config/StoredValues.h"
 
 namespace ornivel {
@@ -129,10 +130,12 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
     log_.log(LOG_DEBUG, L"Server file name is %s", serverFile.c_str());
 
     bool answered = true;
+    bool listDelivered = false;
     if (!serverFileRead) {
         log_.log(LOG_DEBUG, L"Could not find Server file %s. %s", serverFile.c_str(), serverFileError.text().c_str());
         if (fieldService_) {
             log_.log(LOG_INFO, L"Error adapting client checksum. Error: %s", serverFileError.text().c_str());
+            result_ = RESULT_NO_CONFIGURATION;
             return true;
         }
         RegistryString saved(deploymentKey);
@@ -142,9 +145,11 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
             success = false;
             log_.log(LOG_INFO, L"Error adapting client checksum. Error: %s", serverFileError.text().c_str());
             answered = false;
+            result_ = RESULT_NO_CONFIGURATION;
         }
     } else if (!checkVersion(url, answer)) {
-        return false;
+        result_ = RESULT_NO_VERSION_CHECK;
+        return startOffline();
     }
 
     if (answered) {
@@ -152,8 +157,10 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
         log_.log(LOG_DEBUG, L"Response is '%S'", maskedServerList(answer).c_str());
         // An update that began and did not finish is finished, whatever the check says.
         if (answer == "OK" && serverFileRead && updateUnfinished() &&
-            !answerForUnfinishedUpdate(url, deploymentKey, answer))
+            !answerForUnfinishedUpdate(url, deploymentKey, answer)) {
+            result_ = RESULT_NO_VERSION_CHECK;
             return false;
+        }
         if (answer == "OK") {
             log_.log(LOG_INFO, L"Version checksum is OK. No synchronisation necessary.");
             return true;
@@ -161,6 +168,7 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
         if (answer == "ERROR") {
             log_.log(LOG_INFO, L"Error adapting client checksum.");
             success = false;
+            result_ = RESULT_NO_VERSION_CHECK;
         } else {
             const std::vector<DeploymentServerInfo> servers = parseServerList(fromAnsi(answer));
             step = FAILURE_FILE_LIST;
@@ -183,8 +191,13 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
                     success = false;
                     continue;
                 }
+                listDelivered = true;
                 updateFromServer(*source, answer, deploymentKey, restartArguments, success, step);
                 break;
+            }
+            if (!success && !listDelivered) {
+                result_ = RESULT_NO_FILE_LIST;
+                if (startOffline()) return true;
             }
         }
     }
@@ -193,6 +206,18 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
     if (restartPending_) return false;
     log_.log(LOG_FATAL, L"%s", failureMessage(step).c_str());
     return false;
+}
+
+bool OrnivelSynchronizer::startOffline() {
+    if (!offlineStartDays_ || updateUnfinished()) return false;
+    const std::optional<uint64_t> lastSuccess = lastSuccessOf(folder_);
+    const uint64_t now = secondsSince1970Now();
+    if (!lastSuccess || now < *lastSuccess || now - *lastSuccess > uint64_t(*offlineStartDays_) * 86400u) return false;
+    log_.log(LOG_INFO, L"Working offline: the deployment cannot be reached, and the last complete update (%S) lies "
+                       L"within the %u days the policy allows.",
+             isoUtcText(*lastSuccess).c_str(), static_cast<unsigned>(*offlineStartDays_));
+    reportText(L"working offline");
+    return true;
 }
 
 bool OrnivelSynchronizer::answerForUnfinishedUpdate(const std::string& url, const std::wstring& deploymentKey,
@@ -224,6 +249,7 @@ bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answ
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
     if (!WinHttpCrackUrl(wideUrl.c_str(), static_cast<DWORD>(wideUrl.size()), 0, &parts)) {
         log_.log(LOG_DEBUG, L"Error parsing URL. Error: <<%s>>", LastError().text().c_str());
+        result_ = RESULT_NO_VERSION_CHECK;
         answer.clear();
         return true;
     }
@@ -243,7 +269,10 @@ bool OrnivelSynchronizer::checkVersion(const std::string& url, std::string& answ
     }
     if (!delivered) {
         log_.log(LOG_DEBUG, L"Could not call Version check URL. Error: <<%s>>", requestError.text().c_str());
-        if (!answerFile.empty()) DeleteFileW(answerFile.c_str());
+        if (!answerFile.empty()) {
+            DeleteFileW(answerFile.c_str());
+            RemoteSource::discardPartial(answerFile);  // an answer is never continued
+        }
         return false;
     }
     const bool whole = readFirstLine(answerFile, answer);
@@ -269,6 +298,7 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         log_.log(LOG_ERROR, L"The file list %s cannot be read (%s): the update is refused and nothing was changed.",
                  newList.c_str(), LastError().text().c_str());
         success = false;
+        result_ = RESULT_LIST_REFUSED;
         return;
     }
     // In a signed deployment a list is proven genuine before anything of it is used; a refused
@@ -278,6 +308,7 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         held.release();
         DeleteFileW(newList.c_str());
         success = false;
+        result_ = RESULT_LIST_REFUSED;
     };
     if (signedList.required() && !signedList.signatureValid(source, newList, listBytes, this)) return refuse();
     RegistryString saved(deploymentKey);
@@ -289,6 +320,7 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
     // A list cut short, or no list at all, would make every file it does not reach look unused.
     if (!serverListUsable(serverList, newList)) {
         success = false;  // nothing is deleted or downloaded
+        result_ = RESULT_LIST_REFUSED;
         return;
     }
     if (signedList.required() && !signedList.accept(serverList, listBytes, localList, localPath(kFileList)))
@@ -300,13 +332,17 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
     if (!deleteUnusedFiles(L"", serverList, localList)) {
         log_.log(LOG_DEBUG, L"Error deleting unused files.");
         success = false;
+        result_ = RESULT_FILE_FAILED;
         return;
     }
     const bool ok = downloadChangedFiles(serverList, source);
     if (ok) copyToParentFolder();
     success = ok;
     step = FAILURE_DOWNLOADING;
-    if (!ok) return;
+    if (!ok) {
+        result_ = RESULT_FILE_FAILED;
+        return;
+    }
     // An unpacking that an earlier run could not finish is still due.
     const bool unpackDue = ghostscriptLoaded_ || ghostscriptUnpackDue(serverList);
     const bool unpacked = !unpackDue || unpackGhostscript();
@@ -320,16 +356,21 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         MoveFileExW(newList.c_str(), localPath(kFileList).c_str(), MOVEFILE_REPLACE_EXISTING);
     }
     // A failed unpacking leaves the update unfinished, so that the next start unpacks again.
-    if (!unpacked) return;
+    if (!unpacked) {
+        result_ = RESULT_FILE_FAILED;
+        return;
+    }
     if (restartPending_) {
         // The update stays unfinished until the new launcher has run.
         if (!restartAllowedNow()) {
             log_.log(LOG_WARNING, L"The new launcher %s could not take its place at the last %d restarts (the "
                                   L"launcher may be in use by another start); it is tried again at a later start.",
                      withExtension(modulePath(), L".tmp").c_str(), kMaxRestarts);
+            result_ = RESULT_FILE_FAILED;
             return;
         }
         noteUnfinishedUpdate(true);
+        result_ = RESULT_RESTARTING;
         restart(restartArguments);
         success = false;  // the launcher ends so that the script can replace it
         return;
@@ -359,14 +400,6 @@ bool writeSmallFile(const std::wstring& path, const std::string& text) {
     return file && writeWhole(file.get(), text.data(), text.size());
 }
 
-uint64_t secondsSince1970() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const uint64_t ticks = ticksOfFileTime(now);
-    constexpr uint64_t kTicksTo1970 = 116444736000000000ull;
-    return ticks > kTicksTo1970 ? (ticks - kTicksTo1970) / 10000000ull : 0;
-}
-
 // What identifies the listed archive: its checksum, or its size and time without one.
 std::string archiveIdentity(const FileListFile& entry) {
     if (!entry.checksum.empty()) return toUtf8(entry.checksum);
@@ -383,7 +416,7 @@ void OrnivelSynchronizer::noteUnfinishedUpdate(bool restarting) {
     UnfinishedUpdate note = parseUnfinishedUpdate(readSmallFile(path));
     if (restarting) {
         ++note.restarts;
-        note.lastRestart = secondsSince1970();
+        note.lastRestart = secondsSince1970Now();
     }
     if (!writeSmallFile(path, formatUnfinishedUpdate(note)))
         log_.log(LOG_WARNING, L"Could not note the update as unfinished in %s. Error: %s", path.c_str(),
@@ -391,7 +424,7 @@ void OrnivelSynchronizer::noteUnfinishedUpdate(bool restarting) {
 }
 
 bool OrnivelSynchronizer::restartAllowedNow() {
-    return restartAllowed(parseUnfinishedUpdate(readSmallFile(localPath(kUnfinishedUpdateFile))), secondsSince1970());
+    return restartAllowed(parseUnfinishedUpdate(readSmallFile(localPath(kUnfinishedUpdateFile))), secondsSince1970Now());
 }
 
 bool OrnivelSynchronizer::ghostscriptUnpackDue(const FileList& serverList) {

@@ -3,12 +3,15 @@
 // unpacking and self-update.
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "logdriver/LogDriver.h"
 #include "remote/ProgressListener.h"
 #include "remote/ProgressMerger.h"
+#include "sync/UpdateResult.h"
 
 namespace ornivel {
 
@@ -75,6 +78,16 @@ public:
     static std::wstring modulePath();
     static std::wstring withExtension(const std::wstring& path, const std::wstring& extension);
 
+    // A start whose version check cannot be made, or whose servers all fail to deliver the
+    // list, goes on with the installation as it is when the last complete update is at most
+    // this many days old and no update is unfinished (the administrators' policy; none: never).
+    void setOfflineStartDays(std::optional<uint32_t> days) { offlineStartDays_ = days; }
+
+    // The outcome of the last synchronizeFolder, and what it fetched.
+    UpdateResult result() const { return result_; }
+    uint64_t filesFetched() const { return filesFetched_; }
+    uint64_t bytesFetched() const { return bytesFetched_; }
+
     bool restartPending() const { return restartPending_; }
     bool ghostscriptLoaded() const { return ghostscriptLoaded_; }
     const ProgressMerger& progressState() const { return progress_; }
@@ -112,6 +125,8 @@ private:
     // entries, or an entry whose path cannot name a file inside the installation folder.
     bool serverListUsable(const FileList& list, const std::wstring& listPath);
     void copyToParentFolder();
+    // Whether the start goes on offline (logged, progress text set): see setOfflineStartDays.
+    bool startOffline();
 
     void reportPhase(int phase);
     void reportText(const std::wstring& text);
@@ -123,6 +138,10 @@ private:
     bool fieldService_;
     bool debug_;
     ProgressMerger progress_;
+    std::optional<uint32_t> offlineStartDays_;
+    UpdateResult result_ = RESULT_CURRENT;
+    uint64_t filesFetched_ = 0;
+    uint64_t bytesFetched_ = 0;
 };
 
 } // namespace ornivel

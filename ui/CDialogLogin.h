@@ -7,9 +7,11 @@
 // Escape, the close box and Alt+F4 end the process with exit status -1.
 #include <windows.h>
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "sync/UpdateResult.h"
 #include "common/Handles.h"
 #include "common/Lock.h"
 #include "common/SystemThread.h"
@@ -35,8 +37,11 @@ public:
     CDialogLogin& operator=(const CDialogLogin&) = delete;
 
     // Runs the update synchronisation with this dialog as progress listener; from now on
-    // errors logged through `log` appear in message boxes over the dialog.
-    bool synchronize(LogDriver& log, bool fieldService, bool debug);
+    // errors logged through `log` appear in message boxes over the dialog. `offlineStartDays`
+    // is the administrators' policy for starts without a deployment; `outcome` receives what
+    // the run came to.
+    bool synchronize(LogDriver& log, bool fieldService, bool debug, std::optional<uint32_t> offlineStartDays,
+                     RunOutcome& outcome);
     // Shows the login form and blocks until Login (true) or Cancel (false).
     bool waitForLogin(std::vector<ServerInfo> servers);
 

@@ -1,7 +1,6 @@
 // The login dialog's progress phase: the synchronisation run and its progress display.
 #include <windows.h>
 #include <commctrl.h>
-#include <shlwapi.h>
 
 #include "common/Text.h"
 #include "res/resource.h"
@@ -20,16 +19,10 @@ constexpr UINT kMarqueePeriodMs = 50;
 // anyone can read it, and reports that arrive meanwhile gather into one state.
 constexpr DWORD kProgressRestMs = 25;
 
-std::wstring programFolder() {
-    std::wstring path = modulePath();
-    path.push_back(L'\0');
-    PathRemoveFileSpecW(path.data());
-    return std::wstring(path.c_str());
-}
-
 } // namespace
 
-bool CDialogLogin::synchronize(LogDriver& log, bool fieldService, bool debug) {
+bool CDialogLogin::synchronize(LogDriver& log, bool fieldService, bool debug,
+                               std::optional<uint32_t> offlineStartDays, RunOutcome& outcome) {
     loginState_ = -1;
     SendMessageW(item(IDC_PROGRESS_BAR), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SetWindowTextW(window_, L"ornivel");
@@ -37,11 +30,16 @@ bool CDialogLogin::synchronize(LogDriver& log, bool fieldService, bool debug) {
     // Registered for the rest of the run (appenders are never freed).
     log.addAppender(new CWindowLogAppender(window_, LOG_INFO, L"%m"));
 
-    OrnivelSynchronizer synchronizer(fieldService, programFolder(), log, debug);
+    const DWORD start = GetTickCount();
+    OrnivelSynchronizer synchronizer(fieldService, moduleFolder(), log, debug);
     synchronizer.addListener(this);
+    synchronizer.setOfflineStartDays(offlineStartDays);
     const std::wstring restartArguments = fieldService ? L"-aussendienst" : L"";
     const std::wstring deploymentKey = std::wstring(kDeploymentPrefix) + installationName();
-    return synchronizer.synchronizeFolder(deploymentKey, restartArguments);
+    const bool result = synchronizer.synchronizeFolder(deploymentKey, restartArguments);
+    outcome = {synchronizer.result(), synchronizer.filesFetched(), synchronizer.bytesFetched(),
+               (GetTickCount() - start) / 1000u};
+    return result;
 }
 
 void CDialogLogin::progress(const int* phase, const wchar_t* text, const int* current, const int* total,

@@ -71,7 +71,7 @@ StoredValues::StoredValues(const TempFolder& installation) {
 }
 
 StoredValues::~StoredValues() {
-    for (const wchar_t* kind : {L"lastUser", L"password", L"lastServer", L"deployment", L"listSerial"})
+    for (const wchar_t* kind : {L"lastUser", L"password", L"lastServer", L"deployment", L"listSerial", L"status"})
         RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kProductKey) + kind + L"\\" + name_).c_str());
 }
 

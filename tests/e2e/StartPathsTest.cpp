@@ -184,5 +184,65 @@ TEST_F(EndToEndPaths, HeapDumpWhileTheLoginFormWaitsEndsWithZero) {
     EXPECT_TRUE(inst.exists(formatWide(L"java_pid%lu.hprof", process.id()))) << "the dump stays";
 }
 
+// Update-only runs, as software distribution starts them: the synchronisation of a normal
+// start, no window at any moment, never Java, and an exit code and a status value per outcome.
+TEST_F(EndToEndPaths, UpdateOnlyRunsEndWithTheirResultAndNoWindow) {
+    TestDeploymentServer server;
+    const std::wstring statusKey = L"Software\\Torbenwald\\ornivel\\status\\" + stored.name();
+    const auto updateOnly = [&](DWORD expected, const char* what) {
+        SCOPED_TRACE(what);
+        ChildProcess process(launcher.installLauncher(), L"-updateonly", inst.path());
+        ASSERT_TRUE(process.started());
+        DWORD exitCode = 0;
+        bool windowSeen = false;
+        // The process is watched until it ends: no top-level window of it may appear.
+        while (!process.waitForExit(20, exitCode))
+            windowSeen = windowSeen || findWindow({L"", L"", process.id(), nullptr, false}) != nullptr;
+        EXPECT_EQ(exitCode, expected) << launcher.logText();
+        EXPECT_FALSE(windowSeen);
+        EXPECT_FALSE(inst.exists(fromUtf8(standin::kRecordFile))) << "no Java";
+        DWORD result = 0, size = sizeof result;
+        EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, statusKey.c_str(), L"LastResult", RRF_RT_REG_DWORD, nullptr, &result,
+                               &size), ERROR_SUCCESS);
+        EXPECT_EQ(result, expected);
+    };
+    updateOnly(50, "no server file and no saved answer");
+    test::writeFileBytes(inst / L"ornivel-Server.dat", "http://127.0.0.1:9/check");
+    updateOnly(20, "no version check");
+
+    server.putFile(L"module\\app.jar", "application module");
+    server.putFile(L"lib\\data.txt", "data");
+    server.publish();
+    server.writeServerFile(inst.path());
+    server.withdrawFileList();
+    answerVersionCheck(server, inst.path(), server.serverRecord("http"));
+    updateOnly(21, "no file list");
+    server.corruptFile(L"TarnFileList.xml", "<FileList><File Path=\"..\\evil.dll\"/></FileList>");
+    updateOnly(30, "an unsafe list");
+    server.http().clear();
+    server.publish();
+    server.http().serveFolder("/deploy/", server.folder());
+    server.failFile(L"lib\\data.txt");
+    answerVersionCheck(server, inst.path(), server.serverRecord("http"));
+    updateOnly(40, "a file fails");
+    server.http().clear();
+    server.http().serveFolder("/deploy/", server.folder());
+    server.http().routePrefix("/check/clientChecksum%3d", {HttpAnswer::ok("OK")});
+    updateOnly(0, "finished although the check answers OK");
+    EXPECT_EQ(inst.read(L"lib\\data.txt"), "data");
+    std::wstring lastRun(64, L'\0'), lastSuccess(64, L'\0'), id(64, L'\0');
+    DWORD size = 128;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, statusKey.c_str(), L"LastSuccess", RRF_RT_REG_SZ, nullptr,
+                           lastSuccess.data(), &size), ERROR_SUCCESS);
+    size = 128;
+    RegGetValueW(HKEY_CURRENT_USER, statusKey.c_str(), L"LastRun", RRF_RT_REG_SZ, nullptr, lastRun.data(), &size);
+    EXPECT_EQ(std::wstring(lastSuccess.c_str()), std::wstring(lastRun.c_str()));
+    EXPECT_EQ(lastSuccess.c_str()[10], L'T');
+    size = 128;
+    RegGetValueW(HKEY_CURRENT_USER, statusKey.c_str(), L"InstallationId", RRF_RT_REG_SZ, nullptr, id.data(), &size);
+    EXPECT_EQ(std::wstring(id.c_str()).size(), 38u) << "a GUID made once";
+    updateOnly(0, "current");
+}
+
 } // namespace
 } // namespace ornivel

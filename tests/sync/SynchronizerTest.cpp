@@ -7,11 +7,13 @@
 #include "common/Text.h"
 #include "remote/RemoteSource.h"
 #include "common/Handles.h"
+#include "sync/FleetReport.h"
 #include "sync/InstallationLock.h"
 #include "sync/ListSignature.h"
 #include "sync/Md5.h"
 #include "sync/OrnivelSynchronizer.h"
 #include "sync/SignedList.h"
+#include "sync/UpdateStatus.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/deployserver/TestDeploymentServer.h"
 #include "config/StoredValues.h"
@@ -340,6 +342,63 @@ TEST_F(Synchronizer, AStartWaitsWhileAnotherSynchronisesTheInstallation) {
     EXPECT_TRUE(result) << messages();
     EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
     EXPECT_FALSE(inst_.exists(InstallationLock::kFileName));  // the lock goes with its holder
+}
+
+// With the administrators' policy a start whose deployment cannot be reached goes on with the
+// installation as it is, when its last complete update is recent enough and none is
+// unfinished; without the policy nothing changes.
+TEST_F(Synchronizer, OfflineStartOnlyByPolicyAfterARecentCompleteUpdate) {
+    const std::wstring statusKey = statusKeyOf(inst_.path());
+    RegDeleteTreeW(HKEY_CURRENT_USER, statusKey.c_str());
+    UpdateResult result = RESULT_CURRENT;
+    const auto start = [&](std::optional<uint32_t> days) {
+        capture_.messages.clear();
+        OrnivelSynchronizer sync(false, inst_.path(), log_, false);
+        sync.setOfflineStartDays(days);
+        const bool goesOn = sync.synchronizeFolder(kKey, L"");
+        result = sync.result();
+        return goesOn;
+    };
+    test::writeFileBytes(inst_ / L"ornivel-Server.dat", "http://127.0.0.1:9/check");  // nobody answers
+    EXPECT_FALSE(start(std::nullopt));
+    EXPECT_EQ(result, RESULT_NO_VERSION_CHECK);
+    EXPECT_FALSE(start(7u)) << "never updated";
+    recordUpdateStatus(inst_.path(), RESULT_CURRENT, L"", L"");
+    EXPECT_TRUE(start(7u));
+    EXPECT_TRUE(loggedPrefix(LOG_INFO, L"Working offline: the deployment cannot be reached"));
+    EXPECT_EQ(result, RESULT_NO_VERSION_CHECK);
+
+    // No server delivers the list.
+    server_.writeServerFile(inst_.path());
+    server_.answerVersionCheck(inst_.path(), "inet|127.0.0.1|/nolist|" + std::to_string(server_.http().httpPort()) + "|||");
+    EXPECT_TRUE(start(7u));
+    EXPECT_EQ(result, RESULT_NO_FILE_LIST);
+    EXPECT_FALSE(loggedPrefix(LOG_FATAL, L"An error occured")) << "no final message";
+    inst_.write(L"TarnFileList.unfinished", "");
+    EXPECT_FALSE(start(7u)) << "an unfinished update is never started offline";
+    RegDeleteTreeW(HKEY_CURRENT_USER, statusKey.c_str());
+}
+
+// A fleet report is one GET beside the version check, its values percent-encoded.
+TEST_F(Synchronizer, AFleetReportIsOneRequestBesideTheVersionCheck) {
+    server_.http().routePrefix("/check/report?", {test::HttpAnswer::withStatus(204)});
+    FleetReportFields fields;
+    fields.id = "{6F9619FF-8B86-D011-B42D-00C04FC964FF}";
+    fields.host = "PC 7&8";
+    fields.result = RESULT_FILE_FAILED;
+    fields.checksum = "0123abc";
+    fields.files = 3;
+    fields.bytes = 70000;
+    fields.seconds = 12;
+    fields.updateOnly = true;
+    FleetReport report(log_);
+    ASSERT_TRUE(report.start(server_.versionCheckUrl(), fields));
+    report.finish();
+    const std::vector<std::string> targets = server_.requestTargets();
+    ASSERT_EQ(targets.size(), 1u);
+    EXPECT_EQ(targets[0], "/check/report?id=%7b6F9619FF-8B86-D011-B42D-00C04FC964FF%7d&host=PC%207%268&result=40&"
+                          "checksum=0123abc&serial=&files=3&bytes=70000&seconds=12&mode=updateonly");
+    EXPECT_TRUE(logged(LOG_DEBUG, L"Fleet report sent (status 204)."));
 }
 
 TEST_F(Synchronizer, AFailedVersionCheckEndsWithoutMessage) {

@@ -13,7 +13,7 @@ set(ORNIVEL_PURE_SOURCES
   logdriver/LogPattern.cpp remote/HttpText.cpp remote/ProgressMerger.cpp remote/RemoteSourceCombination.cpp
   remote/UrlEncode.cpp sync/DeploymentServerInfo.cpp sync/FileListReader.cpp sync/FileListScanner.cpp
   sync/FileListValues.cpp sync/ListSignature.cpp sync/ListWriter.cpp sync/LocalPaths.cpp
-  sync/Md5.cpp sync/ModuleName.cpp sync/ServerFileToken.cpp sync/UnfinishedUpdate.cpp sync/Utf16Text.cpp
+  sync/Md5.cpp sync/ModuleName.cpp sync/ServerFileToken.cpp sync/UnfinishedUpdate.cpp sync/UpdateResult.cpp sync/Utf16Text.cpp
   ui/CallbackTarget.cpp ui/ProgressStatus.cpp ui/WindowGeometry.cpp)
 set(ORNIVEL_POSIX_SOURCES
   common/DebugOutputPosix.cpp common/EventPosix.cpp common/FileAccessPosix.cpp common/FormatPosix.cpp
@@ -28,6 +28,6 @@ set(ORNIVEL_PURE_TESTS
   tests/jvm/JniSignatureTest.cpp tests/jvm/JvmOptionsTest.cpp tests/jvm/ModifiedUtf8Test.cpp
   tests/jvm/StandinScenarioTest.cpp tests/common/ThreadWaitTest.cpp
   tests/launcher/LoginRecordTest.cpp tests/logdriver/LogPatternTest.cpp tests/logdriver/WideFormatTest.cpp
-  tests/remote/HttpTextTest.cpp tests/remote/ProgressMergerTest.cpp tests/sync/FileListReaderTest.cpp tests/sync/UnfinishedUpdateTest.cpp
+  tests/remote/HttpTextTest.cpp tests/remote/ProgressMergerTest.cpp tests/sync/FileListReaderTest.cpp tests/sync/UnfinishedUpdateTest.cpp tests/sync/UpdateResultTest.cpp
   tests/ui/CallbackTargetTest.cpp tests/ui/ProgressStatusTest.cpp tests/ui/WindowGeometryTest.cpp
   tests/support/standin-jvm/StandinScenario.cpp)

@@ -65,12 +65,15 @@ public:
     const std::vector<RefusedPath>& refusedPaths() const { return refused_; }
     // The list element's "Serial" (signed lists); none when it is missing or unreadable.
     std::optional<uint64_t> serial() const { return serial_; }
+    // Whether the deployment asks for fleet reports (the list element's "Report" is "1").
+    bool reportRequested() const { return reportRequested_; }
 
 private:
     std::map<std::wstring, FileListFile> entries_;
     State state_ = State::Read;
     std::vector<RefusedPath> refused_;
     std::optional<uint64_t> serial_;
+    bool reportRequested_ = false;
 };
 
 

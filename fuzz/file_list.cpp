@@ -68,11 +68,12 @@ void checkEntry(const ListEntryText& entry) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(bytesOf(data, size));
     std::vector<ListEntryText> entries;
-    std::optional<uint64_t> serial;
+    ListElementText list;
     const bool whole =
-        readFileListText(text, serial, [&entries](const ListEntryText& entry) { entries.push_back(entry); });
+        readFileListText(text, list, [&entries](const ListEntryText& entry) { entries.push_back(entry); });
     // `text` now has "\n" line ends, as the reader saw it.
     const FileListScan scan = scanFileList(text);
+    if (list.report) FUZZ_CHECK(scan.listElement.find("Report") != std::string_view::npos);
     for (std::string_view tag : scan.entries) {
         FUZZ_CHECK(tag.size() >= 2 && tag.front() == '<' && tag.back() == '>');
         FUZZ_CHECK(tag.find('<', 1) == std::string_view::npos);

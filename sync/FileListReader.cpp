@@ -77,8 +77,9 @@ bool readEntry(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& docu
 
 } // namespace
 
-bool readFileListText(std::string& text, std::optional<uint64_t>& serial,
+bool readFileListText(std::string& text, ListElementText& list,
                       const std::function<void(const ListEntryText&)>& onEntry) {
+    list.report = false;
     normaliseLineEnds(text);
     const FileListScan scan = scanFileList(text);
     if (scan.result != FileListScan::Complete) return false;  // not a list at all, or not one read whole
@@ -86,9 +87,11 @@ bool readFileListText(std::string& text, std::optional<uint64_t>& serial,
     TiXmlDocument document;
     std::string tagText;
     std::wstring units;
-    if (const TiXmlElement* list = readTag(scan.listElement, encoding, document, tagText)) {
+    if (const TiXmlElement* element = readTag(scan.listElement, encoding, document, tagText)) {
         uint64_t number = 0;
-        if (parseListSerial(list->Attribute("Serial"), number)) serial = number;
+        if (parseListSerial(element->Attribute("Serial"), number)) list.serial = number;
+        const char* report = element->Attribute("Report");
+        list.report = report && std::string_view(report) == "1";
     }
     ListEntryText entry;
     for (std::string_view tag : scan.entries) {
@@ -96,6 +99,15 @@ bool readFileListText(std::string& text, std::optional<uint64_t>& serial,
         onEntry(entry);
     }
     return true;
+}
+
+bool readFileListText(std::string& text, std::optional<uint64_t>& serial,
+                      const std::function<void(const ListEntryText&)>& onEntry) {
+    ListElementText list;
+    list.serial = serial;
+    const bool whole = readFileListText(text, list, onEntry);
+    serial = list.serial;
+    return whole;
 }
 
 } // namespace ornivel

@@ -17,12 +17,22 @@ struct ListEntryText {
     int size = 0;          // "Size" (FileListValues.h), kUnknownListSize when unreadable
 };
 
-// Makes the line ends of `text` "\n" (as the XML reader does when it loads a file), then
-// hands every entry to `onEntry` in document order. False when the document is not a list
-// read whole: not well-formed, not a list, or an entry the XML reader refuses or that is not
-// UTF-8 where the document is read as UTF-8 (after a byte-order mark or a declaration naming
-// UTF-8 or no encoding); the entries before that one have been handed out. `serial` is the
-// list element's "Serial" (signed lists), left alone when missing or unreadable.
+// The list element's own attributes.
+struct ListElementText {
+    std::optional<uint64_t> serial;  // "Serial" (signed lists), left alone when missing or unreadable
+    bool report = false;             // "Report" is "1": the installation reports each run to the
+                                     // deployment server
+};
+
+// Makes the line ends of `text` "\n" (as the XML reader does when it loads a file), reads the
+// list element's attributes into `list`, then hands every entry to `onEntry` in document
+// order. False when the document is not a list read whole: not well-formed, not a list, or an
+// entry the XML reader refuses or that is not UTF-8 where the document is read as UTF-8 (after
+// a byte-order mark or a declaration naming UTF-8 or no encoding); the entries before that one
+// have been handed out.
+bool readFileListText(std::string& text, ListElementText& list,
+                      const std::function<void(const ListEntryText&)>& onEntry);
+// The same for callers that want only the "Serial".
 bool readFileListText(std::string& text, std::optional<uint64_t>& serial,
                       const std::function<void(const ListEntryText&)>& onEntry);
 

@@ -7,7 +7,14 @@ namespace ornivel {
 const char* const kFileListStart = "<FileList>\r\n";
 const char* const kFileListEnd = "</FileList>\r\n";
 
-std::string signedFileListStart(uint64_t serial) { return "<FileList Serial=\"" + std::to_string(serial) + "\">\r\n"; }
+std::string signedFileListStart(uint64_t serial) { return fileListStart(serial, false); }
+
+std::string fileListStart(uint64_t serial, bool report) {
+    std::string line = "<FileList";
+    if (serial != 0) line += " Serial=\"" + std::to_string(serial) + "\"";
+    if (report) line += " Report=\"1\"";
+    return line + ">\r\n";
+}
 
 namespace {
 

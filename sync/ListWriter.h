@@ -18,6 +18,10 @@ extern const char* const kFileListEnd;
 // The first line of a signed list: the list element with its "Serial", which launchers that
 // do not check signatures pass over.
 std::string signedFileListStart(uint64_t serial);
+// The first line of any list: the list element with "Serial" when `serial` is not 0, and
+// with Report="1" when installations are to send a report of each run (launchers that do
+// not know the mark pass over it).
+std::string fileListStart(uint64_t serial, bool report);
 
 // "&", "<", ">", '"' and "'" as entities; every other byte as it stands.
 std::string xmlEscaped(std::string_view text);

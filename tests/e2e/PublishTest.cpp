@@ -1,6 +1,7 @@
 // A deployment as administrators make it: a client folder published by ornivel-publish on
 // the Linux side, served by nginx over HTTPS and HTTP with the fragment the publisher wrote,
-// and the real launcher bringing an installation up to date from it.
+// and the real launcher bringing an installation up to date from it; the run reports that
+// fragment takes, read back as the fleet.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <set>
 
 #include "common/Text.h"
+#include "remote/UrlEncode.h"
+#include "remote/WinHttpHandle.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/nginx/NginxHost.h"
 #include "tests/support/windows/WindowDriver.h"
@@ -120,6 +123,25 @@ std::set<std::wstring> pathsOf(const std::map<std::wstring, std::string>& files)
     std::set<std::wstring> paths;
     for (const auto& file : files) paths.insert(file.first);
     return paths;
+}
+
+// The status of a GET on loopback over HTTP, sent through WinHTTP as launchers send reports;
+// 0 when no answer came.
+DWORD statusOfGet(int port, const std::string& path) {
+    const std::wstring object = fromUtf8(path);
+    WinHttpHandle session(
+        WinHttpOpen(L"ornivel-test", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    WinHttpHandle connection(session ? WinHttpConnect(session.get(), L"127.0.0.1", static_cast<INTERNET_PORT>(port), 0)
+                                     : nullptr);
+    WinHttpHandle request(connection ? WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), nullptr,
+                                                          WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0)
+                                     : nullptr);
+    DWORD status = 0, size = sizeof status;
+    if (request && WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+        WinHttpReceiveResponse(request.get(), nullptr))
+        WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    return status;
 }
 
 class EndToEndPublish : public ::testing::Test {
@@ -291,6 +313,39 @@ TEST_F(EndToEndPublish, SignedDeploymentOverPlainHttpAndAnAlteredListRefused) {
     std::map<std::wstring, std::string> version2 = version1;
     version2[L"module\\core-1.0.jar"] = "core, version 2.0";
     EXPECT_EQ(deployedPart(inst), version2);
+}
+
+TEST_F(EndToEndPublish, RunReportsAnsweredAndLoggedForTheFleet) {
+    writeClient(client, {{L"module\\core-1.0.jar", "core"}});
+    publish({"--server", server("http", host.httpPort()), "--report"});
+    std::string complaint;
+    ASSERT_TRUE(host.serve(deployment() + L"nginx.conf", complaint)) << complaint;
+
+    const std::string query = "id=" + urlEncode("{0F8FAD5B-D9CB-469F-A165-70867728950E}") + "&host=" +
+                              urlEncode("HALL 7, PC \"2\"") +
+                              "&result=40&checksum=0123456789abcdef0123456789abcdef&serial=&files=1&bytes=4"
+                              "&seconds=2&mode=start";
+    EXPECT_EQ(statusOfGet(host.httpPort(), "/ornivel/check/report?" + query), 204u);
+    // nginx writes the line once it has answered.
+    const std::wstring log = deployment() + L"reports.log";
+    const std::string logged = "\"GET /ornivel/check/report?" + query + " HTTP/1.1\" 204 0 ";
+    for (const DWORD start = GetTickCount(); readFileBytes(log).find(logged) == std::string::npos &&
+                                             GetTickCount() - start < 5000;)
+        Sleep(20);
+    EXPECT_NE(readFileBytes(log).find(logged), std::string::npos) << readFileBytes(log);
+    EXPECT_EQ(readFileBytes(host.accessLog()).find("/report?"), std::string::npos) << "reports go to reports.log only";
+
+    const NginxHost::Result fleet = host.run({ORNIVEL_NATIVE_PUBLISH, "fleet", "--csv", unixPathOf(log)});
+    EXPECT_EQ(fleet.status, 0) << fleet.output;
+    EXPECT_NE(fleet.output.find("{0F8FAD5B-D9CB-469F-A165-70867728950E},\"HALL 7, PC \"\"2\"\"\",20"), std::string::npos)
+        << fleet.output;
+    EXPECT_NE(fleet.output.find(",file failed,0123456789abcdef0123456789abcdef,,1,1\r\n"), std::string::npos)
+        << fleet.output;
+
+    // Published without --report again: the mark and the location are gone.
+    publish({});
+    EXPECT_EQ(readFileBytes(deployment() + L"nginx.conf").find("/report"), std::string::npos);
+    EXPECT_EQ(readFileBytes(deployment() + L"deploy\\TarnFileList.xml").rfind("<FileList>\r\n", 0), 0u);
 }
 
 } // namespace

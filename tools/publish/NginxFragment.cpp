@@ -55,9 +55,23 @@ bool fitsNginx(const std::string& folder, std::string& problem) {
     return true;
 }
 
-std::string nginxFragment(const std::string& deploymentFolder, const std::string& urlPath) {
+std::string nginxFragment(const std::string& deploymentFolder, const std::string& urlPath, bool report) {
     const std::string& d = deploymentFolder;
     const std::string& u = urlPath;
+    // nginx's master process opens the log when it starts or reloads, so the workers' user
+    // need not write the deployment folder. An exact location is matched before the version
+    // check's prefix location, wherever it stands.
+    const std::string reports =
+        !report ? std::string()
+                : "\n"
+                  "# Reports of the installations' runs (published with --report): answered 204 and logged to\n"
+                  "# reports.log; \"ornivel-publish fleet " + d + "/reports.log\" shows them. Reload nginx\n"
+                  "# after a publication that adds or drops --report.\n"
+                  "location = " + u + "/check/report {\n"
+                  "    access_log \"" + d + "/reports.log\" combined;\n"
+                  "    add_header Cache-Control \"no-store\" always;\n"
+                  "    return 204;\n"
+                  "}\n";
     return "# The ornivel deployment in " + d + ", written by ornivel-publish.\n"
            "# Include this file in a server block that listens for HTTP, HTTPS or both:\n"
            "#\n"
@@ -89,7 +103,8 @@ std::string nginxFragment(const std::string& deploymentFolder, const std::string
            "    alias \"" + d + "/deploy/\";\n"
            "    default_type application/octet-stream;\n"
            "    add_header Cache-Control \"no-cache\" always;\n"
-           "}\n";
+           "}\n" +
+           reports;
 }
 
 } // namespace ornivel::publish

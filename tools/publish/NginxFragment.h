@@ -15,7 +15,9 @@ bool normaliseUrlPath(const std::string& text, std::string& urlPath, std::string
 // Whether a folder path can stand in the fragment (nginx would read "$" as a variable).
 bool fitsNginx(const std::string& folder, std::string& problem);
 
-// The fragment for the deployment folder (absolute, "/" between components).
-std::string nginxFragment(const std::string& deploymentFolder, const std::string& urlPath);
+// The fragment for the deployment folder (absolute, "/" between components). With `report`
+// it also answers the installations' run reports at <urlPath>/check/report with 204 and logs
+// them to "reports.log" in the deployment folder, in nginx's combined format.
+std::string nginxFragment(const std::string& deploymentFolder, const std::string& urlPath, bool report = false);
 
 } // namespace ornivel::publish

@@ -34,7 +34,11 @@ std::string summaryText(const PublishSummary& s, const std::string& urlPath) {
            "  client checksum: " + s.checksum + "\n" +
            (s.serial ? "  signed: TarnFileList.xml.sig, serial " + std::to_string(s.serial) + "\n" : std::string()) +
            "  nginx: include " + s.deploymentFolder + "/nginx.conf in a server block; clients' ornivel-Server.dat: "
-           "http(s)://HOST" + urlPath + "/check\n";
+           "http(s)://HOST" + urlPath + "/check\n" +
+           (s.report ? "  reports: logged by nginx to " + s.deploymentFolder +
+                           "/reports.log (reload nginx if this is the first publication with --report); read "
+                           "them with: ornivel-publish fleet " + s.deploymentFolder + "/reports.log\n"
+                     : std::string());
 }
 
 } // namespace ornivel::publish

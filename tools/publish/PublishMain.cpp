@@ -1,8 +1,14 @@
 // ornivel-publish: makes or updates a deployment for the launcher from a client folder.
+#include <cerrno>
+#include <chrono>
 #include <exception>
+#include <fstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "FileSystem.h"
+#include "FleetReports.h"
 #include "Progress.h"
 #include "PublishOptions.h"
 #include "Publisher.h"
@@ -17,6 +23,45 @@ namespace {
 
 using namespace ornivel::publish;
 
+// Hands one log to the gatherer; false with the problem when it cannot be read.
+bool readLog(const std::string& name, FleetGatherer& gatherer, std::string& problem) {
+    const auto onPiece = [&gatherer](std::string_view piece) { gatherer.addPiece(piece); };
+    bool read = false;
+    errno = 0;
+    if (name == "-") {
+        read = readInput(onPiece);
+    } else if (std::ifstream in{pathOfText(name), std::ios::binary}) {
+        std::string buffer(1 << 20, '\0');
+        while (in.read(&buffer[0], static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
+            onPiece(std::string_view(buffer.data(), static_cast<size_t>(in.gcount())));
+        read = in.eof() && !in.bad();
+    }
+    gatherer.endLog();
+    if (!read) problem = name + ": cannot be read" + (errno ? ": " + std::generic_category().message(errno) : "");
+    return read;
+}
+
+// "fleet LOG...": one row per installation that reported.
+int fleet(const PublishOptions& options) {
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    FleetGatherer gatherer = options.sinceDays > 0 ? FleetGatherer(now - int64_t(options.sinceDays) * 86400)
+                                                   : FleetGatherer();
+    for (const std::string& log : options.logFiles) {
+        std::string problem;
+        if (!readLog(log, gatherer, problem)) {
+            writeError("ornivel-publish: " + problem + "\n");
+            return 1;
+        }
+    }
+    const std::vector<Installation> installations = gatherer.installations();
+    writeOutput(options.csv ? fleetCsv(installations) : fleetTable(installations));
+    if (gatherer.skippedLines() > 0)
+        writeError(std::to_string(gatherer.skippedLines()) + (gatherer.skippedLines() == 1 ? " line" : " lines") +
+                   " skipped\n");
+    return 0;
+}
+
 int run(const std::vector<std::string>& arguments) {
     PublishOptions options;
     std::string problem;
@@ -28,6 +73,7 @@ int run(const std::vector<std::string>& arguments) {
         writeOutput(kUsage);
         return 0;
     }
+    if (options.fleet) return fleet(options);
     if (options.keygen) {
         std::string publicKeyLine;
         if (!generateKeys(pathOfText(options.keyFolder), publicKeyLine, problem)) {

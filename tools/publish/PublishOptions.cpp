@@ -6,8 +6,9 @@ namespace ornivel::publish {
 
 const char* const kUsage =
     "Usage: ornivel-publish CLIENT_FOLDER DEPLOYMENT_FOLDER [--server TYPE|HOST|PATH|PORT[|LABEL]]...\n"
-    "                       [--url-path PATH] [--copy] [--key SIGNING_KEY]\n"
+    "                       [--url-path PATH] [--copy] [--key SIGNING_KEY] [--report]\n"
     "       ornivel-publish keygen KEY_FOLDER\n"
+    "       ornivel-publish fleet LOG... [--csv] [--since DAYS]\n"
     "\n"
     "Makes or updates the deployment in DEPLOYMENT_FOLDER from the complete client in\n"
     "CLIENT_FOLDER, for the ornivel launcher to bring installations up to date from:\n"
@@ -34,15 +35,80 @@ const char* const kUsage =
     "        deploy/TarnFileList.xml.sig and gives the list a serial that grows with every\n"
     "        publication. Installations that hold the matching \"ornivel-Key.txt\" take only\n"
     "        lists signed so, and never an older one than they took before.\n"
+    "  --report\n"
+    "        installations send a report of each run (an id made once per installation, the\n"
+    "        computer name, the result, client checksum, serial, files and bytes fetched,\n"
+    "        seconds): the list is marked for it, and nginx.conf answers PATH/check/report and\n"
+    "        logs the reports to DEPLOYMENT_FOLDER/reports.log (reload nginx when --report is\n"
+    "        added or dropped). Publishing without --report ends the reports.\n"
     "  --help\n"
     "        shows this text\n"
     "\n"
     "keygen KEY_FOLDER makes a new key pair in KEY_FOLDER: the secret key \"ornivel-signing.key\"\n"
     "(readable by its owner only; keep it off the servers) and the public key\n"
     "\"ornivel-Key.txt\" (put it into every installation folder, next to \"ornivel-Server.dat\").\n"
-    "Existing key files are never replaced. (A client folder named keygen: ./keygen.)\n"
+    "Existing key files are never replaced. (A client folder named keygen or fleet: ./keygen,\n"
+    "./fleet.)\n"
     "\n"
-    "Exit status: 0 when the deployment is published, 1 when it is not, 2 for a wrong command.\n";
+    "fleet LOG... reads the reports in web server logs (nginx's combined format, such as\n"
+    "reports.log; \"-\" reads the standard input) and shows one row per installation: its id,\n"
+    "computer, the last report's time (UTC), result, client checksum and serial, the runs\n"
+    "reported, and the failed runs since its last run that ended well. --csv writes CSV,\n"
+    "--since DAYS only the reports of the last DAYS days. Lines that are no report are\n"
+    "counted on the error stream.\n"
+    "\n"
+    "Exit status: 0 when the deployment is published (the logs read), 1 when it is not (a log\n"
+    "cannot be read), 2 for a wrong command.\n";
+
+namespace {
+
+bool parseFleetOptions(const std::vector<std::string>& arguments, PublishOptions& result, std::string& problem) {
+    bool optionsEnded = false;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded) {
+            result.logFiles.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            result.help = true;
+        } else if (argument == "--csv") {
+            result.csv = true;
+        } else if (argument == "--since" || argument.rfind("--since=", 0) == 0) {
+            std::string value;
+            if (argument != "--since") {
+                value = argument.substr(8);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            }
+            int days = value.empty() ? -1 : 0;
+            for (char c : value) {
+                if (c < '0' || c > '9' || days > 100000) {
+                    days = -1;
+                    break;
+                }
+                days = days * 10 + (c - '0');
+            }
+            if (days < 1 || days > 100000) {
+                problem = "--since needs a number of days (1 to 100000)";
+                return false;
+            }
+            result.sinceDays = days;
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            problem = "unknown option " + argument;
+            return false;
+        } else {
+            result.logFiles.push_back(argument);
+        }
+    }
+    if (!result.help && result.logFiles.empty()) {
+        problem = "fleet needs at least one log file";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptions& options, std::string& problem) {
     PublishOptions result;
@@ -56,6 +122,12 @@ bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptio
             problem = "keygen takes one argument: the folder for the key files";
             return false;
         }
+        options = result;
+        return true;
+    }
+    if (!arguments.empty() && arguments[0] == "fleet") {
+        result.fleet = true;
+        if (!parseFleetOptions(arguments, result, problem)) return false;
         options = result;
         return true;
     }
@@ -80,6 +152,8 @@ bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptio
             result.help = true;
         } else if (name == "--copy") {
             result.copy = true;
+        } else if (name == "--report") {
+            result.report = true;
         } else if (name == "--server" || name == "--url-path" || name == "--key") {
             if (!hasValue) {
                 if (i + 1 >= arguments.size()) {

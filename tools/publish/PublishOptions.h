@@ -17,6 +17,11 @@ struct PublishOptions {
     std::string keyFile;    // the secret key that signs the list (--key), or empty
     bool keygen = false;    // "keygen KEY_FOLDER": make a key pair instead of publishing
     std::string keyFolder;  // as given (UTF-8)
+    bool report = false;    // --report: installations report each run (list mark, nginx location)
+    bool fleet = false;     // "fleet LOG...": the installations' reports instead of publishing
+    std::vector<std::string> logFiles;  // as given (UTF-8); "-" is the standard input
+    bool csv = false;                   // --csv: CSV instead of a table
+    int sinceDays = 0;                  // --since DAYS: only reports of the last DAYS days; 0: all
 };
 
 extern const char* const kUsage;

@@ -226,7 +226,7 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     const int64_t now =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     summary.serial = signing ? nextSerial(deployedList, now) : 0;
-    std::string list = signing ? signedFileListStart(summary.serial) : kFileListStart;
+    std::string list = fileListStart(summary.serial, options.report);
     PublishState state;
     for (const ClientFile& file : files) {
         list += fileListEntry(file.path, listTimeOfUnixSeconds(file.stamp.seconds), file.stamp.size, file.checksum);
@@ -250,7 +250,8 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     // The answers: the server list for every other checksum, then "OK" for this one only.
     if (!putFile(staging, "servers", serverAnswer, checkFolder / kServerListAnswerName, problem) ||
         !putFile(staging, "current", kCurrentAnswer, checkFolder / currentAnswerName(checksum), problem) ||
-        !putFile(staging, "nginx.conf", nginxFragment(deploymentText, options.urlPath), deployment / "nginx.conf", problem))
+        !putFile(staging, "nginx.conf", nginxFragment(deploymentText, options.urlPath, options.report), deployment / "nginx.conf",
+                 problem))
         return fail(problem);
     std::vector<std::string> answers, ignored;
     listBelow(checkFolder, answers, ignored);
@@ -266,6 +267,7 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     summary.deploymentFolder = deploymentText;
     summary.checksum = checksum;
     summary.files = files.size();
+    summary.report = options.report;
     return true;
 }
 

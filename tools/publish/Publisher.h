@@ -6,6 +6,7 @@
 //                          signature "TarnFileList.xml.sig")
 //   DEPLOYMENT/check/      the version-check answers ("clientChecksum=<checksum>", "servers")
 //   DEPLOYMENT/nginx.conf  the nginx fragment
+//   DEPLOYMENT/reports.log the installations' run reports, written by nginx (with --report)
 //   DEPLOYMENT/.publish/   the publisher's own: lock, state, staging folder
 //
 // Everything is checked before anything is written. Files that changed (by size and time)
@@ -34,6 +35,7 @@ struct PublishSummary {
     size_t unchanged = 0;  // neither hashed nor touched
     size_t removed = 0;    // no longer listed
     uint64_t serial = 0;   // the signed list's serial; 0 when the list is not signed
+    bool report = false;   // installations report their runs (--report)
 };
 
 // Called now and then while files are hashed: files and bytes done of those to do.

@@ -33,4 +33,17 @@ void writeError(const std::string& text) { writeTo(STD_ERROR_HANDLE, text); }
 
 void writeOutput(const std::string& text) { writeTo(STD_OUTPUT_HANDLE, text); }
 
+bool readInput(const std::function<void(std::string_view)>& onPiece) {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) return false;
+    std::string buffer(65536, '\0');
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(input, &buffer[0], static_cast<DWORD>(buffer.size()), &got, nullptr))
+            return GetLastError() == ERROR_BROKEN_PIPE;  // the writing end has closed the pipe
+        if (got == 0) return true;
+        onPiece(std::string_view(buffer.data(), got));
+    }
+}
+
 } // namespace ornivel::publish

@@ -4,7 +4,7 @@ set(ORNIVEL_PUBLISH_LAUNCHER_SOURCES
   common/RelativePath.cpp common/TextScan.cpp sync/Md5.cpp sync/ModuleName.cpp sync/Utf16Text.cpp sync/ListWriter.cpp
   sync/FileListValues.cpp sync/FileListScanner.cpp sync/ListSignature.cpp)
 set(ORNIVEL_PUBLISH_SOURCES
-  tools/publish/ModuleScan.cpp tools/publish/NameRules.cpp tools/publish/NginxFragment.cpp
+  tools/publish/FleetReports.cpp tools/publish/ModuleScan.cpp tools/publish/NameRules.cpp tools/publish/NginxFragment.cpp
   tools/publish/Progress.cpp tools/publish/PublishJobs.cpp tools/publish/PublishOptions.cpp tools/publish/PublishState.cpp
   tools/publish/Publisher.cpp tools/publish/Signing.cpp tools/publish/Upcase.cpp tools/publish/VersionAnswers.cpp)
 set(ORNIVEL_PUBLISH_POSIX_SOURCES

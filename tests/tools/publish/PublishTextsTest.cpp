@@ -1,10 +1,11 @@
 // The texts a publication consists of: the file list as the launcher reads it, the version
 // answers, the nginx fragment, the command line, the publisher's state, and the UTF-16 and
-// UTF-8 conversion under the digest of texts.
+// UTF-8 conversion under the digest of texts; and the fleet read from the reports' log.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "FleetReports.h"
 #include "NginxFragment.h"
 #include "PublishOptions.h"
 #include "PublishState.h"
@@ -102,19 +103,113 @@ TEST(PublishTexts, CommandLineAndNginxFragment) {
     EXPECT_EQ(options.keyFolder, "keys");
     ASSERT_TRUE(parsePublishOptions({"./keygen", "b"}, options, problem));
     EXPECT_FALSE(options.keygen);
+    EXPECT_FALSE(options.report);
+    ASSERT_TRUE(parsePublishOptions({"a", "b", "--report"}, options, problem));
+    EXPECT_TRUE(options.report);
+    ASSERT_TRUE(parsePublishOptions({"fleet", "a.log", "--csv", "--since", "7", "--", "--b.log"}, options, problem));
+    EXPECT_TRUE(options.fleet && options.csv);
+    EXPECT_EQ(options.sinceDays, 7);
+    EXPECT_EQ(options.logFiles, (std::vector<std::string>{"a.log", "--b.log"}));
+    ASSERT_TRUE(parsePublishOptions({"fleet", "-", "--since=30"}, options, problem));
+    EXPECT_EQ(options.logFiles, std::vector<std::string>{"-"});
+    EXPECT_EQ(options.sinceDays, 30);
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"a"}, {"a", "b", "c"}, {"a", "b", "--fast"}, {"a", "b", "--server"},
           {"a", "b", "--url-path", "x"}, {"a", "b", "--url-path", "/a/../b"}, {"a", "b", "--url-path", "/a b"},
-          {"a", "b", "--key"}, {"keygen"}, {"keygen", "a", "b"}})
+          {"a", "b", "--key"}, {"keygen"}, {"keygen", "a", "b"}, {"fleet"}, {"fleet", "--csv"},
+          {"fleet", "a.log", "--since"}, {"fleet", "a.log", "--since", "0"}, {"fleet", "a.log", "--since=7d"},
+          {"fleet", "a.log", "--since", "-7"}, {"fleet", "a.log", "--report"}})
         EXPECT_FALSE(parsePublishOptions(bad, options, problem));
 
     const std::string fragment = nginxFragment("/srv/my deploy", "/ornivel.v2");
     EXPECT_NE(fragment.find("location /ornivel.v2/check/ {\n    root \"/srv/my deploy/check\";"), std::string::npos);
     EXPECT_NE(fragment.find("location ~ \"^/ornivel\\.v2/check/clientChecksum=([0-9a-f]{32})$\""), std::string::npos);
     EXPECT_NE(fragment.find("location /ornivel.v2/deploy/ {\n    alias \"/srv/my deploy/deploy/\";"), std::string::npos);
+    EXPECT_EQ(fragment.find("report"), std::string::npos);
+    const std::string reporting = nginxFragment("/srv/my deploy", "/ornivel.v2", true);
+    EXPECT_NE(reporting.find("location = /ornivel.v2/check/report {\n    access_log \"/srv/my deploy/reports.log\" "
+                             "combined;\n"),
+              std::string::npos)
+        << reporting;
+    EXPECT_NE(reporting.find("    return 204;\n}\n"), std::string::npos);
     EXPECT_TRUE(fitsNginx("/srv/my deploy (2)", problem));
     EXPECT_FALSE(fitsNginx("/srv/$HOME", problem));
     EXPECT_FALSE(fitsNginx("/srv/\"x\"", problem));
+}
+
+// A line of reports.log as nginx writes it (combined format).
+std::string reportLine(const std::string& time, const std::string& query) {
+    return "10.1.2.3 - - [" + time + "] \"GET /ornivel/check/report?" + query +
+           "&files=2&bytes=300&seconds=4&mode=start HTTP/1.1\" 204 0 \"-\" \"ornivel\"\n";
+}
+
+TEST(PublishTexts, FleetFromTheReportsLog) {
+    const std::string log =
+        // A failed, then ended well: no failures since.
+        reportLine("09/Dec/2026:22:00:00 +0100", "id=A&host=PC-02&result=40&checksum=c1&serial=5") +
+        reportLine("09/Dec/2026:22:05:00 +0100", "id=A&host=PC-02&result=0&checksum=c2&serial=6") +
+        // B ended well, then failed twice (its lines out of order, as from rotated logs).
+        reportLine("09/Dec/2026:16:10:00 -0500", "id=B&host=pc-01&result=30&checksum=c1&serial=5") +
+        reportLine("09/Dec/2026:21:20:00 +0000", "id=B&host=pc-01&result=99&checksum=c1&serial=5") +
+        reportLine("09/Dec/2026:21:00:00 +0000", "id=B&host=pc-01&result=0&checksum=c1&serial=5") +
+        // C replaces itself (counts as ended well); its name needs quoting in CSV.
+        reportLine("09/Dec/2026:22:53:55 +0100", "id=C&host=Smith%2C+%22Lab%22&result=10&checksum=c2") +
+        reportLine("15/Jan/2026:08:00:00 +0100", "id=D&host=zz&result=0") +
+        "\n"                                                                 // empty: not counted
+        "garbage\n"                                                          // skipped from here on
+        "10.1.2.3 - - [09/Dec/2026:22:00:00 +0100] \"GET /ornivel/deploy/a.jar HTTP/1.1\" 200 1 \"-\" \"-\"\n" +
+        reportLine("09/Dec/2026:22:00:00 +0100", "host=no-id&result=0") +
+        reportLine("09/Dec/2026:22:00:00 +0100", "id=E&result=failed") +
+        reportLine("32/Dec/2026:22:00:00 +0100", "id=E&result=0") +
+        "10.1.2.3 - - [09/Dec/2026:22:00:00 +0100] \"POST /ornivel/check/report?id=E&result=0 HTTP/1.1\" 204 0";
+    FleetGatherer gatherer;
+    for (size_t at = 0; at < log.size(); at += 7) gatherer.addPiece(std::string_view(log).substr(at, 7));
+    gatherer.endLog();
+    EXPECT_EQ(gatherer.skippedLines(), 6u);
+    const std::vector<Installation> fleet = gatherer.installations();
+    ASSERT_EQ(fleet.size(), 4u);
+    EXPECT_EQ(fleet[0].id + fleet[1].id + fleet[2].id + fleet[3].id, "BACD") << "by computer name, case aside";
+    EXPECT_EQ(fleet[1].runs, 2u);
+    EXPECT_EQ(fleet[1].failures, 0u);
+    EXPECT_EQ(fleet[1].lastResult, 0);
+    EXPECT_EQ(fleet[1].checksum + fleet[1].serial, "c26");
+    EXPECT_EQ(fleet[0].runs, 3u);
+    EXPECT_EQ(fleet[0].failures, 2u);
+    EXPECT_EQ(resultWords(fleet[0].lastResult), "code 99");
+    EXPECT_EQ(utcTimeText(fleet[0].lastSeen), "2026-12-09T21:20:00Z");
+    EXPECT_EQ(utcTimeText(fleet[2].lastSeen), "2026-12-09T21:53:55Z");
+    EXPECT_EQ(fleet[2].failures, 0u);
+    EXPECT_EQ(resultWords(30), "list refused");
+
+    const std::string csv = fleetCsv(fleet);
+    EXPECT_EQ(csv.substr(csv.find("C,")), "C,\"Smith, \"\"Lab\"\"\",2026-12-09T21:53:55Z,replacing itself,c2,,1,0\r\n"
+                                          "D,zz,2026-01-15T07:00:00Z,current,,,1,0\r\n");
+    EXPECT_EQ(csv.rfind("id,computer,last seen,last result,client checksum,serial,runs,failures since last success\r\n"
+                        "B,pc-01,2026-12-09T21:20:00Z,code 99,c1,5,3,2\r\n",
+                        0),
+              0u)
+        << csv;
+    Installation forged = fleet[3];
+    forged.host = "=cmd|' /c calc'!A0\x1b[2J";
+    EXPECT_NE(fleetCsv({forged}).find("\r\nD,'=cmd|' /c calc'!A0?[2J,"), std::string::npos)
+        << "no formula for a spreadsheet, no control character for a terminal";
+    const std::string table = fleetTable(fleet);
+    size_t lines = 0;
+    for (size_t at = table.find('\n') + 1; at < table.size(); at = table.find('\n', at) + 1, ++lines)
+        EXPECT_EQ(table.find("2026-", at) - at, table.find("Last seen")) << table;
+    EXPECT_EQ(lines, 4u);
+
+    // --since: older reports are passed over, and installations seen only before are left out.
+    FleetGatherer recent(1796850300);  // 2026-12-09T21:05:00Z
+    recent.addPiece(log);
+    recent.endLog();
+    const std::vector<Installation> since = recent.installations();
+    ASSERT_EQ(since.size(), 3u);
+    EXPECT_EQ(since[0].runs, 2u) << "B's failures after 21:05";
+    EXPECT_EQ(since[0].failures, 2u);
+    EXPECT_EQ(since[1].runs, 1u) << "A's success at 21:05";
+    EXPECT_EQ(since[1].failures, 0u);
+    EXPECT_EQ(since[2].id, "C");
 }
 
 TEST(PublishTexts, StateKeepsStampsAndChecksums) {

@@ -13,6 +13,7 @@
 #include "FileSystem.h"
 #include "Publisher.h"
 #include "Signing.h"
+#include "sync/FileListReader.h"
 #include "sync/FileListScanner.h"
 
 namespace ornivel::publish {
@@ -241,6 +242,42 @@ TEST_F(Publisher, KeygenAndSignedPublications) {
         EXPECT_EQ(read(deployed("TarnFileList.xml")), before);
     }
     EXPECT_NE(problems_[0].find("must lie outside the client and the deployment folder"), std::string::npos) << problems_[0];
+}
+
+TEST_F(Publisher, ReportsMarkTheSignedListAndServeTheReportLocation) {
+    const auto listElement = [this](ListElementText& element) {
+        std::string list = read(deployed("TarnFileList.xml"));
+        size_t entries = 0;
+        return readFileListText(list, element, [&entries](const ListEntryText&) { ++entries; }) && entries == 1;
+    };
+    const fs::path keys = root_ / "keys";
+    std::string line, problem;
+    ASSERT_TRUE(generateKeys(keys, line, problem)) << problem;
+    PublicKey publicKey{};
+    ASSERT_TRUE(parsePublicKeyText(line, publicKey));
+    write("module/a.jar", "a");
+    options_.keyFile = (keys / "ornivel-signing.key").string();
+    options_.report = true;
+    PublishSummary summary;
+    ASSERT_TRUE(run(summary)) << problems_[0];
+    ListElementText element;
+    ASSERT_TRUE(listElement(element));
+    EXPECT_TRUE(element.report);
+    EXPECT_EQ(element.serial, summary.serial);
+    EXPECT_TRUE(listSignatureValid(read(deployed("TarnFileList.xml")), read(deployed("TarnFileList.xml.sig")), publicKey))
+        << "the mark is signed with the list";
+    EXPECT_NE(read(deployment_ / "nginx.conf")
+                  .find("location = /ornivel/check/report {\n    access_log \"" + deployment_.string() + "/reports.log\""),
+              std::string::npos);
+
+    // Published again without --report: the mark and the location are gone.
+    options_.report = false;
+    options_.keyFile.clear();
+    ASSERT_TRUE(run(summary));
+    ASSERT_TRUE(listElement(element));
+    EXPECT_FALSE(element.report);
+    EXPECT_EQ(read(deployed("TarnFileList.xml")).rfind("<FileList>\r\n", 0), 0u);
+    EXPECT_EQ(read(deployment_ / "nginx.conf").find("report"), std::string::npos);
 }
 
 } // namespace

@@ -242,6 +242,20 @@ TEST_F(EndToEndPaths, UpdateOnlyRunsEndWithTheirResultAndNoWindow) {
     RegGetValueW(HKEY_CURRENT_USER, statusKey.c_str(), L"InstallationId", RRF_RT_REG_SZ, nullptr, id.data(), &size);
     EXPECT_EQ(std::wstring(id.c_str()).size(), 38u) << "a GUID made once";
     updateOnly(0, "current");
+
+    // A new launcher: the run ends for the restart, and the new launcher finishes it, as an
+    // update-only run again.
+    const std::string newLauncher = inst.read(L"ornivel.exe") + std::string("\0new launcher build", 19);
+    EndProcessesOnExit cleanup(inst / L"ornivel.exe");
+    server.putFile(L"ornivel.exe", newLauncher);
+    server.publish();
+    server.http().routePrefix("/check/clientChecksum%3d", {HttpAnswer::ok(server.serverRecord("http"))});
+    updateOnly(10, "the launcher replaces itself");
+    ASSERT_TRUE(waitUntil([&] {
+        return inst.read(L"ornivel.exe") == newLauncher && processesOf(inst / L"ornivel.exe").empty() &&
+               launcher.logText().find("Update result 0.") != std::string::npos;
+    }, 30000)) << launcher.logText();
+    EXPECT_FALSE(inst.exists(L"TarnFileList.unfinished"));
 }
 
 } // namespace

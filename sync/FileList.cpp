@@ -74,9 +74,9 @@ uint64_t localFileTime(const char* text, const LocalTimeShift& shift) {
     return local;
 }
 
-void readList(std::string& text, FileList& list, FileList::State& state, std::optional<uint64_t>& serial) {
+void readList(std::string& text, FileList& list, FileList::State& state, ListElementText& element) {
     const LocalTimeShift shift;
-    const bool whole = readFileListText(text, serial, [&list, &shift](const ListEntryText& entry) {
+    const bool whole = readFileListText(text, element, [&list, &shift](const ListEntryText& entry) {
         list.insert(FileListFile(fromUtf8OrAnsi(entry.path), fromAnsi(entry.checksum), entry.size,
                                  localFileTime(entry.time.c_str(), shift)));
     });
@@ -107,7 +107,10 @@ FileList FileList::load(const std::wstring& path) {
 FileList FileList::fromText(std::string text) {
     FileList list;
     try {
-        readList(text, list, list.state_, list.serial_);
+        ListElementText element;
+        readList(text, list, list.state_, element);
+        list.serial_ = element.serial;
+        list.reportRequested_ = element.report;
     } catch (const std::bad_alloc&) {
         list = FileList();
         list.state_ = State::OutOfMemory;

@@ -11,7 +11,6 @@
 
 #include "common/Text.h"
 #include "remote/UrlEncode.h"
-#include "remote/WinHttpHandle.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/nginx/NginxHost.h"
 #include "tests/support/windows/WindowDriver.h"
@@ -123,25 +122,6 @@ std::set<std::wstring> pathsOf(const std::map<std::wstring, std::string>& files)
     std::set<std::wstring> paths;
     for (const auto& file : files) paths.insert(file.first);
     return paths;
-}
-
-// The status of a GET on loopback over HTTP, sent through WinHTTP as launchers send reports;
-// 0 when no answer came.
-DWORD statusOfGet(int port, const std::string& path) {
-    const std::wstring object = fromUtf8(path);
-    WinHttpHandle session(
-        WinHttpOpen(L"ornivel-test", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    WinHttpHandle connection(session ? WinHttpConnect(session.get(), L"127.0.0.1", static_cast<INTERNET_PORT>(port), 0)
-                                     : nullptr);
-    WinHttpHandle request(connection ? WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), nullptr,
-                                                          WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0)
-                                     : nullptr);
-    DWORD status = 0, size = sizeof status;
-    if (request && WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-        WinHttpReceiveResponse(request.get(), nullptr))
-        WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
-    return status;
 }
 
 class EndToEndPublish : public ::testing::Test {
@@ -321,25 +301,30 @@ TEST_F(EndToEndPublish, RunReportsAnsweredAndLoggedForTheFleet) {
     std::string complaint;
     ASSERT_TRUE(host.serve(deployment() + L"nginx.conf", complaint)) << complaint;
 
-    const std::string query = "id=" + urlEncode("{0F8FAD5B-D9CB-469F-A165-70867728950E}") + "&host=" +
-                              urlEncode("HALL 7, PC \"2\"") +
-                              "&result=40&checksum=0123456789abcdef0123456789abcdef&serial=&files=1&bytes=4"
-                              "&seconds=2&mode=start";
-    EXPECT_EQ(statusOfGet(host.httpPort(), "/ornivel/check/report?" + query), 204u);
+    // The launcher's own report after an update-only run that brought the installation up to date.
+    pointAt("http", host.httpPort());
+    EXPECT_EQ(runProgram(launcher.installLauncher(), L"-updateonly", inst.path()).status(), 0) << launcher.logText();
+    std::wstring id(64, L'\0');
+    DWORD size = 128;
+    RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Torbenwald\\ornivel\\status\\" + stored.name()).c_str(),
+                 L"InstallationId", RRF_RT_REG_SZ, nullptr, id.data(), &size);
     // nginx writes the line once it has answered.
     const std::wstring log = deployment() + L"reports.log";
-    const std::string logged = "\"GET /ornivel/check/report?" + query + " HTTP/1.1\" 204 0 ";
+    const std::string logged = "\"GET /ornivel/check/report?id=" + urlEncode(toUtf8(id.c_str())) + "&host=";
     for (const DWORD start = GetTickCount(); readFileBytes(log).find(logged) == std::string::npos &&
                                              GetTickCount() - start < 5000;)
         Sleep(20);
-    EXPECT_NE(readFileBytes(log).find(logged), std::string::npos) << readFileBytes(log);
+    const std::string lines = readFileBytes(log);
+    EXPECT_NE(lines.find(logged), std::string::npos) << lines;
+    EXPECT_NE(lines.find("&result=0&checksum=" + publishedChecksum(deployment()) + "&serial=&files=1&bytes=4&seconds="),
+              std::string::npos) << lines;
+    EXPECT_NE(lines.find("&mode=updateonly HTTP/1.1\" 204 0 "), std::string::npos) << lines;
     EXPECT_EQ(readFileBytes(host.accessLog()).find("/report?"), std::string::npos) << "reports go to reports.log only";
 
     const NginxHost::Result fleet = host.run({ORNIVEL_NATIVE_PUBLISH, "fleet", "--csv", unixPathOf(log)});
     EXPECT_EQ(fleet.status, 0) << fleet.output;
-    EXPECT_NE(fleet.output.find("{0F8FAD5B-D9CB-469F-A165-70867728950E},\"HALL 7, PC \"\"2\"\"\",20"), std::string::npos)
-        << fleet.output;
-    EXPECT_NE(fleet.output.find(",file failed,0123456789abcdef0123456789abcdef,,1,1\r\n"), std::string::npos)
+    EXPECT_NE(fleet.output.find(toUtf8(id.c_str()) + ","), std::string::npos) << fleet.output;
+    EXPECT_NE(fleet.output.find(",current," + publishedChecksum(deployment()) + ",,1,0\r\n"), std::string::npos)
         << fleet.output;
 
     // Published without --report again: the mark and the location are gone.

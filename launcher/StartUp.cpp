@@ -71,13 +71,11 @@ void setSearchPath(LogDriver& log, const StartOptions& options, const std::wstri
 // An update-only run: the synchronisation of a normal start, without any window or message
 // box (every message goes to the log only) and without Java. Its exit code is its result.
 int runUpdateOnly(const StartOptions& options, const std::wstring& folder, LogDriver& log) {
-    const DWORD start = GetTickCount();
     OrnivelSynchronizer synchronizer(options.fieldService, moduleFolder(), log, options.debug);
     // The restarted launcher finishes the run in the same way.
     const std::wstring restartArguments = options.fieldService ? L"-aussendienst -updateonly" : L"-updateonly";
     synchronizer.synchronizeFolder(std::wstring(kDeploymentPrefix) + installationName(), restartArguments);
-    const RunOutcome outcome{synchronizer.result(), synchronizer.filesFetched(), synchronizer.bytesFetched(),
-                             (GetTickCount() - start) / 1000u};
+    const RunOutcome outcome = synchronizer.outcome();
     if (FleetReport* report = recordRun(folder, outcome, true, log)) report->finish();
     return static_cast<int>(outcome.result);
 }

@@ -7,6 +7,7 @@
 #include "common/FileTimes.h"
 #include "common/Handles.h"
 #include "common/Text.h"
+#include "common/WholeWrite.h"
 #include "sync/FileListReader.h"
 #include "sync/FileListValues.h"
 
@@ -17,22 +18,7 @@ namespace {
 bool readWholeFile(const std::wstring& path, std::string& bytes) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
-        static_cast<unsigned long long>(size.QuadPart) >= bytes.max_size())
-        return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        DWORD read = 0;
-        if (!ReadFile(file.get(), &bytes[done], chunk, &read, nullptr)) return false;
-        if (read == 0) break;
-        done += read;
-    }
-    bytes.resize(done);
-    return true;
+    return file && readWhole(file.get(), bytes);
 }
 
 // Local file time is UTC shifted by the bias in force now (not the one of the listed date),
@@ -120,6 +106,11 @@ FileList FileList::fromText(std::string text) {
 
 bool FileList::contains(const std::wstring& relativePath) const {
     return entries_.find(lowerAscii(relativePath)) != entries_.end();
+}
+
+const FileListFile* FileList::find(const std::wstring& relativePath) const {
+    const auto it = entries_.find(lowerAscii(relativePath));
+    return it == entries_.end() ? nullptr : &it->second;
 }
 
 std::vector<FileListFile> FileList::files() const {

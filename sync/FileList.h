@@ -54,6 +54,8 @@ public:
 
     // Whether the path, lower-cased (A-Z only), is a key of the list.
     bool contains(const std::wstring& relativePath) const;
+    // The entry of a path (compared as contains does), or null.
+    const FileListFile* find(const std::wstring& relativePath) const;
     // The entries in key order.
     std::vector<FileListFile> files() const;
 

@@ -1,8 +1,9 @@
 #include "sync/HeldFile.h"
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
+
+#include "common/WholeWrite.h"
 
 namespace ornivel {
 
@@ -14,27 +15,7 @@ bool HeldFile::open(const std::wstring& path, bool writable) {
     return handle_.valid();
 }
 
-bool HeldFile::readAll(std::string& bytes) {
-    LARGE_INTEGER size;
-    LARGE_INTEGER start{};
-    if (!::GetFileSizeEx(handle_.get(), &size) || !::SetFilePointerEx(handle_.get(), start, nullptr, FILE_BEGIN))
-        return false;
-    if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) >= bytes.max_size()) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return false;
-    }
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD read = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        if (!::ReadFile(handle_.get(), &bytes[done], chunk, &read, nullptr)) return false;
-        if (read == 0) break;
-        done += read;
-    }
-    bytes.resize(done);
-    return true;
-}
+bool HeldFile::readAll(std::string& bytes) { return readWhole(handle_.get(), bytes); }
 
 bool HeldFile::renameTo(const std::wstring& target) {
     // FILE_RENAME_INFO ends in the name, of variable length.

@@ -64,6 +64,23 @@ ListTime listTimeOfUnixSeconds(int64_t seconds) {
     return time;
 }
 
+int64_t daysOfCivilDate(int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2 ? 1 : 0;
+    const int64_t era = floorDiv(year, 400);
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+std::string isoUtcText(int64_t seconds) {
+    const ListTime time = listTimeOfUnixSeconds(seconds);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", time.year, time.month, time.day, time.hour,
+                  time.minute, time.second);
+    return text;
+}
+
 std::string listTimeText(const ListTime& time) {
     char text[64];
     std::snprintf(text, sizeof text, "%02u.%02u.%04u %02u:%02u:%02u", time.day, time.month, time.year, time.hour,

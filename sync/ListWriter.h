@@ -31,6 +31,11 @@ std::string xmlEscaped(std::string_view text);
 ListTime listTimeOfUnixSeconds(int64_t seconds);
 // "DD.MM.YYYY hh:mm:ss".
 std::string listTimeText(const ListTime& time);
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar (negative before): the
+// inverse of the date part of listTimeOfUnixSeconds.
+int64_t daysOfCivilDate(int64_t year, unsigned month, unsigned day);
+// "2026-12-09T21:53:55Z" (ISO 8601, UTC) of seconds since 1970, within the same range.
+std::string isoUtcText(int64_t seconds);
 
 // One entry line. `relativePath` holds UTF-8 bytes with "/" or "\" between components.
 std::string fileListEntry(std::string_view relativePath, const ListTime& utc, uint64_t size, std::string_view checksum);

@@ -20,6 +20,7 @@
 #include "sync/GhostscriptUnpacker.h"
 #include "sync/HeldFile.h"
 #include "sync/InstallationLock.h"
+#include "sync/ListWriter.h"
 #include "sync/LocalPaths.h"
 #include "sync/OrnivelClient.h"
 #include "sync/RestartScript.h"
@@ -62,6 +63,31 @@ std::wstring temporaryFile() {
     return file;
 }
 
+// A note or stamp of the installation (a short text); empty when there is none.
+std::string readSmallFile(const std::wstring& path) {
+    std::string text;
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || !readWhole(file.get(), text, 256)) text.clear();
+    return text;
+}
+
+bool writeSmallFile(const std::wstring& path, const std::string& text) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    return file && writeWhole(file.get(), text.data(), text.size());
+}
+
+// What identifies the listed archive: its checksum, or its size and time without one.
+std::string archiveIdentity(const FileListFile& entry) {
+    if (!entry.checksum.empty()) return toUtf8(entry.checksum);
+    return std::to_string(entry.size) + " " + std::to_string(entry.timestamp);
+}
+
+const wchar_t kGhostscriptArchive[] = L"system\\gs.rar";
+const wchar_t kGhostscriptStamp[] = L"system\\gs.rar.unpacked";
+
+
 } // namespace
 
 const wchar_t* failureReason(int step) {
@@ -81,11 +107,19 @@ std::wstring failureMessage(int step) {
 
 OrnivelSynchronizer::OrnivelSynchronizer(bool fieldService, const std::wstring& folder, const LogDriver& log,
                                          bool debug)
-    : folder_(folder.empty() ? currentFolder() : folder), log_(log), fieldService_(fieldService), debug_(debug) {
+    : folder_(folder.empty() ? currentFolder() : folder),
+      log_(log),
+      fieldService_(fieldService),
+      debug_(debug),
+      constructedAt_(GetTickCount()) {
     log_.log(LOG_INFO, L"---------------------------------------");
 }
 
 OrnivelSynchronizer::~OrnivelSynchronizer() = default;
+
+RunOutcome OrnivelSynchronizer::outcome() const {
+    return {result_, filesFetched_, bytesFetched_, (GetTickCount() - constructedAt_) / 1000u};
+}
 
 void OrnivelSynchronizer::addListener(ProgressListener* listener) { progress_.addListener(listener); }
 
@@ -344,9 +378,13 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         return;
     }
     // An unpacking that an earlier run could not finish is still due.
-    const bool unpackDue = ghostscriptLoaded_ || ghostscriptUnpackDue(serverList);
+    const FileListFile* archive = serverList.find(kGhostscriptArchive);
+    const std::string unpackedArchive = archive ? archiveIdentity(*archive) : std::string();
+    const std::wstring stamp = localPath(kGhostscriptStamp);
+    const bool unpackDue = ghostscriptLoaded_ || (archive && readSmallFile(stamp) != unpackedArchive);
     const bool unpacked = !unpackDue || unpackGhostscript();
-    if (unpackDue && unpacked) stampGhostscript(serverList);
+    if (unpackDue && unpacked && archive && !writeSmallFile(stamp, unpackedArchive))
+        log_.log(LOG_DEBUG, L"Could not write %s.", stamp.c_str());
 
     // One step: the local list is never missing, whenever the run ends.
     if (!held.renameTo(localPath(kFileList))) {
@@ -382,35 +420,6 @@ bool OrnivelSynchronizer::updateUnfinished() {
     return GetFileAttributesW(localPath(kUnfinishedUpdateFile).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-namespace {
-
-std::string readSmallFile(const std::wstring& path) {
-    std::string text;
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    char buffer[256];
-    DWORD read = 0;
-    if (file && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) text.assign(buffer, read);
-    return text;
-}
-
-bool writeSmallFile(const std::wstring& path, const std::string& text) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
-    return file && writeWhole(file.get(), text.data(), text.size());
-}
-
-// What identifies the listed archive: its checksum, or its size and time without one.
-std::string archiveIdentity(const FileListFile& entry) {
-    if (!entry.checksum.empty()) return toUtf8(entry.checksum);
-    return std::to_string(entry.size) + " " + std::to_string(entry.timestamp);
-}
-
-const wchar_t kGhostscriptArchive[] = L"system\\gs.rar";
-const wchar_t kGhostscriptStamp[] = L"system\\gs.rar.unpacked";
-
-} // namespace
-
 void OrnivelSynchronizer::noteUnfinishedUpdate(bool restarting) {
     const std::wstring path = localPath(kUnfinishedUpdateFile);
     UnfinishedUpdate note = parseUnfinishedUpdate(readSmallFile(path));
@@ -425,22 +434,6 @@ void OrnivelSynchronizer::noteUnfinishedUpdate(bool restarting) {
 
 bool OrnivelSynchronizer::restartAllowedNow() {
     return restartAllowed(parseUnfinishedUpdate(readSmallFile(localPath(kUnfinishedUpdateFile))), secondsSince1970Now());
-}
-
-bool OrnivelSynchronizer::ghostscriptUnpackDue(const FileList& serverList) {
-    for (const FileListFile& file : serverList.files()) {
-        if (lowerAscii(file.path) != lowerAscii(kGhostscriptArchive)) continue;
-        return readSmallFile(localPath(kGhostscriptStamp)) != archiveIdentity(file);
-    }
-    return false;
-}
-
-void OrnivelSynchronizer::stampGhostscript(const FileList& serverList) {
-    for (const FileListFile& file : serverList.files()) {
-        if (lowerAscii(file.path) != lowerAscii(kGhostscriptArchive)) continue;
-        if (!writeSmallFile(localPath(kGhostscriptStamp), archiveIdentity(file)))
-            log_.log(LOG_DEBUG, L"Could not write %s.", localPath(kGhostscriptStamp).c_str());
-    }
 }
 
 void OrnivelSynchronizer::copyToParentFolder() {

@@ -83,10 +83,11 @@ public:
     // this many days old and no update is unfinished (the administrators' policy; none: never).
     void setOfflineStartDays(std::optional<uint32_t> days) { offlineStartDays_ = days; }
 
-    // The outcome of the last synchronizeFolder, and what it fetched.
+    // The outcome of the last synchronizeFolder.
     UpdateResult result() const { return result_; }
-    uint64_t filesFetched() const { return filesFetched_; }
-    uint64_t bytesFetched() const { return bytesFetched_; }
+    // It with what the run fetched and the seconds since construction (taken right after the
+    // run).
+    RunOutcome outcome() const;
 
     bool restartPending() const { return restartPending_; }
     bool ghostscriptLoaded() const { return ghostscriptLoaded_; }
@@ -117,10 +118,7 @@ private:
     void noteUnfinishedUpdate(bool restarting);
     // Whether a restart for the new launcher may be made now (counted in the note).
     bool restartAllowedNow();
-    // Whether the listed Ghostscript archive has not been unpacked whole yet (its stamp, kept
-    // beside it, names another archive), and the stamp of a completed unpacking.
-    bool ghostscriptUnpackDue(const FileList& serverList);
-    void stampGhostscript(const FileList& serverList);
+
     // False (logged) when the server's list cannot be used: not read whole, not a list, no
     // entries, or an entry whose path cannot name a file inside the installation folder.
     bool serverListUsable(const FileList& list, const std::wstring& listPath);
@@ -142,6 +140,7 @@ private:
     UpdateResult result_ = RESULT_CURRENT;
     uint64_t filesFetched_ = 0;
     uint64_t bytesFetched_ = 0;
+    uint32_t constructedAt_;  // milliseconds of the system's tick count
 };
 
 } // namespace ornivel

@@ -7,6 +7,7 @@
 
 #include "common/Handles.h"
 #include "common/Text.h"
+#include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "remote/RemoteSource.h"
 #include "sync/FileList.h"
@@ -30,25 +31,7 @@ std::wstring ascii(const char* text) { return std::wstring(text, text + std::cha
 bool readFileBytes(const std::wstring& path, std::string& bytes, unsigned long long limit) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size)) return false;
-    const unsigned long long wanted = std::min<unsigned long long>(size.QuadPart, limit < ~0ull ? limit + 1 : limit);
-    if (wanted >= bytes.max_size()) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return false;
-    }
-    bytes.resize(static_cast<size_t>(wanted));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD read = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        if (!ReadFile(file.get(), &bytes[done], chunk, &read, nullptr)) return false;
-        if (read == 0) break;
-        done += read;
-    }
-    bytes.resize(done);
-    return true;
+    return file && readWhole(file.get(), bytes, limit < ~0ull ? limit + 1 : limit);
 }
 
 bool validChecksum(const std::wstring& checksum) {

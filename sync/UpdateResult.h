@@ -25,8 +25,8 @@ struct RunOutcome {
     uint64_t seconds = 0;  // how long the run took
 };
 
-// "2026-12-09T21:53:55Z" for seconds since 1970 (UTC), and back; false for other texts.
-std::string isoUtcText(uint64_t seconds);
+// Seconds since 1970 of a text "2026-12-09T21:53:55Z" (isoUtcText, ListWriter.h); false for
+// other texts.
 bool parseIsoUtcText(const std::string& text, uint64_t& seconds);
 
 // What one run reports to a deployment that asks for fleet reports.

@@ -30,15 +30,13 @@ bool CDialogLogin::synchronize(LogDriver& log, bool fieldService, bool debug,
     // Registered for the rest of the run (appenders are never freed).
     log.addAppender(new CWindowLogAppender(window_, LOG_INFO, L"%m"));
 
-    const DWORD start = GetTickCount();
     OrnivelSynchronizer synchronizer(fieldService, moduleFolder(), log, debug);
     synchronizer.addListener(this);
     synchronizer.setOfflineStartDays(offlineStartDays);
     const std::wstring restartArguments = fieldService ? L"-aussendienst" : L"";
     const std::wstring deploymentKey = std::wstring(kDeploymentPrefix) + installationName();
     const bool result = synchronizer.synchronizeFolder(deploymentKey, restartArguments);
-    outcome = {synchronizer.result(), synchronizer.filesFetched(), synchronizer.bytesFetched(),
-               (GetTickCount() - start) / 1000u};
+    outcome = synchronizer.outcome();
     return result;
 }
 

@@ -311,9 +311,7 @@ TEST_F(EndToEndPublish, RunReportsAnsweredAndLoggedForTheFleet) {
     // nginx writes the line once it has answered.
     const std::wstring log = deployment() + L"reports.log";
     const std::string logged = "\"GET /ornivel/check/report?id=" + urlEncode(toUtf8(id.c_str())) + "&host=";
-    for (const DWORD start = GetTickCount(); readFileBytes(log).find(logged) == std::string::npos &&
-                                             GetTickCount() - start < 5000;)
-        Sleep(20);
+    waitUntil([&] { return readFileBytes(log).find(logged) != std::string::npos; }, 5000);
     const std::string lines = readFileBytes(log);
     EXPECT_NE(lines.find(logged), std::string::npos) << lines;
     EXPECT_NE(lines.find("&result=0&checksum=" + publishedChecksum(deployment()) + "&serial=&files=1&bytes=4&seconds="),

@@ -22,16 +22,6 @@ bool digitsOf(std::string_view text, int64_t& value) {
     return true;
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar (year 1 and later).
-int64_t daysOfDate(int64_t year, int64_t month, int64_t day) {
-    year -= month <= 2 ? 1 : 0;
-    const int64_t era = year / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
 // nginx's $time_local: "09/Dec/2026:22:53:55 +0100".
 bool parseLogTime(std::string_view text, int64_t& seconds) {
     static const char* const kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
@@ -49,7 +39,7 @@ bool parseLogTime(std::string_view text, int64_t& seconds) {
         zoneMinutes > 59)
         return false;
     const int64_t zone = (zoneHours * 3600 + zoneMinutes * 60) * (text[21] == '-' ? -1 : 1);
-    seconds = daysOfDate(year, (month - kMonths) / 3 + 1, day) * 86400 + hour * 3600 + minute * 60 + second - zone;
+    seconds = daysOfCivilDate(year, static_cast<unsigned>((month - kMonths) / 3 + 1), static_cast<unsigned>(day)) * 86400 + hour * 3600 + minute * 60 + second - zone;
     return true;
 }
 
@@ -100,7 +90,7 @@ size_t widthOf(const std::string& text) {
 std::vector<std::string> rowOf(const Installation& installation) {
     return {shown(installation.id),
             shown(installation.host),
-            utcTimeText(installation.lastSeen),
+            isoUtcText(installation.lastSeen),
             resultWords(installation.lastResult),
             shown(installation.checksum),
             shown(installation.serial),
@@ -177,14 +167,6 @@ std::string resultWords(long code) {
     case 50: return "no configuration";
     default: return "code " + std::to_string(code);
     }
-}
-
-std::string utcTimeText(int64_t seconds) {
-    const ListTime time = listTimeOfUnixSeconds(seconds);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", time.year, time.month, time.day, time.hour,
-                  time.minute, time.second);
-    return text;
 }
 
 void FleetGatherer::addPiece(std::string_view piece) {

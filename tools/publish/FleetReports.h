@@ -35,8 +35,6 @@ bool parseReportLine(std::string_view line, FleetReport& report);
 bool isSuccessResult(long code);
 // "current", "replacing itself", ... "code N" for codes this version does not know.
 std::string resultWords(long code);
-// "2026-12-09T21:53:55Z".
-std::string utcTimeText(int64_t seconds);
 
 // What the reports tell of one installation.
 struct Installation {

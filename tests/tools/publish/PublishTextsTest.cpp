@@ -176,8 +176,8 @@ TEST(PublishTexts, FleetFromTheReportsLog) {
     EXPECT_EQ(fleet[0].runs, 3u);
     EXPECT_EQ(fleet[0].failures, 2u);
     EXPECT_EQ(resultWords(fleet[0].lastResult), "code 99");
-    EXPECT_EQ(utcTimeText(fleet[0].lastSeen), "2026-12-09T21:20:00Z");
-    EXPECT_EQ(utcTimeText(fleet[2].lastSeen), "2026-12-09T21:53:55Z");
+    EXPECT_EQ(isoUtcText(fleet[0].lastSeen), "2026-12-09T21:20:00Z");
+    EXPECT_EQ(isoUtcText(fleet[2].lastSeen), "2026-12-09T21:53:55Z");
     EXPECT_EQ(fleet[2].failures, 0u);
     EXPECT_EQ(resultWords(30), "list refused");
 

@@ -8,12 +8,12 @@ set(ORNIVEL_PURE_SOURCES
   config/CompanyValues.cpp config/ConfigFiles.cpp config/ConfigLines.cpp config/PasswordScrambling.cpp
   config/ServerInfo.cpp config/StartOptions.cpp config/StoredLogin.cpp jvm/JObject.cpp
   jvm/JavaVirtualMachine.cpp jvm/JniSignature.cpp jvm/JvmDiscovery.cpp jvm/JvmOptions.cpp
-  jvm/ModifiedUtf8.cpp jvm/OutOfMemoryWatcher.cpp common/Thread.cpp jvm/ThreadStartVM.cpp
-  jvm/ThreadWatchForOOM.cpp launcher/LoginRecord.cpp logdriver/LogAppender.cpp logdriver/LogDriver.cpp
+  jvm/ModifiedUtf8.cpp jvm/OutOfMemoryWatcher.cpp common/Thread.cpp jvm/JavaMainThread.cpp
+  jvm/HeapDumpWatchThread.cpp launcher/LoginRecord.cpp logdriver/LogAppender.cpp logdriver/LogDriver.cpp
   logdriver/LogPattern.cpp remote/HttpText.cpp remote/ProgressMerger.cpp remote/RemoteSourceCombination.cpp
-  remote/UrlEncode.cpp sync/DeploymentServerInfo.cpp sync/FileListReader.cpp sync/FileListScanner.cpp
-  sync/FileListValues.cpp sync/ListSignature.cpp sync/ListWriter.cpp sync/LocalPaths.cpp
-  sync/Md5.cpp sync/ModuleName.cpp sync/ServerFileToken.cpp sync/UnfinishedUpdate.cpp sync/UpdateResult.cpp sync/Utf16Text.cpp
+  remote/UrlEncode.cpp sync/DeploymentServerInfo.cpp filelist/FileListReader.cpp filelist/FileListScanner.cpp
+  filelist/FileListValues.cpp filelist/ListSignature.cpp filelist/ListWriter.cpp sync/LocalPaths.cpp
+  filelist/Md5.cpp filelist/ModuleName.cpp sync/ServerFileToken.cpp sync/UnfinishedUpdate.cpp sync/UpdateResult.cpp filelist/Utf16Text.cpp
   ui/CallbackTarget.cpp ui/ProgressStatus.cpp ui/WindowGeometry.cpp)
 set(ORNIVEL_POSIX_SOURCES
   common/DebugOutputPosix.cpp common/EventPosix.cpp common/FileAccessPosix.cpp common/FormatPosix.cpp

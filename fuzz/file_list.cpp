@@ -10,10 +10,10 @@
 
 #include "FuzzSupport.h"
 #include "common/RelativePath.h"
-#include "sync/FileListReader.h"
-#include "sync/FileListScanner.h"
-#include "sync/FileListValues.h"
-#include "sync/Utf16Text.h"
+#include "filelist/FileListReader.h"
+#include "filelist/FileListScanner.h"
+#include "filelist/FileListValues.h"
+#include "filelist/Utf16Text.h"
 #include "tinyxml.h"
 
 using namespace ornivel;

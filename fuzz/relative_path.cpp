@@ -5,7 +5,7 @@
 
 #include "FuzzSupport.h"
 #include "common/RelativePath.h"
-#include "sync/Utf16Text.h"
+#include "filelist/Utf16Text.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;

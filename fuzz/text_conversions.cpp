@@ -9,7 +9,7 @@
 #include "common/Utf16.h"
 #include "jvm/ModifiedUtf8.h"
 #include "launcher/LoginRecord.h"
-#include "sync/Utf16Text.h"
+#include "filelist/Utf16Text.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;

@@ -1,4 +1,4 @@
-#include "jvm/ThreadWatchForOOM.h"
+#include "jvm/HeapDumpWatchThread.h"
 
 #include "common/DebugOutput.h"
 #include "common/Process.h"

@@ -7,7 +7,7 @@
 #include "common/Process.h"
 #include "common/Text.h"
 #include "common/WholeWrite.h"
-#include "jvm/ThreadStartVM.h"
+#include "jvm/JavaMainThread.h"
 #include "launcher/LoginRecord.h"
 #include "logdriver/LogDriver.h"
 #include "ui/CDialogLogin.h"

@@ -3,7 +3,7 @@
 #include "common/Text.h"
 #include "common/TextScan.h"
 #include "common/Utf16.h"
-#include "sync/Md5.h"
+#include "filelist/Md5.h"
 
 namespace ornivel {
 

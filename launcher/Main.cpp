@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "jvm/ThreadWatchForOOM.h"
+#include "jvm/HeapDumpWatchThread.h"
 #include "launcher/StartUp.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/Text.h"
-#include "sync/FileList.h"
+#include "filelist/FileList.h"
 #include "sync/OrnivelClient.h"
 #include "sync/ServerFile.h"
 #include "sync/UpdateStatus.h"

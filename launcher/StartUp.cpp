@@ -5,7 +5,7 @@
 
 #include "common/Text.h"
 #include "jvm/JvmStartFailure.h"
-#include "jvm/ThreadStartVM.h"
+#include "jvm/JavaMainThread.h"
 #include "launcher/ClassPath.h"
 #include "config/CompanyCatalog.h"
 #include "config/ConfigFiles.h"

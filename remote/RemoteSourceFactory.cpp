@@ -3,9 +3,9 @@
 #include <cwctype>
 
 #include "remote/RemoteSourceCombination.h"
-#include "remote/RemoteSourceHTTP.h"
-#include "remote/RemoteSourceNET.h"
-#include "remote/RemoteSourceWININET.h"
+#include "remote/SocketSource.h"
+#include "remote/ShareSource.h"
+#include "remote/WinHttpSource.h"
 
 namespace ornivel {
 

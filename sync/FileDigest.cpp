@@ -1,6 +1,6 @@
 #include "sync/FileDigest.h"
 
-#include "sync/Md5.h"
+#include "filelist/Md5.h"
 
 namespace ornivel {
 

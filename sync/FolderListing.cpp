@@ -1,7 +1,7 @@
 #include "sync/FolderListing.h"
 
 #include "common/Handles.h"
-#include "sync/FileList.h"
+#include "filelist/FileList.h"
 
 namespace ornivel {
 

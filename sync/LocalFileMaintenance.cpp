@@ -11,7 +11,7 @@
 #include "remote/RemoteSource.h"
 #include "sync/FileDigest.h"
 #include "sync/FileIdentity.h"
-#include "sync/FileList.h"
+#include "filelist/FileList.h"
 #include "sync/FolderListing.h"
 #include "sync/HeldFile.h"
 #include "sync/LocalPaths.h"

@@ -7,7 +7,7 @@
 #include "common/FolderEntries.h"
 #include "common/Handles.h"
 #include "logdriver/LastError.h"
-#include "sync/ModuleName.h"
+#include "filelist/ModuleName.h"
 
 namespace ornivel {
 

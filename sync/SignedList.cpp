@@ -10,9 +10,9 @@
 #include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "remote/RemoteSource.h"
-#include "sync/FileList.h"
-#include "sync/FileListValues.h"
-#include "sync/Md5.h"
+#include "filelist/FileList.h"
+#include "filelist/FileListValues.h"
+#include "filelist/Md5.h"
 #include "config/StoredValues.h"
 
 namespace ornivel {

@@ -16,7 +16,7 @@
 
 #include "logdriver/LogDriver.h"
 #include "remote/ProgressListener.h"
-#include "sync/ListSignature.h"
+#include "filelist/ListSignature.h"
 
 namespace ornivel {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "remote/UrlEncode.h"
-#include "sync/ListWriter.h"
+#include "filelist/ListWriter.h"
 
 namespace ornivel {
 

@@ -7,7 +7,7 @@
 #include "common/Registry.h"
 #include "common/Text.h"
 #include "config/StoredValues.h"
-#include "sync/ListWriter.h"
+#include "filelist/ListWriter.h"
 #include "sync/UpdateResult.h"
 
 namespace ornivel {

@@ -1,7 +1,7 @@
 // The one call into Java that the password request makes.
 #include "common/Text.h"
 #include "jvm/JObject.h"
-#include "jvm/ThreadStartVM.h"
+#include "jvm/JavaMainThread.h"
 #include "ui/CDialogRequestPassword.h"
 
 namespace ornivel {

@@ -23,9 +23,9 @@
 
 #include "logdriver/LogDriver.h"
 #include "remote/HttpText.h"
-#include "remote/RemoteSourceHTTP.h"
-#include "remote/RemoteSourceNET.h"
-#include "remote/RemoteSourceWININET.h"
+#include "remote/SocketSource.h"
+#include "remote/ShareSource.h"
+#include "remote/WinHttpSource.h"
 
 using namespace ornivel;
 

@@ -19,8 +19,8 @@
 #include "common/FileTimes.h"
 #include "common/Text.h"
 #include "remote/RemoteSource.h"
-#include "sync/FileList.h"
-#include "sync/Md5.h"
+#include "filelist/FileList.h"
+#include "filelist/Md5.h"
 #include "sync/OrnivelSynchronizer.h"
 #include "config/StoredValues.h"
 

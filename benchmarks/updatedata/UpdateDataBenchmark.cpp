@@ -15,8 +15,8 @@
 #include "common/Text.h"
 #include "logdriver/LogDriver.h"
 #include "sync/FileDigest.h"
-#include "sync/FileList.h"
-#include "sync/Md5.h"
+#include "filelist/FileList.h"
+#include "filelist/Md5.h"
 #include "sync/OrnivelClient.h"
 #include "tinyxml.h"
 

@@ -20,8 +20,8 @@
 #include "common/Text.h"
 #include "jvm/JObject.h"
 #include "jvm/JvmStartFailure.h"
-#include "jvm/ThreadStartVM.h"
-#include "jvm/ThreadWatchForOOM.h"
+#include "jvm/JavaMainThread.h"
+#include "jvm/HeapDumpWatchThread.h"
 #include "logdriver/LogDriver.h"
 
 using namespace ornivel;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "jvm/ThreadStartVM.h"
+#include "jvm/JavaMainThread.h"
 #include "tests/support/TestSupport.h"
 
 using namespace ornivel;

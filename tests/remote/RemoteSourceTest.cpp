@@ -6,9 +6,9 @@
 #include "remote/UrlEncode.h"
 #include "remote/RemoteSourceCombination.h"
 #include "remote/RemoteSourceFactory.h"
-#include "remote/RemoteSourceHTTP.h"
-#include "remote/RemoteSourceNET.h"
-#include "remote/RemoteSourceWININET.h"
+#include "remote/SocketSource.h"
+#include "remote/ShareSource.h"
+#include "remote/WinHttpSource.h"
 #include "tests/remote/RemoteTestSupport.h"
 
 namespace ornivel {

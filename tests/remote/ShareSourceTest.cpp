@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "logdriver/LastError.h"
-#include "remote/RemoteSourceNET.h"
+#include "remote/ShareSource.h"
 #include "tests/remote/RemoteTestSupport.h"
 
 namespace ornivel {

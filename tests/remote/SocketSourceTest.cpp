@@ -4,7 +4,7 @@
 
 #include "common/Text.h"
 #include "remote/PartialDownload.h"
-#include "remote/RemoteSourceHTTP.h"
+#include "remote/SocketSource.h"
 #include "remote/Request.h"
 #include "tests/remote/RemoteTestSupport.h"
 

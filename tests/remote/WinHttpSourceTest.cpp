@@ -3,7 +3,7 @@
 #include <winsock2.h>
 
 #include "logdriver/LastError.h"
-#include "remote/RemoteSourceWININET.h"
+#include "remote/WinHttpSource.h"
 #include "tests/remote/RemoteTestSupport.h"
 
 namespace ornivel {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "logdriver/LogDriver.h"
-#include "sync/ModuleName.h"
+#include "filelist/ModuleName.h"
 #include "sync/OrnivelClient.h"
 #include "tests/support/TestSupport.h"
 

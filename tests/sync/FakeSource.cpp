@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "common/FileTimes.h"
-#include "sync/Md5.h"
+#include "filelist/Md5.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/deployserver/TestDeploymentServer.h"
 

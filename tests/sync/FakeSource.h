@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "remote/RemoteSource.h"
-#include "sync/FileList.h"
+#include "filelist/FileList.h"
 
 namespace ornivel::test {
 

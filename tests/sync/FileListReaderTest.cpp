@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "sync/FileListReader.h"
-#include "sync/FileListValues.h"
+#include "filelist/FileListReader.h"
+#include "filelist/FileListValues.h"
 
 namespace ornivel {
 namespace {

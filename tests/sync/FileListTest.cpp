@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "common/FileTimes.h"
-#include "sync/FileList.h"
-#include "sync/FileListValues.h"
+#include "filelist/FileList.h"
+#include "filelist/FileListValues.h"
 #include "tests/support/TestSupport.h"
 
 namespace ornivel {

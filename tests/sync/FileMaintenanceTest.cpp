@@ -4,7 +4,7 @@
 #include "FakeSource.h"
 #include "common/Text.h"
 #include "remote/RemoteSource.h"
-#include "sync/FileList.h"
+#include "filelist/FileList.h"
 #include "sync/OrnivelSynchronizer.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/deployserver/TestDeploymentServer.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "sync/Md5.h"
+#include "filelist/Md5.h"
 #include "tests/support/TestSupport.h"
 
 namespace ornivel {

@@ -1,7 +1,7 @@
 // The UTC time texts of the status values and the fleet reports.
 #include <gtest/gtest.h>
 
-#include "sync/ListWriter.h"
+#include "filelist/ListWriter.h"
 #include "sync/UpdateResult.h"
 
 namespace ornivel {

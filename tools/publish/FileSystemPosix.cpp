@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "sync/Md5.h"
+#include "filelist/Md5.h"
 
 namespace ornivel::publish {
 

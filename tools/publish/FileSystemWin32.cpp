@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "common/Handles.h"
-#include "sync/Md5.h"
-#include "sync/Utf16Text.h"
+#include "filelist/Md5.h"
+#include "filelist/Utf16Text.h"
 
 namespace ornivel::publish {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "common/TextScan.h"
-#include "sync/ListWriter.h"
-#include "sync/Utf16Text.h"
+#include "filelist/ListWriter.h"
+#include "filelist/Utf16Text.h"
 
 namespace ornivel::publish {
 

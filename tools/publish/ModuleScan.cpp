@@ -5,7 +5,7 @@
 #include <set>
 
 #include "Upcase.h"
-#include "sync/ModuleName.h"
+#include "filelist/ModuleName.h"
 
 namespace ornivel::publish {
 

@@ -5,7 +5,7 @@
 
 #include "Upcase.h"
 #include "common/RelativePath.h"
-#include "sync/Utf16Text.h"
+#include "filelist/Utf16Text.h"
 
 namespace ornivel::publish {
 

@@ -16,7 +16,7 @@
 #include "Terminal.h"
 
 #ifdef _WIN32
-#include "sync/Utf16Text.h"
+#include "filelist/Utf16Text.h"
 #endif
 
 namespace {

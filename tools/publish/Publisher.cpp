@@ -12,8 +12,8 @@
 #include "Signing.h"
 #include "Upcase.h"
 #include "common/TextScan.h"
-#include "sync/ListWriter.h"
-#include "sync/Utf16Text.h"
+#include "filelist/ListWriter.h"
+#include "filelist/Utf16Text.h"
 
 namespace ornivel::publish {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "sync/FileListScanner.h"
-#include "sync/FileListValues.h"
+#include "filelist/FileListScanner.h"
+#include "filelist/FileListValues.h"
 
 namespace ornivel::publish {
 

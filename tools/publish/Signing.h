@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "FileSystem.h"
-#include "sync/ListSignature.h"
+#include "filelist/ListSignature.h"
 
 namespace ornivel::publish {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "sync/Utf16Text.h"
+#include "filelist/Utf16Text.h"
 
 namespace ornivel::publish {
 

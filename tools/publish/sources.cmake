@@ -1,8 +1,6 @@
 # The sources of ornivel-publish, shared by the Windows builds (CMakeLists.txt here) and the
-# native Linux build (native/CMakeLists.txt). Paths are relative to the repository root.
-set(ORNIVEL_PUBLISH_LAUNCHER_SOURCES
-  common/RelativePath.cpp common/TextScan.cpp sync/Md5.cpp sync/ModuleName.cpp sync/Utf16Text.cpp sync/ListWriter.cpp
-  sync/FileListValues.cpp sync/FileListScanner.cpp sync/ListSignature.cpp)
+# native Linux build (native/CMakeLists.txt). Paths are relative to the repository root. The
+# deployment's list format (filelist/) comes from its library.
 set(ORNIVEL_PUBLISH_SOURCES
   tools/publish/FleetReports.cpp tools/publish/ModuleScan.cpp tools/publish/NameRules.cpp tools/publish/NginxFragment.cpp
   tools/publish/Progress.cpp tools/publish/PublishJobs.cpp tools/publish/PublishOptions.cpp tools/publish/PublishState.cpp

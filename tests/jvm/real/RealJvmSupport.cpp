@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "common/Text.h"
-#include "jvm/ThreadStartVM.h"
+#include "jvm/JavaMainThread.h"
 #include "config/ConfigFiles.h"
 
 namespace ornivel::test {

@@ -7,8 +7,8 @@
 #include "common/Text.h"
 #include "logdriver/LogDriver.h"
 #include "remote/UrlEncode.h"
-#include "sync/ListWriter.h"
-#include "sync/Md5.h"
+#include "filelist/ListWriter.h"
+#include "filelist/Md5.h"
 #include "sync/OrnivelClient.h"
 #include "tests/support/TestSupport.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "sync/ListSignature.h"
+#include "filelist/ListSignature.h"
 #include "tests/support/httpserver/TestHttpServer.h"
 
 namespace ornivel::test {

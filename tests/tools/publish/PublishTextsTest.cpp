@@ -11,11 +11,11 @@
 #include "PublishState.h"
 #include "Signing.h"
 #include "VersionAnswers.h"
-#include "sync/FileListScanner.h"
-#include "sync/ListSignature.h"
-#include "sync/ListWriter.h"
-#include "sync/Md5.h"
-#include "sync/Utf16Text.h"
+#include "filelist/FileListScanner.h"
+#include "filelist/ListSignature.h"
+#include "filelist/ListWriter.h"
+#include "filelist/Md5.h"
+#include "filelist/Utf16Text.h"
 
 namespace ornivel::publish {
 namespace {

@@ -13,8 +13,8 @@
 #include "FileSystem.h"
 #include "Publisher.h"
 #include "Signing.h"
-#include "sync/FileListReader.h"
-#include "sync/FileListScanner.h"
+#include "filelist/FileListReader.h"
+#include "filelist/FileListScanner.h"
 
 namespace ornivel::publish {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "common/RelativePath.h"
 #include "common/TextScan.h"
-#include "sync/FileListValues.h"
+#include "filelist/FileListValues.h"
 
 namespace ornivel {
 

@@ -1,4 +1,4 @@
-#include "sync/FileList.h"
+#include "filelist/FileList.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,8 +8,8 @@
 #include "common/Handles.h"
 #include "common/Text.h"
 #include "common/WholeWrite.h"
-#include "sync/FileListReader.h"
-#include "sync/FileListValues.h"
+#include "filelist/FileListReader.h"
+#include "filelist/FileListValues.h"
 
 namespace ornivel {
 

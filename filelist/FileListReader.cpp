@@ -1,11 +1,11 @@
-#include "sync/FileListReader.h"
+#include "filelist/FileListReader.h"
 
 #include <string_view>
 
 #include "common/TextScan.h"
-#include "sync/FileListScanner.h"
-#include "sync/FileListValues.h"
-#include "sync/Utf16Text.h"
+#include "filelist/FileListScanner.h"
+#include "filelist/FileListValues.h"
+#include "filelist/Utf16Text.h"
 #include "tinyxml.h"
 
 namespace ornivel {

@@ -1,4 +1,4 @@
-#include "remote/RemoteSourceHTTP.h"
+#include "remote/SocketSource.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "sync/ListSignature.h"
+#include "filelist/ListSignature.h"
 
 #include <sodium.h>
 

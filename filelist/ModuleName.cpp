@@ -1,8 +1,8 @@
-#include "sync/ModuleName.h"
+#include "filelist/ModuleName.h"
 
 #include <cstdint>
 
-#include "sync/Md5.h"
+#include "filelist/Md5.h"
 
 namespace ornivel {
 

@@ -1,4 +1,4 @@
-#include "sync/Utf16Text.h"
+#include "filelist/Utf16Text.h"
 
 #include <cstdint>
 

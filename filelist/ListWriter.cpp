@@ -1,4 +1,4 @@
-#include "sync/ListWriter.h"
+#include "filelist/ListWriter.h"
 
 #include <cstdio>
 

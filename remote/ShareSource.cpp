@@ -1,4 +1,4 @@
-#include "remote/RemoteSourceNET.h"
+#include "remote/ShareSource.h"
 
 #include <winnetwk.h>
 

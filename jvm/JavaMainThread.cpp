@@ -1,4 +1,4 @@
-#include "jvm/ThreadStartVM.h"
+#include "jvm/JavaMainThread.h"
 
 #include "jvm/JavaVirtualMachine.h"
 

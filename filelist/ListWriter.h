@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "sync/FileListValues.h"
+#include "filelist/FileListValues.h"
 
 namespace ornivel {
 

@@ -1,4 +1,4 @@
-#include "sync/FileListScanner.h"
+#include "filelist/FileListScanner.h"
 
 #include <cctype>
 #include <string>

@@ -1,4 +1,4 @@
-#include "remote/RemoteSourceWININET.h"
+#include "remote/WinHttpSource.h"
 
 #include <algorithm>
 #include <cwchar>

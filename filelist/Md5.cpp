@@ -1,9 +1,9 @@
-#include "sync/Md5.h"
+#include "filelist/Md5.h"
 
 #include <cstring>
 #include <iostream>
 
-#include "sync/Utf16Text.h"
+#include "filelist/Utf16Text.h"
 
 namespace ornivel {
 

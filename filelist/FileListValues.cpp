@@ -1,4 +1,4 @@
-#include "sync/FileListValues.h"
+#include "filelist/FileListValues.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -125,7 +125,6 @@ bool putUnpackedInPlace(const std::wstring& staging, const std::wstring& system)
 } // namespace
 
 bool unpackGhostscript(const std::wstring& folder, LogDriver& log) {
-    log.log(LOG_INFO, L"UnRARing Ghostscript...");
     const std::wstring tool = joinLocalPath(folder, L"unrar.exe");
     // The archive is unpacked aside and takes the place of the old files only when the tool
     // reports success, so a failed unpacking leaves the installation as it was.

@@ -208,16 +208,17 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
             step = FAILURE_FILE_LIST;
             for (const DeploymentServerInfo& server : servers) {
                 reportText(server.displayName());
-                if (server.hasControlCharacter()) {
-                    log_.log(LOG_ERROR, L"Deployment server '%s' is not used: its host or path holds a control character.",
-                             server.displayName().c_str());
-                    success = false;
-                    continue;
-                }
+                // A server of an unknown type is passed over before anything else of it is looked at.
                 std::unique_ptr<RemoteSource> source = createRemoteSource(
                     server.type, server.host, server.path, server.port, server.userName, server.password, log_);
                 if (!source) {
                     log_.log(LOG_DEBUG, L"Unknown type of deployment server.");
+                    continue;
+                }
+                if (server.hasControlCharacter()) {
+                    log_.log(LOG_ERROR, L"Deployment server '%s' is not used: its host or path holds a control character.",
+                             server.displayName().c_str());
+                    success = false;
                     continue;
                 }
                 if (!source->download(kFileList, localPath(kNewFileList), this)) {
@@ -448,6 +449,7 @@ void OrnivelSynchronizer::copyToParentFolder() {
 }
 
 bool OrnivelSynchronizer::unpackGhostscript() {
+    log_.log(LOG_INFO, L"UnRARing Ghostscript...");
     reportPhase(PHASE_DECOMPRESSING);
     localPath(L"");  // the folder ends with its backslash from here on
     return ornivel::unpackGhostscript(folder_, log_);

@@ -107,10 +107,23 @@ TEST(Ghostscript, ArchiveFromTheServerIsUnpackedIntoSystemGs) {
     OrnivelSynchronizer sync(false, inst.path(), log, false);
     test::ProgressRecorder recorder;
     sync.addListener(&recorder);
+    // The unpacking is logged before its progress phase is shown.
+    struct LoggedBeforePhase : ProgressListener {
+        explicit LoggedBeforePhase(const CapturingAppender& c) : capture(c) {}
+        void progress(const int* phase, const wchar_t*, const int*, const int*, const int*, const int*) override {
+            if (*phase == PHASE_DECOMPRESSING && !seen) {
+                seen = true;
+                logged = capture.has(LOG_INFO, L"UnRARing Ghostscript...");
+            }
+        }
+        const CapturingAppender& capture;
+        bool seen = false, logged = false;
+    } order(capture);
+    sync.addListener(&order);
     ASSERT_TRUE(sync.synchronizeFolder(test::testRegistryKey(L"gs") + L"\\", L""));
     RegDeleteTreeW(HKEY_CURRENT_USER, test::testRegistryKey(L"gs").c_str());
 
-    EXPECT_TRUE(capture.has(LOG_INFO, L"UnRARing Ghostscript..."));
+    EXPECT_TRUE(order.seen && order.logged);
     EXPECT_TRUE(capture.has(LOG_DEBUG, L"Executing: \"" + inst.path() + L"unrar.exe\" x -inul \"" + inst.path() +
                                            L"system\\gs.rar\" \"" + inst.path() + L"system\\gs.unpack\\\\\""));
     EXPECT_EQ(recorder.records.back().phase, PHASE_DECOMPRESSING);

@@ -226,6 +226,13 @@ TEST_F(Synchronizer, UnknownTypeThenAWorkingServer) {
     EXPECT_TRUE(logged(LOG_ERROR, L"Deployment server '127.0.0.1' is not used: its host or path holds a control character."));
     for (const auto& request : server_.http().requests()) EXPECT_EQ(request.raw.find("X-Injected"), std::string::npos);
     EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
+
+    // An unknown type is passed over before its other fields are checked: no message, and
+    // an answer of such servers alone still ends the run well.
+    server_.answerVersionCheck(inst_.path(), "ftp|127.0.0.1|/deploy\rX|21|||");
+    EXPECT_TRUE(run());
+    EXPECT_TRUE(logged(LOG_DEBUG, L"Unknown type of deployment server."));
+    EXPECT_FALSE(logged(LOG_ERROR, L"Deployment server '127.0.0.1' is not used: its host or path holds a control character."));
 }
 
 TEST_F(Synchronizer, FirstServerWithoutTheListSecondServerServesEverything) {

@@ -9,6 +9,7 @@
 #include "logdriver/LastError.h"
 #include "remote/HttpText.h"
 #include "remote/PartialDownload.h"
+#include "remote/ProxyText.h"
 #include "remote/UrlEncode.h"
 
 namespace ornivel {
@@ -202,10 +203,19 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
                  printableUrl(url).c_str());
         return 0;
     }
-    if (!connect(parsed.host, parsed.port)) return 0;
+    // Through a proxy the connection goes to the proxy and the request line names the whole
+    // URL; the rest of the request is the same.
+    const bool proxied = !proxy_.empty();
+    if (!(proxied ? connect(proxyHost_, proxyPort_) : connect(parsed.host, parsed.port))) return 0;
 
     if (body == nullptr) bodyLength = 0;
-    const std::string text = buildRequestText(parsed.path, parsed.host, extraHeader, bodyLength);
+    std::string extra = extraHeader != nullptr ? extraHeader : "";
+    if (proxied && !proxyCredential_.empty())
+        extra = "Proxy-Authorization: " + basicCredentials(proxyCredential_.user, proxyCredential_.password) + "\r\n" +
+                extra;
+    const std::string text =
+        buildRequestText(proxied ? absoluteRequestTarget(parsed.host, parsed.port, parsed.path) : parsed.path,
+                         parsed.host, extra.empty() ? nullptr : extra.c_str(), bodyLength);
     sendAll(socket_.get(), text.data(), text.size());
     result.sentText = text;
     if (bodyLength != 0) {
@@ -214,7 +224,7 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
     }
     if (dump_) {
         log_.log(LOG_DEBUG, L"SEND");
-        log_.log(LOG_DEBUG, L"%s", fromAnsi(result.sentText).c_str());
+        log_.log(LOG_DEBUG, L"%s", fromAnsi(maskProxyAuthorization(result.sentText)).c_str());
     }
 
     const HeaderRead read = readHeader(result.header);
@@ -234,6 +244,18 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
     }
 
     int status = parseStatus(result.header);
+    if (proxied && status == 407) {
+        closeSocket();  // the challenge's body is not read
+        if (answerProxyChallenge(result.header))
+            return execute(url, extraHeader, body, bodyLength, result, listener, hops + 1);
+        log_.log(LOG_ERROR, L"The proxy server %s refused the credentials (HTTP 407) for URL '%S'.", proxy_.c_str(),
+                 printableUrl(url).c_str());
+        return status;
+    }
+    if (proxied && !proxyCredential_.empty() && !proxyCredentialAccepted_) {
+        proxyCredentialAccepted_ = true;
+        rememberProxyCredential(proxy_, proxyCredential_);
+    }
     if (status >= 200 && status <= 299) {
         uint64_t length = 0;
         if (result.download != nullptr) {
@@ -273,10 +295,39 @@ int Request::execute(const std::string& url, const char* extraHeader, const char
         redirected.headerDeadlineMs_ = headerDeadlineMs_;
         redirected.pause_ = pause_;
         redirected.maxHeaderBytes_ = maxHeaderBytes_;
+        redirected.proxy_ = proxy_;
+        redirected.proxyHost_ = proxyHost_;
+        redirected.proxyPort_ = proxyPort_;
+        redirected.proxyCredential_ = proxyCredential_;
+        redirected.proxyCredentialAccepted_ = proxyCredentialAccepted_;
         return redirected.execute(resolveLocation(url, value), extraHeader, body, bodyLength, result, listener,
                                   hops + 1);
     }
     return status;
+}
+
+bool Request::setProxy(const std::wstring& proxy) {
+    std::wstring host;
+    int port = 0;
+    if (!splitHostPort(proxy, host, port)) return false;
+    proxy_ = proxy;
+    proxyHost_ = toAnsi(host);
+    proxyPort_ = port;
+    return true;
+}
+
+bool Request::answerProxyChallenge(const std::string& header) {
+    // A credential that was sent and answered with another 407 is refused.
+    if (!proxyCredential_.empty()) {
+        proxyCredential_ = ProxyCredential();
+        proxyCredentialAccepted_ = false;
+        return false;
+    }
+    ProxyCredential credential;
+    if (!offersBasicProxyAuth(header) || !knownProxyCredential(proxy_, credential)) return false;
+    log_.log(LOG_DEBUG, L"The proxy server %s asks for credentials; offering the stored ones.", proxy_.c_str());
+    proxyCredential_ = credential;
+    return true;
 }
 
 int Request::getOnce(const std::string& url, PartialDownload& partial, ProgressListener* listener) {

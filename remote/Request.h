@@ -13,6 +13,7 @@
 #include "common/Handles.h"
 #include "logdriver/LogDriver.h"
 #include "remote/ProgressListener.h"
+#include "remote/ProxyCredentials.h"
 
 namespace ornivel {
 
@@ -86,6 +87,12 @@ public:
     void setMaxHeaderBytes(size_t bytes) { maxHeaderBytes_ = bytes; }
     void setHeaderDeadline(DWORD milliseconds) { headerDeadlineMs_ = milliseconds; }
 
+    // Sends every request through the HTTP proxy `proxy` ("HOST:PORT"): the connection goes to
+    // the proxy, the request line carries the absolute URL, and a Basic challenge (407) is
+    // answered with the proxy's credential of this run or of the credential store. False
+    // when `proxy` is not "HOST:PORT".
+    bool setProxy(const std::wstring& proxy);
+
 private:
     int execute(const std::string& url, const char* extraHeader, const char* body, size_t bodyLength,
                 RequestResult& result, ProgressListener* listener, int hops);
@@ -97,6 +104,8 @@ private:
     // The body of a 2xx answer to a download: the status (see execute).
     int receiveDownload(int status, RequestResult& result, ProgressListener* listener);
     int getOnce(const std::string& url, PartialDownload& partial, ProgressListener* listener);
+    // After a 407: true when a credential not refused yet is now set for the next request.
+    bool answerProxyChallenge(const std::string& header);
     // Receives into `target`: first the bytes received before but not yet consumed, then
     // from the socket (one receive). The result of the receive, or the count taken.
     int receive(char* target, int size);
@@ -117,6 +126,11 @@ private:
     size_t maxHeaderBytes_ = kMaxHeaderBytes;
     DWORD headerDeadlineMs_ = kHeaderDeadlineMs;
     std::function<void(unsigned)> pause_;
+    std::wstring proxy_;              // "HOST:PORT", empty: direct
+    std::string proxyHost_;
+    int proxyPort_ = 0;
+    ProxyCredential proxyCredential_;  // sent (Basic) with every request once the proxy asked
+    bool proxyCredentialAccepted_ = false;
 };
 
 } // namespace ornivel

@@ -5,6 +5,7 @@
 #include "common/Text.h"
 #include "logdriver/LastError.h"
 #include "remote/PartialDownload.h"
+#include "remote/ProxyDiscovery.h"
 #include "remote/UrlEncode.h"
 
 namespace ornivel {
@@ -15,6 +16,10 @@ RemoteSourceHTTP::RemoteSourceHTTP(const std::wstring& host, const std::wstring&
       baseUrl_(L"http://" + host + L":" + std::to_wstring(port) + L"/" + path + L"/"),
       request_(log, dump) {
     log_.log(LOG_DEBUG, L"Using URL '%s' for sync.", baseUrl_.c_str());
+    // The same way as every other request to this server.
+    const std::wstring proxy = ProxyDiscovery::instance().decide(host, port, false, log_).proxy;
+    if (!proxy.empty() && !request_.setProxy(proxy))
+        log_.log(LOG_ERROR, L"The proxy '%s' is not HOST:PORT; requests go direct.", proxy.c_str());
 }
 
 bool RemoteSourceHTTP::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {

@@ -10,7 +10,8 @@ namespace ornivel {
 class RemoteSourceHTTP : public RemoteSource {
 public:
     // Base URL "http://" host ":" port "/" path "/"; with `dump` the request texts and the
-    // response headers go to the log (level debug).
+    // response headers go to the log (level debug), credentials masked. Requests go through
+    // the proxy that discovery decides for the server (ProxyDiscovery), or direct.
     RemoteSourceHTTP(const std::wstring& host, const std::wstring& path, unsigned short port, const LogDriver& log,
                      bool dump);
 

@@ -10,6 +10,7 @@
 #include "remote/UrlEncode.h"
 #include "remote/HttpText.h"
 #include "remote/PartialDownload.h"
+#include "remote/ProxyDiscovery.h"
 
 namespace ornivel {
 
@@ -29,18 +30,19 @@ RemoteSourceWININET::RemoteSourceWININET(const std::wstring& host, const std::ws
                                          const LogDriver& log, bool secure)
     : RemoteSource(log), secure_(secure), basePath_(path + L"/") {
     log_.log(LOG_DEBUG, L"Using URL '%s' for sync.", basePath_.c_str());
-    session_.reset(::WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                 WINHTTP_NO_PROXY_BYPASS, 0));
+    proxy_ = ProxyDiscovery::instance().decide(host, port, secure, log_).proxy;
+    // The decision is the whole choice: a named proxy for this server, or none at all.
+    session_.reset(proxy_.empty() ? ::WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                                  WINHTTP_NO_PROXY_BYPASS, 0)
+                                  : ::WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy_.c_str(),
+                                                  WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session_) {
         log_.log(LOG_ERROR, L"Error initializing WinINET. OS Error: %s", LastError().text().c_str());
         return;
     }
-    // A TLS server's redirect never leads to clear text; a response header must be whole and
-    // small within its time, so a server that trickles or never ends it cannot hold the run.
+    // A TLS server's redirect never leads to clear text; a response header must stay small.
     DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
     ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
-    DWORD headerTimeout = kHeaderTimeoutMs;
-    ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerTimeout, sizeof headerTimeout);
     DWORD headerSize = kMaxHeaderBytes;
     ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &headerSize, sizeof headerSize);
     connection_.reset(::WinHttpConnect(session_.get(), host.c_str(), port, 0));
@@ -139,18 +141,57 @@ RemoteSourceWININET::TryEnd RemoteSourceWININET::fetchOnce(const std::wstring& r
     log_.log(LOG_DEBUG, L"Opening Request...");
     status = 0;
     if (!request) return TryEnd::BrokeOff;
+    // The whole response header within the bound (on every step WinHTTP keeps its own).
+    DWORD headerBound = headerBoundMs_;
+    ::WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerBound, sizeof headerBound);
+    if (!proxy_.empty()) {
+        allowAutomaticLogon(request.get());
+        // A proxy that took a Basic credential before gets it with the request.
+        ProxyCredential accepted;
+        if (acceptedScheme_ == WINHTTP_AUTH_SCHEME_BASIC && knownProxyCredential(proxy_, accepted)) {
+            ::WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                                    accepted.user.c_str(), accepted.password.c_str(), nullptr);
+        }
+    }
 
     // A try that continues the partial file asks for the rest with a range request; one that
     // does not sends no additional header at all.
     const std::wstring lines = fromAnsi(partial.requestLines());
-    if (!lines.empty())
+    if (!lines.empty()) {
         log_.log(LOG_DEBUG, L"Continuing '%s' from byte %I64u.", partial.path().c_str(), partial.offset());
-    log_.log(LOG_DEBUG, L"Sending Request...");
-    bool answered = ::WinHttpSendRequest(request.get(), lines.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : lines.c_str(),
-                                         static_cast<DWORD>(lines.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != FALSE;
-    if (answered) {
-        log_.log(LOG_DEBUG, L"Receiving Response...");
-        answered = ::WinHttpReceiveResponse(request.get(), nullptr) != FALSE;
+        // Added to the request itself, so that a request sent again after a proxy's challenge
+        // carries them once.
+        ::WinHttpAddRequestHeaders(request.get(), lines.c_str(), static_cast<DWORD>(lines.size()),
+                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
+    }
+    bool answered = false;
+    ProxyAuthTries tries;
+    for (;;) {
+        log_.log(LOG_DEBUG, L"Sending Request...");
+        answered = ::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                                        0, 0) != FALSE;
+        if (answered) {
+            log_.log(LOG_DEBUG, L"Receiving Response...");
+            answered = ::WinHttpReceiveResponse(request.get(), nullptr) != FALSE;
+        }
+        if (!answered || proxy_.empty()) break;
+        DWORD code = 0, size = sizeof code;
+        ::WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                              WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX);
+        if (code != HTTP_STATUS_PROXY_AUTH_REQ) {
+            if (!tries.offered.empty()) {
+                rememberProxyCredential(proxy_, tries.offered);
+                acceptedScheme_ = tries.scheme;
+            }
+            break;
+        }
+        if (tries.logon && !tries.known) logonRefused_ = true;
+        if (!answerProxyChallenge(request.get(), tries)) {
+            log_.log(LOG_FATAL, L"Error 407 While calling URL: %s\r\nThe proxy server %s refused the credentials.",
+                     name.c_str(), proxy_.c_str());
+            status = HTTP_STATUS_PROXY_AUTH_REQ;
+            return TryEnd::BadStatus;
+        }
     }
     if (answered) {
         uint64_t contentLength = kFallbackContentLength;
@@ -264,6 +305,61 @@ bool RemoteSourceWININET::receiveBody(HINTERNET request, PartialDownload& partia
         return false;
     }
     return true;
+}
+
+bool RemoteSourceWININET::allowAutomaticLogon(HINTERNET request) {
+    DWORD policy = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+    return ::WinHttpSetOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &policy, sizeof policy) != FALSE;
+}
+
+bool RemoteSourceWININET::answerProxyChallenge(HINTERNET request, ProxyAuthTries& tries) {
+    DWORD schemes = 0, first = 0, target = 0;
+    if (!::WinHttpQueryAuthSchemes(request, &schemes, &first, &target)) return false;
+    // First the logged-on user, through the system's own logon to the proxy.
+    const DWORD logon = (schemes & WINHTTP_AUTH_SCHEME_NEGOTIATE) ? WINHTTP_AUTH_SCHEME_NEGOTIATE
+                        : (schemes & WINHTTP_AUTH_SCHEME_NTLM)    ? WINHTTP_AUTH_SCHEME_NTLM
+                                                                  : 0;
+    if (!tries.logon) {
+        tries.logon = true;
+        if (logon != 0 && !logonRefused_ &&
+            ::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, logon, nullptr, nullptr, nullptr)) {
+            log_.log(LOG_DEBUG, L"The proxy server %s asks for credentials; offering the logged-on user's.",
+                     proxy_.c_str());
+            return true;
+        }
+    }
+    ProxyCredential credential;
+    if (!tries.known) {
+        tries.known = true;
+        if (knownProxyCredential(proxy_, credential) && offerCredential(request, schemes, credential, tries)) {
+            log_.log(LOG_DEBUG, L"The proxy server %s asks for credentials; offering the stored ones.", proxy_.c_str());
+            return true;
+        }
+    }
+    if (!tries.prompted) {
+        tries.prompted = true;
+        if (promptProxyCredential(proxy_, credential) && offerCredential(request, schemes, credential, tries)) {
+            log_.log(LOG_DEBUG, L"The proxy server %s asks for credentials; offering the typed ones.", proxy_.c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RemoteSourceWININET::offerCredential(HINTERNET request, DWORD schemes, const ProxyCredential& credential,
+                                          ProxyAuthTries& tries) {
+    // The strongest scheme the proxy offers; Basic only for a credential stored or typed.
+    for (DWORD scheme : {static_cast<DWORD>(WINHTTP_AUTH_SCHEME_NEGOTIATE), static_cast<DWORD>(WINHTTP_AUTH_SCHEME_NTLM),
+                         static_cast<DWORD>(WINHTTP_AUTH_SCHEME_DIGEST), static_cast<DWORD>(WINHTTP_AUTH_SCHEME_BASIC)}) {
+        if ((schemes & scheme) == 0) continue;
+        if (!::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, scheme, credential.user.c_str(),
+                                     credential.password.c_str(), nullptr))
+            return false;
+        tries.offered = credential;
+        tries.scheme = scheme;
+        return true;
+    }
+    return false;
 }
 
 } // namespace ornivel

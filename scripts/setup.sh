@@ -17,6 +17,8 @@ PACKAGES=(
   python3 openjdk-17-jdk-headless openssl curl ca-certificates
   nginx-light autoconf automake libtool
 )
+# The proxy tests: squid (with its basic_ncsa_auth helper) on loopback.
+PACKAGES+=(squid)
 # Sanitizer and fuzz builds of the pure logic (native/, fuzz/): Debian's clang-16 with its
 # sanitizer and libFuzzer runtimes, and llvm-16 for the symbolizer of their reports.
 PACKAGES+=(clang-16 libclang-rt-16-dev llvm-16)

@@ -165,6 +165,22 @@ TEST_F(WinHttpSource, ASendFailureLeavesTwoIdenticalDownloadErrorLines) {
     EXPECT_TRUE(listener.percents.empty());
 }
 
+TEST_F(WinHttpSource, AHeaderThatNeverEndsIsBoundedAsAWhole) {
+    // Every step keeps WinHTTP's own time-out; the header as a whole has the bound.
+    HttpAnswer held = HttpAnswer::ok("too late");
+    held.delay = 30;
+    sharedServer().route("/app/held", held);
+    auto s = source();
+    s.setHeaderBound(2000);
+    const DWORD start = ::GetTickCount();
+    EXPECT_FALSE(s.download(L"held", temp / L"held", &listener));
+    const DWORD elapsed = ::GetTickCount() - start;
+    EXPECT_GE(elapsed, 1900u);
+    EXPECT_LT(elapsed, 10000u);
+    EXPECT_EQ(test::countPrefix(log.appender, LOG_DEBUG, L"Download error. HTTP error code: 0, OS Error: "), 2u);
+    EXPECT_EQ(RemoteSourceWININET::kHeaderBoundMs, 120000u);
+}
+
 TEST_F(WinHttpSource, DownloadsOverHttpsWithTheTestAuthority) {
     if (sharedServer().httpsPort() == 0) GTEST_SKIP() << "no test certificate in this prefix";
     sharedServer().route("/app/secure.txt", HttpAnswer::ok("over tls"));

@@ -45,9 +45,9 @@ int expectedPort(const std::wstring& field) {
 }
 
 void checkAnswer(const std::string& answer) {
-    const std::vector<DeploymentServerInfo> servers = parseServerList(widenBytes(answer));
-    const std::string masked = maskedServerList(answer);
-    const std::vector<DeploymentServerInfo> shown = parseServerList(widenBytes(masked));
+    const std::wstring wide = widenBytes(answer);
+    const std::vector<DeploymentServerInfo> servers = parseServerList(wide);
+    const std::vector<DeploymentServerInfo> shown = parseServerList(maskedServerList(wide));
     FUZZ_CHECK(shown.size() == servers.size());
     for (size_t i = 0; i < servers.size(); ++i) {
         const DeploymentServerInfo& server = servers[i];

@@ -36,7 +36,12 @@ public:
 std::vector<DeploymentServerInfo> parseServerList(const std::wstring& answer);
 
 // The answer as it may be shown in the log: the user name and password of every server
-// record replaced by "***" (when not empty); everything else unchanged.
+// record that parseServerList reads replaced by "***" (when not empty); everything else
+// unchanged. The masking works on the same records as the parsing, so no part of a password
+// is ever shown as another field.
+std::wstring maskedServerList(const std::wstring& answer);
+// The same for an answer as received (text in the ANSI code page), read as parseServerList
+// reads it after fromAnsi.
 std::string maskedServerList(const std::string& answer);
 
 // A port field: leading white space and a sign allowed, reading stops at the first other

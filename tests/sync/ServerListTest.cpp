@@ -56,6 +56,19 @@ TEST(ServerList, ShortLastRecordBecomesTheLabelGroup) {
     EXPECT_EQ(servers[0].displayName(), L"inet");
 }
 
+TEST(ServerList, MaskingHidesTheCredentialsOfEveryParsedRecord) {
+    EXPECT_EQ(maskedServerList(L"http|h|/d|80|||net||\\\\srv\\s|0|user|pw|L1~L2|x"),
+              L"http|h|/d|80|||net||\\\\srv\\s|0|***|***|L1~L2|x");
+    EXPECT_EQ(maskedServerList(std::string("OK")), "OK");
+    // Code page 932: the second byte of U+30DD is "|". Read as characters, that byte is no
+    // separator, so no tail of the password shows as a field of its own.
+    const char bytes[] = "net||\\\\srv\\s|0|user|\x83\x7Ctail|";
+    wchar_t wide[64] = {};
+    ASSERT_GT(MultiByteToWideChar(932, 0, bytes, -1, wide, 64), 0);
+    ASSERT_EQ(parseServerList(wide).at(0).password, L"\x30DDtail");
+    EXPECT_EQ(maskedServerList(std::wstring(wide)), L"net||\\\\srv\\s|0|***|***|");
+}
+
 TEST(ServerList, DisplayNameComparesTheTypeExactly) {
     DeploymentServerInfo server(L"host", L"\\\\unc", L"HTTP", 80, L"", L"");
     EXPECT_EQ(server.displayName(), L"");

@@ -1,4 +1,3 @@
-#include "config/PasswordScrambling.h"
 #include "config/StoredValues.h"
 
 #include "common/Text.h"
@@ -35,7 +34,6 @@ std::wstring installationName() { return installationNameOf(currentFolder()); }
 StoredLogin loadStoredLogin(int serverCount) {
     const std::wstring name = installationName();
     RegistryString lastUser(kLastUserPrefix + name);
-    RegistryString password(kPasswordPrefix + name);
     RegistryDword lastServer(kLastServerPrefix + name);
 
     StoredLogin stored;
@@ -47,7 +45,7 @@ StoredLogin loadStoredLogin(int serverCount) {
     }
     uint32_t index = lastServer.get();
     stored.serverIndex = (serverCount > 0 && index < static_cast<uint32_t>(serverCount)) ? static_cast<int>(index) : 0;
-    stored.password = fromAnsi(unscramblePassword(toAnsi(password.read())));
+    stored.password = loadStoredPassword(kPasswordPrefix + name);
     stored.savePassword = !stored.password.empty();
     return stored;
 }
@@ -55,12 +53,11 @@ StoredLogin loadStoredLogin(int serverCount) {
 void saveStoredLogin(const std::wstring& userId, int serverIndex, const std::wstring& passwordOrEmpty) {
     const std::wstring name = installationName();
     RegistryString lastUser(kLastUserPrefix + name);
-    RegistryString password(kPasswordPrefix + name);
     RegistryDword lastServer(kLastServerPrefix + name);
 
     lastUser.set(userId.substr(0, kUserIdLimit));
     lastServer.set(static_cast<uint32_t>(serverIndex));
-    password.set(fromAnsi(scramblePassword(toAnsi(passwordOrEmpty))));
+    saveStoredPassword(kPasswordPrefix + name, passwordOrEmpty);
 }
 
 } // namespace ornivel

@@ -1,7 +1,8 @@
 #pragma once
 // Values the launcher remembers per installation folder and per Windows user, kept in the
-// current user's registry hive: the last user id, the last login server, the (scrambled)
-// password, and the synchroniser's saved version-check answer.
+// current user's registry hive: the last user id, the last login server, the password (kept
+// with the data protection of the current user), and the synchroniser's saved
+// version-check answer.
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,10 @@ extern const wchar_t* const kPasswordPrefix;       // "Software\Torbenwald\orniv
 extern const wchar_t* const kLastServerPrefix;     // "Software\Torbenwald\ornivel\lastServer\"
 extern const wchar_t* const kZolpLastUserPrefix;   // "Software\Torbenwald\ZOLP\lastUser\"
 extern const wchar_t* const kDeploymentPrefix;     // "Software\Torbenwald\ornivel\deployment\"
+// The value under a password key (kPasswordPrefix + installation) that holds the password,
+// protected for the current user (DPAPI, REG_BINARY). The key's default value held it
+// scrambled in older launchers.
+extern const wchar_t* const kProtectedPasswordValue;  // "Protected"
 
 // The last component of the current folder with its trailing backslash ("Client\" for
 // C:\Programs\Client\; the whole text for a drive root).
@@ -51,6 +56,15 @@ extern template class RegistryValue<std::wstring>;
 extern template class RegistryValue<uint32_t>;
 using RegistryString = RegistryValue<std::wstring>;
 using RegistryDword = RegistryValue<uint32_t>;
+
+// The password stored under the key `path` of the current user's hive (a trailing backslash
+// is dropped, as for the key's default value); empty when none
+// is stored or it cannot be read back (protected by another user or machine). A password
+// the older launchers stored scrambled is kept the new way then, and the old value removed.
+std::wstring loadStoredPassword(const std::wstring& path);
+// Stores the password there (an empty one removes it); writes nothing when the same
+// password is already kept. Removes an old scrambled value.
+void saveStoredPassword(const std::wstring& path, const std::wstring& password);
 
 // What the login form shows when it appears.
 struct StoredLogin {

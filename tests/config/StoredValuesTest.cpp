@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "common/Text.h"
 #include "config/PasswordScrambling.h"
 #include "config/StoredValues.h"
 #include "tests/support/TestSupport.h"
@@ -22,6 +26,39 @@ DWORD rawDword(const std::wstring& subKey) {
         return 0xFFFFFFFF;
     return value;
 }
+
+// The protected password value of a password key ("...\\installation\\"), empty when missing.
+std::vector<BYTE> rawBinary(const std::wstring& path) {
+    const std::wstring key = path.substr(0, path.size() - 1);
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), kProtectedPasswordValue, RRF_RT_REG_BINARY, nullptr, nullptr,
+                     &size) != ERROR_SUCCESS)
+        return {};
+    std::vector<BYTE> data(size);
+    RegGetValueW(HKEY_CURRENT_USER, key.c_str(), kProtectedPasswordValue, RRF_RT_REG_BINARY, nullptr, data.data(),
+                 &size);
+    data.resize(size);
+    return data;
+}
+
+void writeRawBinary(const std::wstring& path, const std::vector<BYTE>& data) {
+    const std::wstring key = path.substr(0, path.size() - 1);
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), kProtectedPasswordValue, REG_BINARY, data.data(),
+                    static_cast<DWORD>(data.size()));
+}
+
+bool defaultText(const std::wstring& path, std::wstring& text) {
+    const std::wstring key = path.substr(0, path.size() - 1);
+    wchar_t buffer[256] = {};
+    DWORD size = sizeof(buffer);
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+        return false;
+    text = buffer;
+    return true;
+}
+
+// The typed password as UTF-16 bytes: never found in the stored value.
+const std::string kTypedBytes(reinterpret_cast<const char*>(L"My Pass 42!"), 11 * sizeof(wchar_t));
 
 class RegistryTest : public ::testing::Test {
 protected:
@@ -111,7 +148,11 @@ TEST_F(RegistryTest, LoadAndSaveTheLoginOfThisInstallation) {
 
     saveStoredLogin(L"anna", 2, L"My Pass 42!");
     EXPECT_EQ(RegistryString(kLastUserPrefix + name).get(), L"anna");
-    EXPECT_NE(RegistryString(kPasswordPrefix + name).get(), L"My Pass 42!");
+    const std::vector<BYTE> sealed = rawBinary(kPasswordPrefix + name);
+    EXPECT_FALSE(sealed.empty());
+    EXPECT_EQ(std::search(sealed.begin(), sealed.end(), kTypedBytes.begin(), kTypedBytes.end()), sealed.end());
+    saveStoredLogin(L"anna", 2, L"My Pass 42!");
+    EXPECT_EQ(rawBinary(kPasswordPrefix + name), sealed);  // the same password is not written again
     StoredLogin loaded = loadStoredLogin(3);
     EXPECT_EQ(loaded.userId, L"anna");
     EXPECT_EQ(loaded.serverIndex, 2);
@@ -124,6 +165,19 @@ TEST_F(RegistryTest, LoadAndSaveTheLoginOfThisInstallation) {
     StoredLogin unsaved = loadStoredLogin(3);
     EXPECT_EQ(unsaved.password, L"");
     EXPECT_FALSE(unsaved.savePassword);
+    EXPECT_TRUE(rawBinary(kPasswordPrefix + name).empty());
+
+    // A password an older launcher stored scrambled in the default value is read once, kept
+    // protected and the old value removed.
+    RegistryString(kPasswordPrefix + name).set(fromAnsi(scramblePassword("Old Pass 7")));
+    EXPECT_EQ(loadStoredLogin(3).password, L"Old Pass 7");
+    EXPECT_FALSE(rawBinary(kPasswordPrefix + name).empty());
+    std::wstring scrambled;
+    EXPECT_FALSE(defaultText(kPasswordPrefix + name, scrambled)) << "old value left: " << toUtf8(scrambled);
+    EXPECT_EQ(loadStoredLogin(3).password, L"Old Pass 7");
+    // Protected data that cannot be read back (another user's) counts as no password.
+    writeRawBinary(kPasswordPrefix + name, {1, 2, 3});
+    EXPECT_FALSE(loadStoredLogin(3).savePassword);
     cleanup();
 }
 

@@ -64,7 +64,7 @@ void readList(std::string& text, FileList& list, FileList::State& state, ListEle
     const LocalTimeShift shift;
     const bool whole = readFileListText(text, element, [&list, &shift](const ListEntryText& entry) {
         list.insert(FileListFile(fromUtf8OrAnsi(entry.path), fromAnsi(entry.checksum), entry.size,
-                                 localFileTime(entry.time.c_str(), shift)));
+                                 localFileTime(entry.time.c_str(), shift), entry.sha256));
     });
     if (!whole) state = FileList::State::Damaged;  // not a list at all, or not one read whole
 }
@@ -97,6 +97,8 @@ FileList FileList::fromText(std::string text) {
         readList(text, list, list.state_, element);
         list.serial_ = element.serial;
         list.reportRequested_ = element.report;
+        list.expires_ = element.expires;
+        if (element.servers) list.servers_ = fromAnsi(*element.servers);
     } catch (const std::bad_alloc&) {
         list = FileList();
         list.state_ = State::OutOfMemory;

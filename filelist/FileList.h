@@ -1,6 +1,6 @@
 #pragma once
 // The XML file list of a deployment ("TarnFileList.xml"): one entry per file with its path,
-// timestamp, size and optional MD5 checksum.
+// timestamp, size and optional MD5 and SHA-256 checksums.
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -16,8 +16,9 @@ namespace ornivel {
 class FileListFile {
 public:
     FileListFile() = default;
-    FileListFile(std::wstring path, std::wstring checksum, int size, uint64_t timestamp)
-        : path(std::move(path)), checksum(std::move(checksum)), size(size), timestamp(timestamp) {}
+    FileListFile(std::wstring path, std::wstring checksum, int size, uint64_t timestamp, std::string sha256 = {})
+        : path(std::move(path)), checksum(std::move(checksum)), size(size), timestamp(timestamp),
+          sha256(std::move(sha256)) {}
     virtual ~FileListFile() = default;
     FileListFile(const FileListFile&) = default;
     FileListFile& operator=(const FileListFile&) = default;
@@ -26,6 +27,7 @@ public:
     std::wstring checksum;  // "checksum", or empty
     int size = 0;           // "Size"
     uint64_t timestamp = 0;  // local file time, in 100 ns ticks since 1601
+    std::string sha256;      // "sha256", or empty; where given, it decides whether a file is the listed one
 };
 
 class FileList {
@@ -69,6 +71,11 @@ public:
     std::optional<uint64_t> serial() const { return serial_; }
     // Whether the deployment asks for fleet reports (the list element's "Report" is "1").
     bool reportRequested() const { return reportRequested_; }
+    // The list element's "Expires" (signed lists: seconds since 1970); none when missing.
+    std::optional<uint64_t> expires() const { return expires_; }
+    // The list element's "Servers" (signed lists: the deployment servers in the form of the
+    // version-check answer); none when missing.
+    const std::optional<std::wstring>& servers() const { return servers_; }
 
 private:
     std::map<std::wstring, FileListFile> entries_;
@@ -76,6 +83,8 @@ private:
     std::vector<RefusedPath> refused_;
     std::optional<uint64_t> serial_;
     bool reportRequested_ = false;
+    std::optional<uint64_t> expires_;
+    std::optional<std::wstring> servers_;
 };
 
 

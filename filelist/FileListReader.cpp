@@ -71,8 +71,25 @@ bool readEntry(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& docu
     if (!time) time = element->Attribute("Timestamp");
     entry.time = time ? time : "";
     entry.checksum = attributeText(*element, "checksum");
+    entry.sha256 = attributeText(*element, "sha256");
     if (!parseListSize(element->Attribute("Size"), entry.size)) entry.size = kUnknownListSize;
     return true;
+}
+
+} // namespace
+
+namespace {
+
+void readListTag(const FileListScan& scan, TiXmlEncoding encoding, TiXmlDocument& document, std::string& tagText,
+                 ListElementText& list) {
+    const TiXmlElement* element = readTag(scan.listElement, encoding, document, tagText);
+    if (!element) return;
+    uint64_t number = 0;
+    if (parseListSerial(element->Attribute("Serial"), number)) list.serial = number;
+    if (parseListSerial(element->Attribute("Expires"), number)) list.expires = number;
+    if (const char* servers = element->Attribute("Servers")) list.servers = servers;
+    const char* report = element->Attribute("Report");
+    list.report = report && std::string_view(report) == "1";
 }
 
 } // namespace
@@ -87,17 +104,23 @@ bool readFileListText(std::string& text, ListElementText& list,
     TiXmlDocument document;
     std::string tagText;
     std::wstring units;
-    if (const TiXmlElement* element = readTag(scan.listElement, encoding, document, tagText)) {
-        uint64_t number = 0;
-        if (parseListSerial(element->Attribute("Serial"), number)) list.serial = number;
-        const char* report = element->Attribute("Report");
-        list.report = report && std::string_view(report) == "1";
-    }
+    readListTag(scan, encoding, document, tagText, list);
     ListEntryText entry;
     for (std::string_view tag : scan.entries) {
         if (!readEntry(tag, encoding, document, tagText, units, entry)) return false;
         onEntry(entry);
     }
+    return true;
+}
+
+bool readListElementText(std::string& text, ListElementText& list) {
+    list.report = false;
+    normaliseLineEnds(text);
+    const FileListScan scan = scanFileList(text);
+    if (scan.result != FileListScan::Complete) return false;
+    TiXmlDocument document;
+    std::string tagText;
+    readListTag(scan, documentEncoding(scan), document, tagText, list);
     return true;
 }
 

@@ -13,7 +13,8 @@ namespace ornivel {
 struct ListEntryText {
     std::string path;      // "Path"
     std::string time;      // "TimestampGMT", or "Timestamp" when that is missing
-    std::string checksum;  // "checksum"
+    std::string checksum;  // "checksum" (MD5)
+    std::string sha256;    // "sha256"
     int size = 0;          // "Size" (FileListValues.h), kUnknownListSize when unreadable
 };
 
@@ -22,6 +23,10 @@ struct ListElementText {
     std::optional<uint64_t> serial;  // "Serial" (signed lists), left alone when missing or unreadable
     bool report = false;             // "Report" is "1": the installation reports each run to the
                                      // deployment server
+    std::optional<uint64_t> expires;     // "Expires" (signed lists): seconds since 1970 after which
+                                         // the list is no longer taken; none when missing or unreadable
+    std::optional<std::string> servers;  // "Servers" (signed lists): the deployment servers in the
+                                         // form of the version-check answer
 };
 
 // Makes the line ends of `text` "\n" (as the XML reader does when it loads a file), reads the
@@ -32,6 +37,9 @@ struct ListElementText {
 // have been handed out.
 bool readFileListText(std::string& text, ListElementText& list,
                       const std::function<void(const ListEntryText&)>& onEntry);
+// The list element's attributes alone (the entries are not read); false when the document is
+// not a list.
+bool readListElementText(std::string& text, ListElementText& list);
 // The same for callers that want only the "Serial".
 bool readFileListText(std::string& text, std::optional<uint64_t>& serial,
                       const std::function<void(const ListEntryText&)>& onEntry);

@@ -15,6 +15,7 @@ namespace {
 static_assert(sizeof(PublicKey) == crypto_sign_PUBLICKEYBYTES, "Ed25519 public key size");
 static_assert(sizeof(SecretKey) == crypto_sign_SECRETKEYBYTES, "Ed25519 secret key size");
 static_assert(kListSignatureBytes == crypto_sign_BYTES, "Ed25519 signature size");
+static_assert(sizeof(crypto_hash_sha256_state) <= 112 && alignof(crypto_hash_sha256_state) <= 8, "SHA-256 state");
 
 const std::string_view kPublicKeyTag = "ed25519 ";
 const std::string_view kSecretKeyTag = "ornivel-signing-key ed25519 ";
@@ -31,6 +32,13 @@ std::string_view keyLine(std::string_view text) {
     while (!text.empty() && isXmlSpace(text.front())) text.remove_prefix(1);
     while (!text.empty() && isXmlSpace(text.back())) text.remove_suffix(1);
     return text;
+}
+
+bool isLowerHex(std::string_view text, size_t digits) {
+    if (text.size() != digits) return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
 }
 
 template <size_t N>
@@ -60,6 +68,26 @@ bool makeKeyPair(PublicKey& publicKey, SecretKey& secretKey) {
 std::string publicKeyText(const PublicKey& key) { return taggedText(kPublicKeyTag, key); }
 
 bool parsePublicKeyText(std::string_view text, PublicKey& key) { return parseTagged(text, kPublicKeyTag, key); }
+
+bool parsePublicKeysText(std::string_view text, std::vector<PublicKey>& keys) {
+    const std::string_view mark = "\xEF\xBB\xBF";
+    if (text.substr(0, mark.size()) == mark) text.remove_prefix(mark.size());  // before the first line only
+    std::vector<PublicKey> read;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        const std::string_view raw = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (raw.find(mark) != std::string_view::npos) return false;
+        const std::string_view line = keyLine(raw);
+        if (line.empty()) continue;
+        PublicKey key{};
+        if (!parseTagged(line, kPublicKeyTag, key)) return false;
+        read.push_back(key);
+    }
+    if (read.empty()) return false;
+    keys = std::move(read);
+    return true;
+}
 
 std::string secretKeyText(const SecretKey& key) { return taggedText(kSecretKeyTag, key); }
 
@@ -100,5 +128,33 @@ bool listSignatureValid(std::string_view list, std::string_view signature, const
                                        reinterpret_cast<const unsigned char*>(list.data()), list.size(),
                                        key.data()) == 0;
 }
+
+Sha256::Sha256() {
+    libraryReady();
+    crypto_hash_sha256_init(reinterpret_cast<crypto_hash_sha256_state*>(state_));
+}
+
+void Sha256::update(const void* bytes, size_t length) {
+    crypto_hash_sha256_update(reinterpret_cast<crypto_hash_sha256_state*>(state_),
+                              static_cast<const unsigned char*>(bytes), length);
+}
+
+std::string Sha256::hexDigest() {
+    std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
+    crypto_hash_sha256_final(reinterpret_cast<crypto_hash_sha256_state*>(state_), digest.data());
+    std::string hex(2 * digest.size() + 1, '\0');
+    sodium_bin2hex(&hex[0], hex.size(), digest.data(), digest.size());
+    hex.pop_back();
+    return hex;
+}
+
+std::string sha256HexOfBytes(std::string_view bytes) {
+    Sha256 digest;
+    digest.update(bytes.data(), bytes.size());
+    return digest.hexDigest();
+}
+
+bool isMd5Hex(std::string_view text) { return isLowerHex(text, 32); }
+bool isSha256Hex(std::string_view text) { return isLowerHex(text, 64); }
 
 } // namespace ornivel

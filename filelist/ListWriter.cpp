@@ -10,9 +10,18 @@ const char* const kFileListEnd = "</FileList>\r\n";
 std::string signedFileListStart(uint64_t serial) { return fileListStart(serial, false); }
 
 std::string fileListStart(uint64_t serial, bool report) {
+    ListHeader header;
+    header.serial = serial;
+    header.report = report;
+    return fileListStart(header);
+}
+
+std::string fileListStart(const ListHeader& header) {
     std::string line = "<FileList";
-    if (serial != 0) line += " Serial=\"" + std::to_string(serial) + "\"";
-    if (report) line += " Report=\"1\"";
+    if (header.serial != 0) line += " Serial=\"" + std::to_string(header.serial) + "\"";
+    if (header.report) line += " Report=\"1\"";
+    if (header.expires != 0) line += " Expires=\"" + std::to_string(header.expires) + "\"";
+    if (!header.servers.empty()) line += " Servers=\"" + xmlEscaped(header.servers) + "\"";
     return line + ">\r\n";
 }
 
@@ -88,7 +97,8 @@ std::string listTimeText(const ListTime& time) {
     return text;
 }
 
-std::string fileListEntry(std::string_view relativePath, const ListTime& utc, uint64_t size, std::string_view checksum) {
+std::string fileListEntry(std::string_view relativePath, const ListTime& utc, uint64_t size, std::string_view checksum,
+                          std::string_view sha256) {
     std::string path(relativePath);
     for (char& c : path)
         if (c == '/') c = '\\';
@@ -100,6 +110,10 @@ std::string fileListEntry(std::string_view relativePath, const ListTime& utc, ui
     line += std::to_string(size);
     line += "\" checksum=\"";
     line += xmlEscaped(checksum);
+    if (!sha256.empty()) {
+        line += "\" sha256=\"";
+        line += xmlEscaped(sha256);
+    }
     line += "\"/>\r\n";
     return line;
 }

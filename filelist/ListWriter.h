@@ -2,8 +2,9 @@
 // Writing a file list in the form the launcher reads: the list element comes first (no XML
 // declaration, no byte-order mark, which launchers in the field would read as an empty list);
 // one empty element per file with "Path" (the UTF-8 bytes of the real relative name with "\"
-// between components, XML-escaped), "TimestampGMT" (the last-write time in UTC), "Size" and the
-// lower-case MD5 "checksum". Plain text logic, no system calls.
+// between components, XML-escaped), "TimestampGMT" (the last-write time in UTC), "Size", the
+// lower-case MD5 "checksum" and the lower-case SHA-256 "sha256". Plain text logic, no system
+// calls.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +23,14 @@ std::string signedFileListStart(uint64_t serial);
 // with Report="1" when installations are to send a report of each run (launchers that do
 // not know the mark pass over it).
 std::string fileListStart(uint64_t serial, bool report);
+// The list element's values; launchers that do not know an attribute pass over it.
+struct ListHeader {
+    uint64_t serial = 0;   // "Serial" when not 0
+    bool report = false;   // Report="1"
+    uint64_t expires = 0;  // "Expires" (seconds since 1970) when not 0
+    std::string servers;   // "Servers" when not empty: the server list of the version-check answer
+};
+std::string fileListStart(const ListHeader& header);
 
 // "&", "<", ">", '"' and "'" as entities; every other byte as it stands.
 std::string xmlEscaped(std::string_view text);
@@ -38,6 +47,7 @@ int64_t daysOfCivilDate(int64_t year, unsigned month, unsigned day);
 std::string isoUtcText(int64_t seconds);
 
 // One entry line. `relativePath` holds UTF-8 bytes with "/" or "\" between components.
-std::string fileListEntry(std::string_view relativePath, const ListTime& utc, uint64_t size, std::string_view checksum);
+std::string fileListEntry(std::string_view relativePath, const ListTime& utc, uint64_t size, std::string_view checksum,
+                          std::string_view sha256 = {});
 
 } // namespace ornivel

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "filelist/ListWriter.h"
+
 namespace ornivel::publish {
 
 namespace {
@@ -33,6 +35,9 @@ std::string summaryText(const PublishSummary& s, const std::string& urlPath) {
            "\n"
            "  client checksum: " + s.checksum + "\n" +
            (s.serial ? "  signed: TarnFileList.xml.sig, serial " + std::to_string(s.serial) + "\n" : std::string()) +
+           (s.expires ? "  expires: " + isoUtcText(static_cast<int64_t>(s.expires)) +
+                            " (installations refuse the list afterwards: publish again before then)\n"
+                      : std::string()) +
            "  nginx: include " + s.deploymentFolder + "/nginx.conf in a server block; clients' ornivel-Server.dat: "
            "http(s)://HOST" + urlPath + "/check\n" +
            (s.report ? "  reports: logged by nginx to " + s.deploymentFolder +

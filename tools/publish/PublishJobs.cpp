@@ -8,6 +8,10 @@
 #include <thread>
 #include <unordered_set>
 
+#include "Signing.h"
+
+#include "common/Guarded.h"
+
 namespace ornivel::publish {
 
 namespace {
@@ -38,7 +42,11 @@ public:
 private:
     void work() {
         for (size_t i; !failed_ && (i = next_++) < jobs_.size();) {
-            if (!runJob(jobs_[i])) failed_ = true;
+            Job& job = jobs_[i];
+            if (!guarded("a publishing worker", false, [&] { return runJob(job); })) {
+                if (job.error.empty()) job.error = textOfPath(joined(client_, files_[job.file].path)) + ": could not be published";
+                failed_ = true;
+            }
             ++filesDone_;
         }
         std::lock_guard<std::mutex> lock(mutex_);
@@ -46,9 +54,17 @@ private:
         done_.notify_one();
     }
 
+    // The MD5 of a file comes with its linking or copying; the SHA-256 is taken from the bytes
+    // that the deployment serves.
     bool runJob(Job& job) {
         ClientFile& file = files_[job.file];
         const Path source = joined(client_, file.path);
+        Path served = source;  // a link, or the file itself
+        if (!placeAndHash(job, file, source, served)) return false;
+        return sha256OfFile(served, file.sha256, job.error);
+    }
+
+    bool placeAndHash(Job& job, ClientFile& file, const Path& source, Path& served) {
         if (job.kind == Job::Hash) return hashFile(source, file.checksum, bytesDone_, job.error);
         if (job.kind == Job::Place) {
             // A folder or a file in the way leaves the job to the placing, which clears it.
@@ -71,6 +87,7 @@ private:
             case LinkResult::Unsupported: break;
             }
         }
+        served = job.staged;
         return copyAndHash(source, job.staged, file.stamp, file.checksum, bytesDone_, job.error);
     }
 

@@ -13,7 +13,8 @@ struct ClientFile {
     std::string path;  // "/" between components
     FileStamp stamp;
     std::vector<std::wstring> parts;
-    std::string checksum;
+    std::string checksum;  // MD5
+    std::string sha256;
 };
 
 // A changed file, hashed on its way into the deployment.
@@ -30,7 +31,7 @@ struct Job {
     std::string error;
 };
 
-// Runs the jobs (each one's file is files[job.file], whose checksum it sets); false when one
+// Runs the jobs (each one's file is files[job.file], whose checksums it sets); false when one
 // failed, with its error in the job.
 bool runJobs(const Path& client, const Path& deploy, std::vector<ClientFile>& files, std::vector<Job>& jobs, bool copy,
              const ProgressCallback& progress);

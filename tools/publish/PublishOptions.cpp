@@ -6,7 +6,8 @@ namespace ornivel::publish {
 
 const char* const kUsage =
     "Usage: ornivel-publish CLIENT_FOLDER DEPLOYMENT_FOLDER [--server TYPE|HOST|PATH|PORT[|LABEL]]...\n"
-    "                       [--url-path PATH] [--copy] [--key SIGNING_KEY] [--report]\n"
+    "                       [--url-path PATH] [--copy] [--key SIGNING_KEY [--valid-days N]]\n"
+    "                       [--report]\n"
     "       ornivel-publish keygen KEY_FOLDER\n"
     "       ornivel-publish fleet LOG... [--csv] [--since DAYS]\n"
     "\n"
@@ -33,8 +34,12 @@ const char* const kUsage =
     "  --key SIGNING_KEY\n"
     "        signs the list with the secret key \"ornivel-signing.key\" made by keygen: writes\n"
     "        deploy/TarnFileList.xml.sig and gives the list a serial that grows with every\n"
-    "        publication. Installations that hold the matching \"ornivel-Key.txt\" take only\n"
-    "        lists signed so, and never an older one than they took before.\n"
+    "        publication and the deployment servers. Installations that hold the matching\n"
+    "        \"ornivel-Key.txt\" take only lists signed so, never an older one than they took\n"
+    "        before, and, once they took one, only servers it names.\n"
+    "  --valid-days N\n"
+    "        the signed list expires N days (1 to 3650) after this publication: installations\n"
+    "        refuse it afterwards, so publish again (unchanged files stay) before then\n"
     "  --report\n"
     "        installations send a report of each run (an id made once per installation, the\n"
     "        computer name, the result, client checksum, serial, files and bytes fetched,\n"
@@ -154,7 +159,7 @@ bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptio
             result.copy = true;
         } else if (name == "--report") {
             result.report = true;
-        } else if (name == "--server" || name == "--url-path" || name == "--key") {
+        } else if (name == "--server" || name == "--url-path" || name == "--key" || name == "--valid-days") {
             if (!hasValue) {
                 if (i + 1 >= arguments.size()) {
                     problem = name + " needs a value";
@@ -169,6 +174,14 @@ bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptio
                     return false;
                 }
                 result.servers.push_back(server);
+            } else if (name == "--valid-days") {
+                int days = value.empty() || value.size() > 5 ? -1 : 0;
+                for (char c : value) days = days >= 0 && c >= '0' && c <= '9' ? days * 10 + (c - '0') : -1;
+                if (days < 1 || days > 3650) {
+                    problem = "--valid-days needs a number of days (1 to 3650)";
+                    return false;
+                }
+                result.validDays = days;
             } else if (name == "--key") {
                 if (value.empty()) {
                     problem = "--key needs the path of the signing key";
@@ -192,6 +205,10 @@ bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptio
     }
     if (folders.size() != 2) {
         problem = "give the client folder and the deployment folder";
+        return false;
+    }
+    if (result.validDays != 0 && result.keyFile.empty()) {
+        problem = "--valid-days needs --key: only a signed list can expire";
         return false;
     }
     result.clientFolder = folders[0];

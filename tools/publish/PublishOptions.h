@@ -15,6 +15,7 @@ struct PublishOptions {
     bool copy = false;  // copies instead of hard links
     bool help = false;
     std::string keyFile;    // the secret key that signs the list (--key), or empty
+    int validDays = 0;      // --valid-days N: the signed list expires N days after publication; 0: never
     bool keygen = false;    // "keygen KEY_FOLDER": make a key pair instead of publishing
     std::string keyFolder;  // as given (UTF-8)
     bool report = false;    // --report: installations report each run (list mark, nginx location)

@@ -3,11 +3,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include "filelist/ListSignature.h"
+
 namespace ornivel::publish {
 
 namespace {
 
-const char* const kHeader = "ornivel-publish state 1\n";
+// Version 2 adds the SHA-256 after the MD5; a version 1 state is read without it.
+const char* const kHeader = "ornivel-publish state 2\n";
+const char* const kHeaderVersion1 = "ornivel-publish state 1\n";
 
 bool isChecksum(const std::string& text) {
     if (text.size() != 32) return false;
@@ -28,7 +32,7 @@ bool readNumber(const std::string& text, long long& value) {
 std::string stateText(const PublishState& state) {
     std::string text = kHeader;
     for (const auto& [path, file] : state) {
-        text += file.checksum + "\t" + std::to_string(file.stamp.size) + "\t" + std::to_string(file.stamp.seconds) + "\t" +
+        text += file.checksum + "\t" + file.sha256 + "\t" + std::to_string(file.stamp.size) + "\t" + std::to_string(file.stamp.seconds) + "\t" +
                 std::to_string(file.stamp.nanoseconds) + "\t" + path + "\n";
     }
     return text;
@@ -36,7 +40,9 @@ std::string stateText(const PublishState& state) {
 
 PublishState parseState(const std::string& text) {
     PublishState state;
-    if (text.rfind(kHeader, 0) != 0) return {};
+    const bool version1 = text.rfind(kHeaderVersion1, 0) == 0;
+    if (!version1 && text.rfind(kHeader, 0) != 0) return {};
+    const size_t fieldCount = version1 ? 5 : 6;
     size_t start = std::string(kHeader).size();
     while (start < text.size()) {
         const size_t end = text.find('\n', start);
@@ -45,19 +51,26 @@ PublishState parseState(const std::string& text) {
         start = end + 1;
         std::vector<std::string> fields;
         size_t from = 0;
-        for (int i = 0; i < 4; ++i) {
+        for (size_t i = 0; i + 1 < fieldCount; ++i) {
             const size_t tab = line.find('\t', from);
             if (tab == std::string::npos) return {};
             fields.push_back(line.substr(from, tab - from));
             from = tab + 1;
         }
         fields.push_back(line.substr(from));
+        std::string sha256;
+        if (!version1) {
+            sha256 = fields[1];
+            fields.erase(fields.begin() + 1);
+            if (!sha256.empty() && !isSha256Hex(sha256)) return {};
+        }
         long long size, seconds, nanoseconds;
         if (!isChecksum(fields[0]) || !readNumber(fields[1], size) || size < 0 || !readNumber(fields[2], seconds) ||
             !readNumber(fields[3], nanoseconds) || nanoseconds < 0 || nanoseconds >= 1000000000 || fields[4].empty())
             return {};
         PublishedFile& file = state[fields[4]];
         file.checksum = fields[0];
+        file.sha256 = sha256;
         file.stamp.size = static_cast<uint64_t>(size);
         file.stamp.seconds = seconds;
         file.stamp.nanoseconds = static_cast<uint32_t>(nanoseconds);

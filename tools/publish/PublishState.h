@@ -1,6 +1,6 @@
 #pragma once
 // What the publisher remembers of its last publication, to hash only changed files: per
-// published path the size and last-write time it had and its checksum. The file is only a
+// published path the size and last-write time it had and its checksums. The file is only a
 // shortcut: when it is missing or unreadable, every file is hashed again. Plain text logic.
 #include <cstdint>
 #include <map>
@@ -21,7 +21,8 @@ struct FileStamp {
 
 struct PublishedFile {
     FileStamp stamp;
-    std::string checksum;
+    std::string checksum;  // MD5
+    std::string sha256;    // empty when a publisher that wrote none published it
 };
 
 // Published path ("/" between components) -> what it was published as.

@@ -47,7 +47,7 @@ bool readClient(const Path& client, std::vector<ClientFile>& files, std::vector<
     problems = scan.problems;
     for (ScannedFile& scanned : scan.files) {
         if (isListFile(scanned.path)) continue;
-        ClientFile file{std::move(scanned.path), scanned.stamp, {}, {}};
+        ClientFile file{std::move(scanned.path), scanned.stamp, {}, {}, {}};
         std::string reason;
         if (isSigningKey(file.path)) {
             problems.push_back(file.path + ": a secret signing key is never published; keep it outside the client folder");
@@ -120,8 +120,10 @@ std::vector<Job> planJobs(const Path& client, const Path& deployFolder, const Pa
         job.kind = copy ? Job::Replace : Job::Place;
         if (inPlace.count(file.path)) {
             const auto known = previous.find(file.path);
-            if (known != previous.end() && known->second.stamp == file.stamp) {
+            // (A file published before SHA-256 was listed is hashed again.)
+            if (known != previous.end() && known->second.stamp == file.stamp && !known->second.sha256.empty()) {
                 file.checksum = known->second.checksum;
+                file.sha256 = known->second.sha256;
                 ++unchanged;
                 continue;
             }
@@ -226,11 +228,21 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     const int64_t now =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     summary.serial = signing ? nextSerial(deployedList, now) : 0;
-    std::string list = fileListStart(summary.serial, options.report);
+    ListHeader header;
+    header.serial = summary.serial;
+    header.report = options.report;
+    if (signing) {
+        // Signed with the list: installations that took it take no other servers.
+        header.servers = serverAnswer.substr(0, serverAnswer.find_last_not_of("\r\n") + 1);
+        if (options.validDays > 0) header.expires = static_cast<uint64_t>(now) + uint64_t(options.validDays) * 86400u;
+    }
+    summary.expires = header.expires;
+    std::string list = fileListStart(header);
     PublishState state;
     for (const ClientFile& file : files) {
-        list += fileListEntry(file.path, listTimeOfUnixSeconds(file.stamp.seconds), file.stamp.size, file.checksum);
-        state[file.path] = PublishedFile{file.stamp, file.checksum};
+        list += fileListEntry(file.path, listTimeOfUnixSeconds(file.stamp.seconds), file.stamp.size, file.checksum,
+                              file.sha256);
+        state[file.path] = PublishedFile{file.stamp, file.checksum, file.sha256};
         summary.bytes += file.stamp.size;
     }
     list += kFileListEnd;

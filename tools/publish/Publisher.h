@@ -35,6 +35,7 @@ struct PublishSummary {
     size_t unchanged = 0;  // neither hashed nor touched
     size_t removed = 0;    // no longer listed
     uint64_t serial = 0;   // the signed list's serial; 0 when the list is not signed
+    uint64_t expires = 0;  // when the signed list expires (seconds since 1970); 0: never
     bool report = false;   // installations report their runs (--report)
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // Signed deployments on the publisher's side: making a deployment's key pair, reading its
-// secret key, and the serial that every signed list carries.
+// secret key, the serial that every signed list carries, and the SHA-256 of the files.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,7 +22,11 @@ bool readSigningKey(const Path& keyFile, SecretKey& key, std::string& problem);
 uint64_t serialOfList(std::string_view list);
 // The serial of the next publication: above the one of the list deployed now, and at least
 // the time in seconds since 1970, so that it keeps growing even when a deployment is made
-// afresh in a new folder.
+// afresh in a new folder. A deployed serial more than a year ahead of that time is one that
+// installations refuse; it is passed over.
 uint64_t nextSerial(std::string_view deployedList, int64_t unixSeconds);
+
+// The SHA-256 hex digest of a file's bytes, read in large blocks; false with the error.
+bool sha256OfFile(const Path& path, std::string& hex, std::string& error);
 
 } // namespace ornivel::publish

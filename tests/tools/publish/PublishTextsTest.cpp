@@ -11,6 +11,7 @@
 #include "PublishState.h"
 #include "Signing.h"
 #include "VersionAnswers.h"
+#include "filelist/FileListReader.h"
 #include "filelist/FileListScanner.h"
 #include "filelist/ListSignature.h"
 #include "filelist/ListWriter.h"
@@ -39,6 +40,27 @@ TEST(PublishTexts, ListEntriesAreWhatTheLaunchersReaderTakes) {
     EXPECT_FALSE(scan.byteOrderMark);
     EXPECT_EQ(scan.entries.size(), 2u);
     EXPECT_EQ(list.rfind("<FileList>", 0), 0u) << "the list element comes first";
+
+    // A signed list: the entries' SHA-256, and the list element's expiry and servers.
+    const std::string sha256 = sha256HexOfBytes("");
+    ListHeader header;
+    header.serial = 1700000000;
+    header.expires = 1702592000;
+    header.servers = "https|h&co|/d|443|||Label \"A\"|";
+    std::string signedList = fileListStart(header) +
+                             fileListEntry("a.jar", listTimeOfUnixSeconds(0), 0, md5HexOfBytes(""), sha256) +
+                             kFileListEnd;
+    EXPECT_NE(signedList.find("checksum=\"d41d8cd98f00b204e9800998ecf8427e\" sha256=\"" + sha256 + "\"/>"),
+              std::string::npos);
+    ListElementText element;
+    std::vector<ListEntryText> entries;
+    ASSERT_TRUE(readFileListText(signedList, element, [&entries](const ListEntryText& e) { entries.push_back(e); }));
+    EXPECT_EQ(element.serial, 1700000000u);
+    EXPECT_EQ(element.expires, 1702592000u);
+    EXPECT_EQ(element.servers, header.servers);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].sha256, sha256);
+    EXPECT_EQ(entries[0].checksum, "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 TEST(PublishTexts, Utf16AndUtf8) {
@@ -98,6 +120,9 @@ TEST(PublishTexts, CommandLineAndNginxFragment) {
     EXPECT_TRUE(parsePublishOptions({"--help"}, options, problem) && options.help);
     ASSERT_TRUE(parsePublishOptions({"a", "b", "--key", "/k/ornivel-signing.key"}, options, problem));
     EXPECT_EQ(options.keyFile, "/k/ornivel-signing.key");
+    EXPECT_EQ(options.validDays, 0);
+    ASSERT_TRUE(parsePublishOptions({"a", "b", "--valid-days=30", "--key", "k"}, options, problem)) << problem;
+    EXPECT_EQ(options.validDays, 30);
     ASSERT_TRUE(parsePublishOptions({"keygen", "keys"}, options, problem));
     EXPECT_TRUE(options.keygen);
     EXPECT_EQ(options.keyFolder, "keys");
@@ -118,7 +143,9 @@ TEST(PublishTexts, CommandLineAndNginxFragment) {
           {"a", "b", "--url-path", "x"}, {"a", "b", "--url-path", "/a/../b"}, {"a", "b", "--url-path", "/a b"},
           {"a", "b", "--key"}, {"keygen"}, {"keygen", "a", "b"}, {"fleet"}, {"fleet", "--csv"},
           {"fleet", "a.log", "--since"}, {"fleet", "a.log", "--since", "0"}, {"fleet", "a.log", "--since=7d"},
-          {"fleet", "a.log", "--since", "-7"}, {"fleet", "a.log", "--report"}})
+          {"fleet", "a.log", "--since", "-7"}, {"fleet", "a.log", "--report"}, {"a", "b", "--valid-days", "30"},
+          {"a", "b", "--key", "k", "--valid-days", "0"}, {"a", "b", "--key", "k", "--valid-days", "3651"},
+          {"a", "b", "--key", "k", "--valid-days", "7d"}, {"a", "b", "--key", "k", "--valid-days"}})
         EXPECT_FALSE(parsePublishOptions(bad, options, problem));
 
     const std::string fragment = nginxFragment("/srv/my deploy", "/ornivel.v2");
@@ -214,12 +241,20 @@ TEST(PublishTexts, FleetFromTheReportsLog) {
 
 TEST(PublishTexts, StateKeepsStampsAndChecksums) {
     PublishState state;
-    state["module/a b.jar"] = PublishedFile{FileStamp{5000000000ULL, -3, 999999999}, "0123456789abcdef0123456789abcdef"};
-    state["x"] = PublishedFile{FileStamp{0, 1700000000, 0}, "d41d8cd98f00b204e9800998ecf8427e"};
+    state["module/a b.jar"] = PublishedFile{FileStamp{5000000000ULL, -3, 999999999}, "0123456789abcdef0123456789abcdef", ""};
+    state["x"] = PublishedFile{FileStamp{0, 1700000000, 0}, "d41d8cd98f00b204e9800998ecf8427e", sha256HexOfBytes("")};
     const PublishState read = parseState(stateText(state));
     ASSERT_EQ(read.size(), 2u);
     EXPECT_EQ(read.at("module/a b.jar").stamp, state["module/a b.jar"].stamp);
     EXPECT_EQ(read.at("x").checksum, state["x"].checksum);
+    EXPECT_EQ(read.at("x").sha256, state["x"].sha256);
+    EXPECT_EQ(read.at("module/a b.jar").sha256, "");
+    // The state of a publisher that wrote no SHA-256: read, each file without one (so hashed again).
+    const PublishState older =
+        parseState("ornivel-publish state 1\nd41d8cd98f00b204e9800998ecf8427e\t0\t1700000000\t0\tx\n");
+    ASSERT_EQ(older.size(), 1u);
+    EXPECT_EQ(older.at("x").checksum, "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(older.at("x").sha256, "");
     const std::string text = stateText(state);
     EXPECT_TRUE(parseState(text.substr(0, text.size() - 1)).empty()) << "a cut state is no state";
     EXPECT_TRUE(parseState("something else\n").empty());
@@ -240,6 +275,21 @@ TEST(PublishTexts, KeysSignaturesAndSerials) {
     for (const std::string& bad : {line.substr(0, 71), line + "0", "ed25519  " + line.substr(8), "ED25519 " + line.substr(8),
                                    line + "\n" + line, line.substr(0, 70) + "g0", secretKeyText(secretKey), std::string()})
         EXPECT_FALSE(parsePublicKeyText(bad, read)) << bad;
+    // A key file of a deployment moving to a new key: both keys, one a line.
+    std::vector<PublicKey> keys;
+    ASSERT_TRUE(parsePublicKeysText("\xEF\xBB\xBF" + line + "\r\n\r\n" + publicKeyText(otherPublic) + "\n", keys));
+    EXPECT_EQ(keys, (std::vector<PublicKey>{publicKey, otherPublic}));
+    ASSERT_TRUE(parsePublicKeysText(line, keys));
+    EXPECT_EQ(keys, std::vector<PublicKey>{publicKey});
+    for (const std::string& bad : {line + "\n" + line.substr(0, 71), line + "\n# comment", std::string("\r\n\r\n"),
+                                   line + "\n\xEF\xBB\xBF" + line})
+        EXPECT_FALSE(parsePublicKeysText(bad, keys)) << bad;
+    EXPECT_EQ(sha256HexOfBytes("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    Sha256 pieces;
+    pieces.update("a", 1);
+    pieces.update("bc", 2);
+    EXPECT_EQ(pieces.hexDigest(), sha256HexOfBytes("abc"));
+    EXPECT_TRUE(isSha256Hex(sha256HexOfBytes("")) && !isSha256Hex(md5HexOfBytes("")) && isMd5Hex(md5HexOfBytes("")));
 
     SecretKey secretRead{};
     ASSERT_TRUE(parseSecretKeyText(secretKeyText(secretKey) + "\n", secretRead));
@@ -267,6 +317,10 @@ TEST(PublishTexts, KeysSignaturesAndSerials) {
     EXPECT_EQ(nextSerial(list, 3), 8u);
     EXPECT_EQ(nextSerial(list, 1700000000), 1700000000u);
     EXPECT_EQ(nextSerial("", 1700000000), 1700000000u);
+    // A deployed serial more than a year ahead, which installations refuse, is passed over.
+    const uint64_t now = 1700000000;
+    EXPECT_EQ(nextSerial(signedFileListStart(now + 400 * 86400) + kFileListEnd, now), now);
+    EXPECT_EQ(nextSerial(signedFileListStart(now + 300 * 86400) + kFileListEnd, now), now + 300 * 86400 + 1);
 }
 
 } // namespace

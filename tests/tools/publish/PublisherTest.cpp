@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +16,7 @@
 #include "Signing.h"
 #include "filelist/FileListReader.h"
 #include "filelist/FileListScanner.h"
+#include "filelist/Md5.h"
 
 namespace ornivel::publish {
 namespace {
@@ -216,13 +218,53 @@ TEST_F(Publisher, KeygenAndSignedPublications) {
     options_.keyFile = (keys / "ornivel-signing.key").string();
     PublishSummary first, second;
     ASSERT_TRUE(run(first)) << problems_[0];
-    const std::string list = read(deployed("TarnFileList.xml"));
-    EXPECT_EQ(list.rfind("<FileList Serial=\"" + std::to_string(first.serial) + "\">\r\n", 0), 0u) << list;
-    EXPECT_EQ(scanFileList(list).result, FileListScan::Complete);
+    std::string list = read(deployed("TarnFileList.xml"));
+    EXPECT_EQ(list.rfind("<FileList Serial=\"" + std::to_string(first.serial) + "\" ", 0), 0u) << list;
     EXPECT_TRUE(listSignatureValid(list, read(deployed("TarnFileList.xml.sig")), publicKey));
+    // Signed with the list: every file's SHA-256 beside its MD5, and the deployment servers.
+    ListElementText element;
+    std::vector<ListEntryText> entries;
+    ASSERT_TRUE(readFileListText(list, element, [&entries](const ListEntryText& e) { entries.push_back(e); }));
+    EXPECT_EQ(element.servers, "http|127.0.0.1|/ornivel/deploy|8080|||");
+    EXPECT_FALSE(element.expires) << "without --valid-days nothing expires";
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].sha256, sha256HexOfBytes("a"));
+    EXPECT_EQ(entries[0].checksum, md5HexOfBytes("a"));
+
+    // --valid-days: the list expires that many days after its publication.
+    options_.validDays = 30;
+    const int64_t before = static_cast<int64_t>(std::time(nullptr));
     ASSERT_TRUE(run(second));
+    const int64_t after = static_cast<int64_t>(std::time(nullptr));
     EXPECT_GT(second.serial, first.serial);
-    EXPECT_TRUE(listSignatureValid(read(deployed("TarnFileList.xml")), read(deployed("TarnFileList.xml.sig")), publicKey));
+    list = read(deployed("TarnFileList.xml"));
+    EXPECT_TRUE(listSignatureValid(list, read(deployed("TarnFileList.xml.sig")), publicKey));
+    element = ListElementText();
+    ASSERT_TRUE(readFileListText(list, element, [](const ListEntryText&) {}));
+    ASSERT_TRUE(element.expires);
+    EXPECT_GE(*element.expires, uint64_t(before) + 30 * 86400);
+    EXPECT_LE(*element.expires, uint64_t(after) + 30 * 86400);
+    EXPECT_EQ(second.expires, *element.expires);
+    options_.validDays = 0;
+
+    // The state of a publisher that listed no SHA-256: the unchanged file is hashed again, so
+    // that the signed list gives its SHA-256.
+    std::string state = read(deployment_ / ".publish" / "state");
+    ASSERT_EQ(state.rfind("ornivel-publish state 2\n", 0), 0u);
+    state[22] = '1';
+    for (size_t line = state.find('\n'); line + 1 < state.size(); line = state.find('\n', line + 1)) {
+        const size_t md5End = state.find('\t', line + 1);
+        state.erase(md5End, state.find('\t', md5End + 1) - md5End);
+    }
+    std::ofstream(deployment_ / ".publish" / "state", std::ios::binary) << state;
+    PublishSummary third;
+    ASSERT_TRUE(run(third));
+    EXPECT_EQ(third.rehashed, 1u);
+    list = read(deployed("TarnFileList.xml"));
+    entries.clear();
+    ASSERT_TRUE(readFileListText(list, element, [&entries](const ListEntryText& e) { entries.push_back(e); }));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].sha256, sha256HexOfBytes("a"));
 
     // Published unsigned again: no signature of an older list stays beside it.
     options_.keyFile.clear();

@@ -17,7 +17,9 @@
 #include "sync/OrnivelClient.h"
 #include "sync/OrnivelSynchronizer.h"
 #include "sync/UpdateStatus.h"
+#include "remote/ProxyCredentials.h"
 #include "ui/CDialogLogin.h"
+#include "ui/CDialogProxyCredentials.h"
 #include "ui/CompanyChooser.h"
 
 namespace ornivel {
@@ -115,9 +117,14 @@ int runLauncher(HINSTANCE instance, const std::wstring& commandLine) {
 
     auto* dialog = new CDialogLogin(instance, &javaHost);
     if (!options.noUpdate) {
+        // An interactive start asks for a proxy's credentials over the dialog when it must.
+        setProxyCredentialPrompt([dialog](const std::wstring& proxy, ProxyCredential& credential, bool& remember) {
+            return askProxyCredential(dialog->window(), proxy, credential, remember);
+        });
         RunOutcome outcome;
         const bool synchronised =
             dialog->synchronize(log, options.fieldService, options.debug, offlineStartDaysPolicy(), outcome);
+        setProxyCredentialPrompt(nullptr);
         recordRun(folder, outcome, false, log);  // a report is sent beside the client, never waited for
         if (!synchronised) {
             log.end();

@@ -11,6 +11,7 @@
 #include "remote/HttpText.h"
 #include "remote/PartialDownload.h"
 #include "remote/ProxyDiscovery.h"
+#include "remote/ProxyText.h"
 
 namespace ornivel {
 
@@ -146,11 +147,14 @@ RemoteSourceWININET::TryEnd RemoteSourceWININET::fetchOnce(const std::wstring& r
     ::WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerBound, sizeof headerBound);
     if (!proxy_.empty()) {
         allowAutomaticLogon(request.get());
-        // A proxy that took a Basic credential before gets it with the request.
+        // A proxy that took a Basic credential before gets it with the request, which spares
+        // a challenge per file. Never inside a TLS tunnel, where it would reach the server.
         ProxyCredential accepted;
-        if (acceptedScheme_ == WINHTTP_AUTH_SCHEME_BASIC && knownProxyCredential(proxy_, accepted)) {
-            ::WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
-                                    accepted.user.c_str(), accepted.password.c_str(), nullptr);
+        if (!secure_ && acceptedScheme_ == WINHTTP_AUTH_SCHEME_BASIC && knownProxyCredential(proxy_, accepted)) {
+            const std::wstring line =
+                L"Proxy-Authorization: " + fromAnsi(basicCredentials(accepted.user, accepted.password)) + L"\r\n";
+            ::WinHttpAddRequestHeaders(request.get(), line.c_str(), static_cast<DWORD>(line.size()),
+                                       WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
         }
     }
 

@@ -4,7 +4,7 @@
 # scripts/check-layers.py fails the test command when a source that qualifies is missing.
 # Paths are relative to the repository root.
 set(ORNIVEL_PURE_SOURCES
-  common/CommandLine.cpp common/ProcessEnd.cpp common/RelativePath.cpp common/TextScan.cpp common/Utf16.cpp
+  common/CommandLine.cpp common/Guarded.cpp common/ProcessEnd.cpp common/RelativePath.cpp common/TextScan.cpp common/Utf16.cpp
   config/CompanyValues.cpp config/ConfigFiles.cpp config/ConfigLines.cpp config/PasswordScrambling.cpp
   config/ServerInfo.cpp config/StartOptions.cpp config/StoredLogin.cpp jvm/JObject.cpp
   jvm/JavaVirtualMachine.cpp jvm/JniSignature.cpp jvm/JvmDiscovery.cpp jvm/JvmOptions.cpp

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <ctime>
 
+#include "common/Guarded.h"
+
 namespace ornivel {
 
 namespace {
@@ -17,7 +19,7 @@ struct Start {
 void* entry(void* parameter) {
     Start start = *static_cast<Start*>(parameter);
     delete static_cast<Start*>(parameter);
-    start.body(start.context);
+    guarded("a thread's entry", uint32_t{1}, [&] { return start.body(start.context); });
     return nullptr;
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/Guarded.h"
+
 namespace ornivel {
 
 namespace {
@@ -14,7 +16,7 @@ struct Start {
 DWORD WINAPI entry(void* parameter) {
     Start start = *static_cast<Start*>(parameter);
     delete static_cast<Start*>(parameter);
-    return start.body(start.context);
+    return guarded("a thread's entry", uint32_t{1}, [&] { return start.body(start.context); });
 }
 
 } // namespace

@@ -4,14 +4,7 @@ namespace ornivel {
 
 Thread::~Thread() { waitForEnd(kWaitForever); }
 
-uint32_t Thread::entry(void* self) {
-    // No exception may leave a thread's entry.
-    try {
-        return static_cast<Thread*>(self)->run();
-    } catch (...) {
-        return 1;
-    }
-}
+uint32_t Thread::entry(void* self) { return static_cast<Thread*>(self)->run(); }
 
 bool Thread::start() {
     if (started_) return true;

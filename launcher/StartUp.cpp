@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <commctrl.h>
 
+#include <atomic>
+
 #include "common/Text.h"
 #include "jvm/JvmStartFailure.h"
 #include "jvm/JavaMainThread.h"
@@ -13,6 +15,7 @@
 #include "launcher/RunRecord.h"
 #include "config/StartOptions.h"
 #include "logdriver/LogDriver.h"
+#include "common/Guarded.h"
 #include "config/StoredValues.h"
 #include "sync/OrnivelClient.h"
 #include "sync/OrnivelSynchronizer.h"
@@ -38,11 +41,20 @@ bool chooserWanted(const CompanyCatalog& catalog) {
     return !serverFileExists() && !catalog.companyCaptions.empty() && !catalog.displayCompanies.empty();
 }
 
+// The log that contained exceptions are reported to; it lives until the process ends.
+std::atomic<LogDriver*> escapeLog{nullptr};
+
+void logEscape(const char* where, const char* what) {
+    if (LogDriver* log = escapeLog) log->log(LOG_ERROR, L"An exception escaped %hs and was contained: %hs", where, what);
+}
+
 void registerAppenders(LogDriver& log) {
     // Appenders live until the process ends.
     log.addAppender(new CConsoleLogAppender(true, LOG_DEBUG, kLogPattern));
     log.addAppender(new CConsoleLogAppender(false, LOG_DEBUG, kLogPattern));
     log.addAppender(new CFileLogAppender(LOG_DEBUG, L"log\\launcher.log", kLogPattern));
+    escapeLog = new LogDriver(log);
+    setEscapeReporter(logEscape);
 }
 
 // A value option from the command line, or nothing (logged) when it is absent or rejected.

@@ -4,6 +4,7 @@
 
 #include "logdriver/LastError.h"
 #include "remote/UrlEncode.h"
+#include "common/Guarded.h"
 
 namespace ornivel {
 
@@ -15,11 +16,13 @@ constexpr DWORD kPinning = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FIL
 
 DWORD CALLBACK RemoteSourceNET::copyProgress(LARGE_INTEGER totalSize, LARGE_INTEGER transferred, LARGE_INTEGER,
                                              LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID context) {
-    auto* listener = static_cast<ProgressListener*>(context);
-    if (totalSize.QuadPart == 0 || listener == nullptr) return PROGRESS_CONTINUE;
-    int percent = static_cast<int>(transferred.QuadPart * 100 / totalSize.QuadPart);
-    listener->progress(nullptr, nullptr, nullptr, nullptr, &percent, nullptr);
-    return PROGRESS_CONTINUE;
+    return guarded("the share copy's progress callback", DWORD{PROGRESS_CONTINUE}, [&]() -> DWORD {
+        auto* listener = static_cast<ProgressListener*>(context);
+        if (totalSize.QuadPart == 0 || listener == nullptr) return PROGRESS_CONTINUE;
+        int percent = static_cast<int>(transferred.QuadPart * 100 / totalSize.QuadPart);
+        listener->progress(nullptr, nullptr, nullptr, nullptr, &percent, nullptr);
+        return PROGRESS_CONTINUE;
+    });
 }
 
 DWORD SystemShareConnector::addConnection(NETRESOURCEW* resource, const wchar_t* password, const wchar_t* userName,

@@ -69,23 +69,13 @@ EOF
   fi
 }
 
-# Fetches and unpacks a Debian source package (patches applied) into $DEPS/src/<name>.
-debian_source() {
-  local name=$1 dir="$DEPS/src/$1"
-  if [[ ! -f "$dir/.unpacked" ]]; then
-    enable_deb_src
-    rm -rf "$dir" "$DEPS/src/$name.dl"
-    mkdir -p "$DEPS/src/$name.dl"
-    (cd "$DEPS/src/$name.dl" && apt-get source --download-only "$name" >/dev/null 2>&1 &&
-      dpkg-source -x ./*.dsc "$dir" >/dev/null)
-    rm -rf "$DEPS/src/$name.dl"
-    touch "$dir/.unpacked"
-  fi
-  echo "$dir"
-}
+# debian_source: fetches and unpacks a Debian source package into $DEPS/src/<name>.
+source "$HERE/debian-source.sh"
 
 build_tinyxml() {
-  local src; src=$(debian_source tinyxml)
+  local src
+  enable_deb_src
+  src=$(debian_source tinyxml)
   for t in "${TRIPLETS[@]}"; do
     local out="$DEPS/$t/tinyxml"
     [[ -f "$out/lib/libtinyxml.a" ]] && continue

@@ -10,6 +10,7 @@
 #include "ui/CDialogRequestPassword.h"
 #include "ui/LoginDialogTables.h"
 #include "config/StoredValues.h"
+#include "common/Guarded.h"
 
 namespace ornivel {
 
@@ -27,18 +28,14 @@ std::atomic<CDialogLogin*> dialogUnderCreation{nullptr};
 } // namespace
 
 CDialogLogin::CDialogLogin(HINSTANCE instance, ThreadStartVM* javaHost) : javaHost_(javaHost), instance_(instance) {
-    shown_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!dialogThread_.start(&CDialogLogin::dialogThreadEntry, this, kPriorityNormal)) return;
+    shown_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    loginDecided_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!shown_ || !loginDecided_ || !dialogThread_.start(&CDialogLogin::dialogThreadEntry, this, kPriorityNormal))
+        return;
     dialogThreadId_ = dialogThread_.id();
-    // Wait until the window is on the screen, or until the thread gave up creating it; the
-    // dialog signals when it has become visible, and every 10 ms it is looked at anyway.
-    for (;;) {
-        HWND window = window_;
-        if (window && IsWindowVisible(window)) break;
-        if (dialogThread_.wait(0) != SystemThread::WaitResult::TimedOut) break;
-        if (shown_) WaitForSingleObject(shown_.get(), 10);
-        else Sleep(10);
-    }
+    // Wait until the window is on the screen, or until the thread gave up creating it: the
+    // dialog thread signals either.
+    WaitForSingleObject(shown_.get(), INFINITE);
 }
 
 CDialogLogin::~CDialogLogin() {
@@ -54,7 +51,10 @@ CDialogLogin::~CDialogLogin() {
 }
 
 uint32_t CDialogLogin::dialogThreadEntry(void* self) {
-    return static_cast<CDialogLogin*>(self)->runDialogThread();
+    auto* dialog = static_cast<CDialogLogin*>(self);
+    const uint32_t status = dialog->runDialogThread();
+    SetEvent(dialog->shown_.get());  // a constructor still waiting is released however the thread ends
+    return status;
 }
 
 uint32_t CDialogLogin::runDialogThread() {
@@ -83,18 +83,20 @@ uint32_t CDialogLogin::runDialogThread() {
 }
 
 INT_PTR CALLBACK CDialogLogin::dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    CDialogLogin* self = findLoginDialog(window);
-    if (!self) {
-        self = dialogUnderCreation;
-        if (!self || message == WM_NCDESTROY) return FALSE;
-        self->window_ = window;
-        registerLoginDialog(window, self);
-    }
-    if (message == WM_NCDESTROY) {
-        unregisterLoginDialog(window);
-        return FALSE;
-    }
-    return self->handleMessage(message, wParam, lParam);
+    return guarded("the login dialog's procedure", INT_PTR{FALSE}, [&]() -> INT_PTR {
+        CDialogLogin* self = findLoginDialog(window);
+        if (!self) {
+            self = dialogUnderCreation;
+            if (!self || message == WM_NCDESTROY) return FALSE;
+            self->window_ = window;
+            registerLoginDialog(window, self);
+        }
+        if (message == WM_NCDESTROY) {
+            unregisterLoginDialog(window);
+            return FALSE;
+        }
+        return self->handleMessage(message, wParam, lParam);
+    });
 }
 
 INT_PTR CDialogLogin::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -103,14 +105,14 @@ INT_PTR CDialogLogin::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         initDialog();
         return TRUE;
     case WM_WINDOWPOSCHANGED:
-        if (shown_ && IsWindowVisible(window_)) SetEvent(shown_.get());
+        if (IsWindowVisible(window_)) SetEvent(shown_.get());
         return FALSE;
     case WM_ERASEBKGND:
         eraseBackground(reinterpret_cast<HDC>(wParam));
         SetWindowLongPtrW(window_, DWLP_MSGRESULT, 1);
         return TRUE;
     case WM_CLOSE:
-        loginState_ = 0;
+        decideLogin(0);
         PostMessageW(window_, WM_COMMAND, IDCANCEL, 0);
         return TRUE;
     case WM_ACTIVATE:
@@ -140,6 +142,10 @@ INT_PTR CDialogLogin::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         return reinterpret_cast<INT_PTR>(controlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
     case kShowProgress:
         showReportedProgress();
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != kProgressPaintTimer) return FALSE;
+        paintDeferredProgress();
         return TRUE;
     case kCloseFromOwner:
         DestroyWindow(window_);
@@ -185,8 +191,13 @@ void CDialogLogin::onLogin() {
     startWatcher();
 }
 
+void CDialogLogin::decideLogin(int state) {
+    loginState_ = state;
+    SetEvent(loginDecided_.get());
+}
+
 void CDialogLogin::onCancel() {
-    loginState_ = 0;
+    decideLogin(0);
     DestroyWindow(window_);
     PostQuitMessage(0);
 }

@@ -87,12 +87,15 @@ private:
     HBRUSH controlColour(HDC dc, HWND control) const;
 
     // The progress display, on the dialog thread (DialogLoginProgress.cpp).
+    static constexpr UINT_PTR kProgressPaintTimer = 1;
     void showReportedProgress();
+    void paintDeferredProgress();
     void showProgress(const ProgressView& view);
 
     // Phases of the window.
     void onLogin();
     void onCancel();
+    void decideLogin(int state);
     void openPasswordRequest();
     void startWatcher();
     void countIfClientWindow(HWND window);
@@ -114,6 +117,8 @@ private:
     int serverExtra_ = -1;
     ThreadStartVM* javaHost_;
     bool marquee_ = false;
+    DWORD lastProgressPaint_ = 0;  // tick count of the last forced repaint (dialog thread)
+    bool progressPaintDue_ = false;  // a repaint waits for the progress timer (dialog thread)
     std::atomic<bool> running_{true};
     HINSTANCE instance_;
     std::vector<ServerInfo> servers_;
@@ -121,7 +126,8 @@ private:
     std::atomic<bool> formShown_{false};  // Login is accepted only while the form is shown
     SystemThread dialogThread_;
     DWORD dialogThreadId_ = 0;
-    UniqueHandle shown_;  // signalled by the dialog thread once the window is visible
+    UniqueHandle shown_;  // set by the dialog thread once the window is visible, or when it ends
+    UniqueHandle loginDecided_;  // signalled whenever loginState_ leaves -1
     SystemThread watcherThread_;
     std::atomic<HWND> window_{nullptr};
     HWND tooltip_ = nullptr;

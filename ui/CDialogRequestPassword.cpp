@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "ui/DialogFonts.h"
 #include "ui/Hyperlink.h"
+#include "common/Guarded.h"
 
 namespace ornivel {
 
@@ -53,16 +54,18 @@ void CDialogRequestPassword::run(HWND owner) {
 }
 
 INT_PTR CALLBACK CDialogRequestPassword::dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto& table = passwordDialogByWindow();
-    CDialogRequestPassword* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<CDialogRequestPassword*>(lParam);
-        self->window_ = window;
-        table.set(window, self);
-    } else {
-        self = message == WM_NCDESTROY ? table.take(window) : table.find(window);
-    }
-    return self ? self->handleMessage(message, wParam, lParam) : FALSE;
+    return guarded("the password request dialog's procedure", INT_PTR{FALSE}, [&]() -> INT_PTR {
+        auto& table = passwordDialogByWindow();
+        CDialogRequestPassword* self = nullptr;
+        if (message == WM_INITDIALOG) {
+            self = reinterpret_cast<CDialogRequestPassword*>(lParam);
+            self->window_ = window;
+            table.set(window, self);
+        } else {
+            self = message == WM_NCDESTROY ? table.take(window) : table.find(window);
+        }
+        return self ? self->handleMessage(message, wParam, lParam) : FALSE;
+    });
 }
 
 INT_PTR CDialogRequestPassword::handleMessage(UINT message, WPARAM wParam, LPARAM) {

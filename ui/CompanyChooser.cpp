@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "ui/Hyperlink.h"
 #include "ui/WindowGeometry.h"
+#include "common/Guarded.h"
 
 namespace ornivel {
 
@@ -86,26 +87,28 @@ void CompanyChooser::click(size_t index) {
 }
 
 LRESULT CALLBACK chooserProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto found = chooserByWindow().find(window);
-    CompanyChooser* chooser = found == chooserByWindow().end() ? nullptr : found->second;
-    switch (message) {
-    case WM_CREATE:
-        reinterpret_cast<CompanyChooser*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams)->create(window);
-        break;
-    case WM_DESTROY:
-        chooserByWindow().erase(window);
-        PostQuitMessage(0);
-        return 0;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_COMMAND:
-        if (chooser && lParam != 0) chooser->click(LOWORD(wParam));
-        return 0;
-    default:
-        break;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return guarded("the company chooser's window procedure", LRESULT{0}, [&]() -> LRESULT {
+        auto found = chooserByWindow().find(window);
+        CompanyChooser* chooser = found == chooserByWindow().end() ? nullptr : found->second;
+        switch (message) {
+        case WM_CREATE:
+            reinterpret_cast<CompanyChooser*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams)->create(window);
+            break;
+        case WM_DESTROY:
+            chooserByWindow().erase(window);
+            PostQuitMessage(0);
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_COMMAND:
+            if (chooser && lParam != 0) chooser->click(LOWORD(wParam));
+            return 0;
+        default:
+            break;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    });
 }
 
 } // namespace
@@ -120,6 +123,8 @@ std::string companyServerFileText(const std::wstring& serverAddress) { return "h
 void setUpCompanyFolder(const std::wstring& key, const std::wstring& serverAddress, const std::wstring& launcherPath) {
     CreateDirectoryW(key.c_str(), nullptr);
     CopyFileW(launcherPath.c_str(), (key + L"\\ornivel.exe").c_str(), TRUE);
+    // The company's installation checks its deployment with the same keys as this one.
+    CopyFileW(L"ornivel-Key.txt", (key + L"\\ornivel-Key.txt").c_str(), TRUE);
     const std::wstring serverFile = key + L"\\ornivel-Server.dat";
     if (GetFileAttributesW(serverFile.c_str()) != INVALID_FILE_ATTRIBUTES) return;
     FILE* file = _wfopen(serverFile.c_str(), L"w");

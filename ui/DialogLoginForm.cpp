@@ -4,6 +4,7 @@
 #include "ui/CDialogLogin.h"
 #include "ui/LoginDialogTables.h"
 #include "config/StoredValues.h"
+#include "common/Guarded.h"
 
 namespace ornivel {
 
@@ -56,7 +57,7 @@ bool CDialogLogin::waitForLogin(std::vector<ServerInfo> servers) {
     SetFocus(item(IDC_USER_ID));
     SetFocus(item(IDC_PASSWORD));
     if (attached) AttachThreadInput(self, dialogThreadId_, FALSE);
-    while (loginState_ == -1) Sleep(kPollMs);
+    while (loginState_ == -1) WaitForSingleObject(loginDecided_.get(), INFINITE);
     return loginState_ != 0;
 }
 
@@ -64,16 +65,16 @@ void CDialogLogin::startWatcher() {
     // A watcher of an earlier Login that still waits for the client's window goes on
     // watching; a second one would only duplicate it.
     if (watcherThread_.joinable() && watcherThread_.wait(0) == SystemThread::WaitResult::TimedOut) {
-        loginState_ = 1;
+        decideLogin(1);
         return;
     }
-    if (!watcherThread_.start(&CDialogLogin::watcherThreadEntry, this, kPriorityNormal)) loginState_ = 1;
+    if (!watcherThread_.start(&CDialogLogin::watcherThreadEntry, this, kPriorityNormal)) decideLogin(1);
 }
 
 uint32_t CDialogLogin::watcherThreadEntry(void* self) { return static_cast<CDialogLogin*>(self)->runWatcher(); }
 
 uint32_t CDialogLogin::runWatcher() {
-    loginState_ = 1;
+    decideLogin(1);
     for (;;) {
         int counted = 0;
         {
@@ -92,8 +93,10 @@ uint32_t CDialogLogin::runWatcher() {
 }
 
 BOOL CALLBACK CDialogLogin::countWindow(HWND window, LPARAM self) {
-    reinterpret_cast<CDialogLogin*>(self)->countIfClientWindow(window);
-    return TRUE;
+    return guarded("the client window count", BOOL{TRUE}, [&]() -> BOOL {
+        reinterpret_cast<CDialogLogin*>(self)->countIfClientWindow(window);
+        return TRUE;
+    });
 }
 
 void CDialogLogin::countIfClientWindow(HWND window) {

@@ -15,8 +15,10 @@ namespace ornivel {
 namespace {
 
 constexpr UINT kMarqueePeriodMs = 50;
-// After showing a state the dialog thread rests this long: progress comes far faster than
-// anyone can read it, and reports that arrive meanwhile gather into one state.
+// Progress comes far faster than anyone can read it: the controls take every state at once
+// (so a message sent to the dialog after a report finds it there), but the costly repaint of
+// the picture behind them is forced at most once in this period; the states in between are
+// painted together when it ends, by a timer (the thread never sleeps in its window procedure).
 constexpr DWORD kProgressRestMs = 25;
 
 } // namespace
@@ -73,8 +75,20 @@ void CDialogLogin::showReportedProgress() {
         wakePending_ = false;
     }
     showProgress(view);
+    if (progressPaintDue_) return;
+    if (GetTickCount() - lastProgressPaint_ >= kProgressRestMs) {
+        paintDeferredProgress();
+        return;
+    }
+    progressPaintDue_ = SetTimer(window_, kProgressPaintTimer, kProgressRestMs, nullptr) != 0;
+    if (!progressPaintDue_) paintDeferredProgress();
+}
+
+void CDialogLogin::paintDeferredProgress() {
+    if (progressPaintDue_) KillTimer(window_, kProgressPaintTimer);
+    progressPaintDue_ = false;
     RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(kProgressRestMs);
+    lastProgressPaint_ = GetTickCount();
 }
 
 void CDialogLogin::showProgress(const ProgressView& view) {

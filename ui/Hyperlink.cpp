@@ -6,6 +6,7 @@
 
 #include "ui/CallbackTarget.h"
 #include "ui/WindowGeometry.h"
+#include "common/Guarded.h"
 
 namespace ornivel {
 
@@ -76,36 +77,38 @@ void runTarget(HWND control, const std::wstring& target) {
 }
 
 LRESULT CALLBACK linkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    HANDLE block = GetPropW(window, kLinkProperty);
-    WNDPROC previous = nullptr;
-    std::wstring target;
-    {
-        LockedBlock<LinkData> data(block);
-        if (!data) return DefWindowProcW(window, message, wParam, lParam);
-        previous = data->previous;
-        if (message == WM_LBUTTONDOWN && data->target) target = data->target;
-    }
-    switch (message) {
-    case WM_SETCURSOR:
-        SetCursor(LoadCursorW(nullptr, IDC_HAND));
-        return TRUE;
-    case WM_NCHITTEST:
-        return HTCLIENT;
-    case WM_LBUTTONDOWN:
-        runTarget(window, target);
-        break;
-    case WM_DESTROY:
-        RemovePropW(window, kLinkProperty);
+    return guarded("a link's window procedure", LRESULT{0}, [&]() -> LRESULT {
+        HANDLE block = GetPropW(window, kLinkProperty);
+        WNDPROC previous = nullptr;
+        std::wstring target;
         {
             LockedBlock<LinkData> data(block);
-            if (data) delete[] data->target;
+            if (!data) return DefWindowProcW(window, message, wParam, lParam);
+            previous = data->previous;
+            if (message == WM_LBUTTONDOWN && data->target) target = data->target;
         }
-        GlobalFree(block);
-        break;
-    default:
-        break;
-    }
-    return CallWindowProcW(previous, window, message, wParam, lParam);
+        switch (message) {
+        case WM_SETCURSOR:
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        case WM_NCHITTEST:
+            return HTCLIENT;
+        case WM_LBUTTONDOWN:
+            runTarget(window, target);
+            break;
+        case WM_DESTROY:
+            RemovePropW(window, kLinkProperty);
+            {
+                LockedBlock<LinkData> data(block);
+                if (data) delete[] data->target;
+            }
+            GlobalFree(block);
+            break;
+        default:
+            break;
+        }
+        return CallWindowProcW(previous, window, message, wParam, lParam);
+    });
 }
 
 HFONT underlinedCopyOfSelectedFont(HDC dc) {
@@ -124,30 +127,32 @@ HFONT underlinedCopyOfSelectedFont(HDC dc) {
 }
 
 LRESULT CALLBACK linkParentProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    HANDLE block = GetPropW(dialog, kDialogProperty);
-    WNDPROC previous = nullptr;
-    {
-        LockedBlock<LinkDialogData> data(block);
-        if (!data) return DefWindowProcW(dialog, message, wParam, lParam);
-        previous = data->previous;
+    return guarded("a link dialog's window procedure", LRESULT{0}, [&]() -> LRESULT {
+        HANDLE block = GetPropW(dialog, kDialogProperty);
+        WNDPROC previous = nullptr;
+        {
+            LockedBlock<LinkDialogData> data(block);
+            if (!data) return DefWindowProcW(dialog, message, wParam, lParam);
+            previous = data->previous;
 
-        if (message == WM_CTLCOLORSTATIC && GetPropW(reinterpret_cast<HWND>(lParam), kLinkProperty)) {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, RGB(0, 0, 255));
-            SetBkMode(dc, TRANSPARENT);
-            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-            if (!data->linkFont) data->linkFont = underlinedCopyOfSelectedFont(dc);
-            if (data->linkFont) SelectObject(dc, data->linkFont);
-            return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+            if (message == WM_CTLCOLORSTATIC && GetPropW(reinterpret_cast<HWND>(lParam), kLinkProperty)) {
+                HDC dc = reinterpret_cast<HDC>(wParam);
+                SetTextColor(dc, RGB(0, 0, 255));
+                SetBkMode(dc, TRANSPARENT);
+                SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+                if (!data->linkFont) data->linkFont = underlinedCopyOfSelectedFont(dc);
+                if (data->linkFont) SelectObject(dc, data->linkFont);
+                return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+            }
+            if (message == WM_DESTROY) {
+                RemovePropW(dialog, kDialogProperty);
+                if (data->linkFont) DeleteObject(data->linkFont);
+                data->linkFont = nullptr;
+            }
         }
-        if (message == WM_DESTROY) {
-            RemovePropW(dialog, kDialogProperty);
-            if (data->linkFont) DeleteObject(data->linkFont);
-            data->linkFont = nullptr;
-        }
-    }
-    if (message == WM_DESTROY) GlobalFree(block);
-    return CallWindowProcW(previous, dialog, message, wParam, lParam);
+        if (message == WM_DESTROY) GlobalFree(block);
+        return CallWindowProcW(previous, dialog, message, wParam, lParam);
+    });
 }
 
 } // namespace

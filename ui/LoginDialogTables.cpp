@@ -1,6 +1,7 @@
 #include "ui/LoginDialogTables.h"
 
 #include "common/PointerTable.h"
+#include "common/Guarded.h"
 
 namespace ornivel {
 
@@ -18,8 +19,10 @@ PointerTable<WNDPROC>& redirectedWindows() {
 }
 
 LRESULT CALLBACK forwardingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    WNDPROC previous = redirectedWindows().find(window);
-    return previous ? CallWindowProcW(previous, window, message, wParam, lParam) : 0;
+    return guarded("the forwarding window procedure", LRESULT{0}, [&]() -> LRESULT {
+        WNDPROC previous = redirectedWindows().find(window);
+        return previous ? CallWindowProcW(previous, window, message, wParam, lParam) : 0;
+    });
 }
 
 } // namespace

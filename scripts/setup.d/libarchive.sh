@@ -9,17 +9,9 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$HERE/../.."
 log() { printf '[setup] %s\n' "$*"; }
 
-src="$DEPS/src/libarchive"
-if [[ ! -f "$src/.unpacked" ]]; then
-  # scripts/setup.sh has made apt's deb-src entry available before it runs its hooks.
-  log "fetching Debian's libarchive source"
-  rm -rf "$src" "$DEPS/src/libarchive.dl"
-  mkdir -p "$DEPS/src/libarchive.dl"
-  (cd "$DEPS/src/libarchive.dl" && apt-get source --download-only libarchive >/dev/null 2>&1 &&
-    dpkg-source -x ./*.dsc "$src" >/dev/null 2>&1)
-  rm -rf "$DEPS/src/libarchive.dl"
-  touch "$src/.unpacked"
-fi
+# scripts/setup.sh has made apt's deb-src entry available before it runs its hooks.
+source "$(dirname "$0")/../debian-source.sh"
+src=$(debian_source libarchive)
 
 for t in $TRIPLETS; do
   out="$DEPS/$t/libarchive"

@@ -9,19 +9,10 @@ set -euo pipefail
 : "${DEPS:?}" "${TRIPLETS:?}"
 log() { printf '[setup] %s\n' "$*"; }
 
-src="$DEPS/src/libsodium"
-if [[ ! -f "$src/.unpacked" ]]; then
-  # scripts/setup.sh has made apt's deb-src entry available before it runs its hooks.
-  log "fetching Debian's libsodium source"
-  rm -rf "$src" "$DEPS/src/libsodium.dl"
-  mkdir -p "$DEPS/src/libsodium.dl"
-  (cd "$DEPS/src/libsodium.dl" && apt-get source --download-only libsodium >/dev/null 2>&1 &&
-    dpkg-source -x ./*.dsc "$src" >/dev/null 2>&1)
-  rm -rf "$DEPS/src/libsodium.dl"
-  # The source is a release without a generated configure script.
-  (cd "$src" && autoreconf -fi >/dev/null 2>&1)
-  touch "$src/.unpacked"
-fi
+# scripts/setup.sh has made apt's deb-src entry available before it runs its hooks.
+source "$(dirname "$0")/../debian-source.sh"
+# The source is a release without a generated configure script.
+src=$(debian_source libsodium autoreconf -fi)
 
 # build OUT [configure arguments...]: configures and builds out of the source folder, and puts
 # the result in place only when it is whole.

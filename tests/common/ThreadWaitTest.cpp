@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
+#include <string>
 
 #include "common/Event.h"
+#include "common/Guarded.h"
 #include "common/Thread.h"
 
 namespace ornivel {
@@ -39,6 +42,30 @@ TEST(Thread, WaitForEndWaitsForTheBodyAndKeepsTheThreadOnTimeout) {
     EXPECT_TRUE(thread.waitForEnd(kWaitForever));
     EXPECT_TRUE(thread.done);
     EXPECT_TRUE(thread.waitForEnd(0));
+}
+
+// A body that throws: the thread's entry contains the exception, reports it and ends.
+class Throwing : public Thread {
+public:
+    Throwing() : Thread(kPriorityNormal) {}
+    ~Throwing() override { waitForEnd(); }
+
+protected:
+    uint32_t run() override { throw std::runtime_error("lost file handle"); }
+};
+
+std::string reportedEscape;
+void recordEscape(const char* where, const char* what) { reportedEscape = std::string(where) + ": " + what; }
+
+TEST(Thread, AnExceptionLeavingTheBodyIsContainedAndReported) {
+    setEscapeReporter(recordEscape);
+    {
+        Throwing thread;
+        ASSERT_TRUE(thread.start());
+        EXPECT_TRUE(thread.waitForEnd(kWaitForever));
+    }
+    setEscapeReporter(nullptr);
+    EXPECT_EQ(reportedEscape, "a thread's entry: lost file handle");
 }
 
 TEST(Event, AnAutomaticEventIsTakenByOneWaitAManualOneStays) {

@@ -1,0 +1,179 @@
+// Binary patches: made by ornivel-publish (tools/publish/PatchWriter.h), applied by the
+// launcher (sync/PatchRebuild.h). Every way a patch can fail to give the listed file must be
+// an outcome other than Rebuilt, so that the launcher fetches the whole file instead.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sync/PatchRebuild.h"
+#include "tools/publish/PatchWriter.h"
+#ifdef _WIN32
+#include "tests/support/TestSupport.h"
+#endif
+
+namespace ornivel {
+namespace {
+
+// Bytes without redundancy of their own, like the compressed entries of a JAR.
+std::string noise(size_t size, uint64_t seed) {
+    std::string bytes(size, '\0');
+    uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
+    for (size_t at = 0; at < size; at += sizeof state) {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        std::memcpy(&bytes[at], &state, std::min(sizeof state, size - at));
+    }
+    return bytes;
+}
+
+// A release and its successor: most 16 KiB pieces kept (some moved), some changed, one
+// new, one dropped.
+struct Releases {
+    std::string older, newer;
+    Releases() {
+        const size_t piece = 16 * 1024;
+        std::vector<std::string> pieces;
+        for (uint64_t i = 0; i < 40; ++i) pieces.push_back(noise(piece, i + 1));
+        for (const auto& p : pieces) older += p;
+        pieces[3] = noise(piece, 1000);                                    // changed
+        pieces[20].replace(100, 50, noise(70, 1001));                      // edited, longer
+        pieces.erase(pieces.begin() + 30);                                 // dropped
+        pieces.insert(pieces.begin() + 10, noise(piece / 2, 1002));        // new
+        std::swap(pieces[5], pieces[35]);                                  // moved
+        for (const auto& p : pieces) newer += p;
+    }
+};
+
+std::string patchOf(const std::string& base, const std::string& target) {
+    std::string patch, error;
+    EXPECT_EQ(publish::makePatch(base, target, patch, error), publish::PatchResult::Written) << error;
+    return patch;
+}
+
+PatchOutcome rebuild(const std::string& base, const std::string& patch, std::string& target, size_t size,
+                     std::string* detail = nullptr) {
+    target.assign(size, '\0');
+    PatchBytesReader reader(patch);
+    return rebuildFromPatch(base, reader, reinterpret_cast<unsigned char*>(target.data()), size, detail);
+}
+
+TEST(Patch, RoundTripCarriesOnlyWhatChanged) {
+    const Releases r;
+    const std::string patch = patchOf(r.older, r.newer);
+    // About a tenth of the pieces changed; the patch carries little more than those.
+    EXPECT_LT(patch.size(), r.newer.size() / 8);
+    std::string rebuilt;
+    std::string detail = "unset";
+    ASSERT_EQ(rebuild(r.older, patch, rebuilt, r.newer.size(), &detail), PatchOutcome::Rebuilt) << detail;
+    EXPECT_TRUE(rebuilt == r.newer);
+    EXPECT_TRUE(detail.empty());
+
+    // From an empty older file (a file that was empty before): the patch is the file itself,
+    // compressed, and is not worth sending when it cannot be compressed.
+    std::string none;
+    EXPECT_EQ(publish::makePatch("", r.newer, none, detail), publish::PatchResult::NotWorthIt);
+    const std::string text(200 * 1024, 'x');
+    ASSERT_EQ(rebuild("", patchOf("", text), rebuilt, text.size()), PatchOutcome::Rebuilt);
+    EXPECT_TRUE(rebuilt == text);
+}
+
+TEST(Patch, DamagedPatchesAreNeverRebuilt) {
+    const Releases r;
+    const std::string patch = patchOf(r.older, r.newer);
+    std::string rebuilt, detail;
+    // A byte changed anywhere: in the header, in the compressed blocks, in the checksum.
+    for (size_t at : {size_t(0), size_t(5), patch.size() / 3, patch.size() / 2, patch.size() - 2}) {
+        std::string damaged = patch;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x41);
+        EXPECT_NE(rebuild(r.older, damaged, rebuilt, r.newer.size(), &detail), PatchOutcome::Rebuilt) << at;
+        EXPECT_FALSE(detail.empty());
+    }
+    EXPECT_EQ(rebuild(r.older, patch.substr(0, patch.size() - 1), rebuilt, r.newer.size()), PatchOutcome::Damaged);
+    EXPECT_EQ(rebuild(r.older, patch.substr(0, 3), rebuilt, r.newer.size()), PatchOutcome::Damaged);
+    EXPECT_EQ(rebuild(r.older, "", rebuilt, r.newer.size()), PatchOutcome::Damaged);
+    EXPECT_EQ(rebuild(r.older, patch + patch, rebuilt, r.newer.size()), PatchOutcome::Damaged);
+    EXPECT_EQ(rebuild(r.older, r.newer, rebuilt, r.newer.size()), PatchOutcome::Damaged);  // no patch at all
+    // Another size than the list names: refused before anything is decoded.
+    EXPECT_EQ(rebuild(r.older, patch, rebuilt, r.newer.size() - 1), PatchOutcome::WrongSize);
+    EXPECT_EQ(rebuild(r.older, patch, rebuilt, r.newer.size() + 1), PatchOutcome::WrongSize);
+
+    // A reader that fails half-way.
+    class Failing : public PatchReader {
+    public:
+        explicit Failing(const std::string& bytes) : inner_(bytes) {}
+        long long read(void* into, size_t capacity) override {
+            return calls_++ ? -1 : inner_.read(into, std::min<size_t>(capacity, 64));
+        }
+    private:
+        PatchBytesReader inner_;
+        int calls_ = 0;
+    } failing(patch);
+    rebuilt.assign(r.newer.size(), '\0');
+    EXPECT_EQ(rebuildFromPatch(r.older, failing, reinterpret_cast<unsigned char*>(rebuilt.data()), rebuilt.size()),
+              PatchOutcome::ReadFailed);
+}
+
+TEST(Patch, AnotherInstalledFileIsNoBase) {
+    const Releases r;
+    const std::string patch = patchOf(r.older, r.newer);
+    std::string rebuilt;
+    // The installed file is not the one the patch was made from: same size, one piece
+    // different; wholly different; shorter.
+    std::string edited = r.older;
+    edited.replace(16 * 1024 * 7, 16 * 1024, noise(16 * 1024, 77));
+    for (const std::string& other : {edited, noise(r.older.size(), 78), r.older.substr(0, r.older.size() / 2)}) {
+        EXPECT_NE(rebuild(other, patch, rebuilt, r.newer.size()), PatchOutcome::Rebuilt);
+        EXPECT_FALSE(rebuilt == r.newer);
+    }
+    EXPECT_EQ(rebuild(edited, patch, rebuilt, r.newer.size()), PatchOutcome::Mismatch);
+}
+
+TEST(Patch, LimitsAgreeBetweenPublisherAndLauncher) {
+    EXPECT_EQ(publish::kPatchWindowLogMax, kPatchWindowLogMax);
+    // The window covers both files: 100 MiB rebuilt from 100 MiB needs 2^28.
+    EXPECT_EQ(publish::patchWindowLog(100 << 20, 100 << 20), 28u);
+    EXPECT_EQ(publish::patchWindowLog(0, 64 * 1024), 16u);
+    EXPECT_TRUE(publish::patchApplies(128 << 20, 128 << 20));
+    EXPECT_TRUE(patchSpanFits(128 << 20, 128 << 20));
+    EXPECT_FALSE(publish::patchApplies(128 << 20, (128 << 20) + 1));
+    EXPECT_FALSE(patchSpanFits(128 << 20, (128 << 20) + 1));
+    EXPECT_FALSE(patchSpanFits(uint64_t(1) << 40, 1));
+}
+
+#ifdef _WIN32
+// The launcher's way: the installed file and the new one as mapped views, the patch read from
+// its file; a failure leaves no new file behind.
+TEST(Patch, FilesAreRebuiltThroughViews) {
+    const Releases r;
+    const test::TempFolder folder(L"patch");
+    folder.write(L"old.jar", r.older);
+    folder.write(L"new.jar.patch", patchOf(r.older, r.newer));
+    folder.write(L"new.jar", "an earlier attempt");
+    std::string detail;
+    ASSERT_EQ(rebuildFileFromPatch(folder / L"old.jar", folder / L"new.jar.patch", folder / L"new.jar", r.newer.size(),
+                                   &detail),
+              PatchOutcome::Rebuilt)
+        << detail;
+    EXPECT_TRUE(folder.read(L"new.jar") == r.newer);
+
+    // An installed file that is not the patch's base, a missing patch, an empty installed file.
+    folder.write(L"other.jar", noise(r.older.size(), 5));
+    folder.write(L"empty.jar", "");
+    for (const auto& [base, patch] : {std::pair{L"other.jar", L"new.jar.patch"}, std::pair{L"old.jar", L"none.patch"},
+                                      std::pair{L"empty.jar", L"new.jar.patch"}}) {
+        EXPECT_NE(rebuildFileFromPatch(folder / base, folder / patch, folder / L"new.jar", r.newer.size(), &detail),
+                  PatchOutcome::Rebuilt)
+            << base << L" " << patch;
+        EXPECT_FALSE(folder.exists(L"new.jar"));
+    }
+    const std::string text(100 * 1024, 't');
+    folder.write(L"text.patch", patchOf("", text));
+    ASSERT_EQ(rebuildFileFromPatch(folder / L"empty.jar", folder / L"text.patch", folder / L"text.txt", text.size()),
+              PatchOutcome::Rebuilt);
+    EXPECT_TRUE(folder.read(L"text.txt") == text);
+}
+#endif
+
+} // namespace
+} // namespace ornivel

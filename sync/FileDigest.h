@@ -1,5 +1,5 @@
 #pragma once
-// Digests of files read in large blocks. The digest's own file reading takes 1,024 bytes a
+// Digests (MD5, SHA-256) of files read in large blocks. The digest's own file reading takes 1,024 bytes a
 // read; this reads the same bytes in far fewer reads, through a buffer the caller keeps.
 #include <windows.h>
 
@@ -16,5 +16,7 @@ inline std::vector<unsigned char> fileDigestBuffer() { return std::vector<unsign
 // The digest text of an open file's bytes from its current position to its end; false when
 // a read fails.
 bool md5HexOfHandle(HANDLE file, std::vector<unsigned char>& block, std::string& hex);
+// The same for SHA-256.
+bool sha256HexOfHandle(HANDLE file, std::vector<unsigned char>& block, std::string& hex);
 
 } // namespace ornivel

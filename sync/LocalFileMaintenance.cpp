@@ -12,6 +12,7 @@
 #include "sync/FileDigest.h"
 #include "sync/FileIdentity.h"
 #include "filelist/FileList.h"
+#include "filelist/ListSignature.h"
 #include "sync/FolderListing.h"
 #include "sync/HeldFile.h"
 #include "sync/LocalPaths.h"
@@ -27,11 +28,36 @@ bool isManagedFolder(const std::wstring& lowerSubfolder) {
            lowerSubfolder == L"system\\jobs\\" || lowerSubfolder == L"java_17.0.1\\";
 }
 
-// Whether an open file's bytes, from its current position to its end, have the digest text
-// `checksum`. A failed read counts as a difference.
-bool digestMatches(HANDLE file, const std::wstring& checksum, std::vector<unsigned char>& block) {
+// Whether the list gives the entry's digest: then the digest alone decides whether a file is
+// the listed one.
+bool hasDigest(const FileListFile& entry) { return !entry.sha256.empty() || !entry.checksum.empty(); }
+
+// Whether an open file's bytes, from its current position to its end, have the entry's digest:
+// its SHA-256 where the list gives one (MD5 does not bind a file's content), else its MD5. A
+// failed read counts as a difference.
+bool digestMatches(HANDLE file, const FileListFile& entry, std::vector<unsigned char>& block) {
     std::string hex;
-    return md5HexOfHandle(file, block, hex) && std::wstring(hex.begin(), hex.end()) == checksum;
+    if (!entry.sha256.empty()) return sha256HexOfHandle(file, block, hex) && hex == entry.sha256;
+    return md5HexOfHandle(file, block, hex) && std::wstring(hex.begin(), hex.end()) == entry.checksum;
+}
+
+// The deployment's key file in the installation folder, lower-cased.
+const std::wstring& lowerKeyFileName() {
+    static const std::wstring name = lowerAscii(fromUtf8(kPublicKeyFileName));
+    return name;
+}
+
+// A key file bigger than this is none (it holds a few lines).
+constexpr LONGLONG kMaxKeyFileBytes = 4096;
+
+// Whether a held file is a usable deployment key file: the installation's key file is replaced
+// only by one that still lets it check lists.
+bool usableKeyFile(HeldFile& held) {
+    LARGE_INTEGER size{};
+    std::string text;
+    std::vector<PublicKey> keys;
+    return GetFileSizeEx(held.get(), &size) && size.QuadPart <= kMaxKeyFileBytes && held.readAll(text) &&
+           parsePublicKeysText(text, keys);
 }
 
 UniqueHandle openForReading(const std::wstring& path) {
@@ -40,12 +66,12 @@ UniqueHandle openForReading(const std::wstring& path) {
 }
 
 // Whether the local copy of a list entry differs from it: by its digest when the list has a
-// checksum (the file opened once), otherwise by size and last-write time.
+// digest (the file opened once), otherwise by size and last-write time.
 bool changedOnDisk(const std::wstring& target, const FileListFile& entry, FolderListing& listing,
                    std::vector<unsigned char>& block) {
-    if (!entry.checksum.empty()) {
+    if (hasDigest(entry)) {
         UniqueHandle file = openForReading(target);
-        return !file || !digestMatches(file.get(), entry.checksum, block);
+        return !file || !digestMatches(file.get(), entry, block);
     }
     ListedFile found;
     switch (listing.find(target, found)) {
@@ -97,6 +123,9 @@ bool OrnivelSynchronizer::deleteUnusedFiles(const std::wstring& subfolder, const
     const bool managed = isManagedFolder(lowerAscii(subfolder));
     do {
         const std::wstring name = found.cFileName;
+        // The deployment's key stays whatever a list names: without it the installation would
+        // take unsigned lists.
+        if (subfolder.empty() && lowerAscii(name) == lowerKeyFileName()) continue;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (name.find(L'.') != std::wstring::npos) continue;  // ".", ".." and dotted folders
             // Junctions and folder links lead elsewhere: the walk stays inside the installation.
@@ -165,8 +194,8 @@ OrnivelSynchronizer::Arrival OrnivelSynchronizer::takeDownloaded(const std::wstr
         return Arrival::Failed;
     }
     bool whole = true;
-    if (!entry.checksum.empty()) {
-        whole = digestMatches(held.get(), entry.checksum, block);
+    if (hasDigest(entry)) {
+        whole = digestMatches(held.get(), entry, block);
         if (!whole) log_.log(LOG_ERROR, L"Downloaded file '%s' does not match its checksum.", target.c_str());
     } else if (listedSizeKnown(entry)) {
         LARGE_INTEGER size{};
@@ -179,6 +208,14 @@ OrnivelSynchronizer::Arrival OrnivelSynchronizer::takeDownloaded(const std::wstr
         held.release();
         RemoteSource::discardPartial(target);
         return Arrival::Mismatch;
+    }
+    if (lowerAscii(target) == lowerAscii(localPath(L"")) + lowerKeyFileName() && !usableKeyFile(held)) {
+        log_.log(LOG_ERROR, L"The deployment's new key file %s holds no usable key (one key a line: \"ed25519\" and 64 "
+                            L"hexadecimal digits); the installation keeps its key file.",
+                 target.c_str());
+        held.release();
+        RemoteSource::discardPartial(target);
+        return Arrival::Failed;
     }
     const FILETIME listed = fileTimeOfTicks(entry.timestamp);
     FILETIME lastWrite;
@@ -218,7 +255,7 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
     int scanned = 0;
     for (const FileListFile& file : files) {
         const std::wstring target = localPath(file.path);
-        if (file.checksum.empty()) {
+        if (!hasDigest(file)) {
             ++scanned;
             int scanPercent = static_cast<int>(static_cast<double>(scanned) * 100.0 / static_cast<double>(files.size()));
             progress(nullptr, nullptr, nullptr, nullptr, nullptr, &scanPercent);
@@ -261,15 +298,15 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
         }
         // A new launcher that arrived in an earlier run that could not restart is not fetched
         // again.
-        if (isSelf && attributes != INVALID_FILE_ATTRIBUTES && !file->checksum.empty()) {
+        if (isSelf && attributes != INVALID_FILE_ATTRIBUTES && hasDigest(*file)) {
             UniqueHandle arrived = openForReading(target);
-            if (arrived && digestMatches(arrived.get(), file->checksum, block)) {
+            if (arrived && digestMatches(arrived.get(), *file, block)) {
                 restartPending_ = true;
                 continue;
             }
         }
         // Every file arrives under its partial name and takes its real name only when it is
-        // whole: its checksum (or, without one, its size) is the listed one. Damaged or altered
+        // whole: its digest (or, without one, its size) is the listed one. Damaged or altered
         // bytes never stand in its place; the version check would not notice them.
         const std::wstring partial = RemoteSource::partialPath(target);
         const bool continued = GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -204,8 +204,12 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
             success = false;
             result_ = RESULT_NO_VERSION_CHECK;
         } else {
-            const std::vector<DeploymentServerInfo> servers = parseServerList(fromAnsi(answer));
+            const std::vector<DeploymentServerInfo> servers = trustedOnly(parseServerList(fromAnsi(answer)));
             step = FAILURE_FILE_LIST;
+            if (refusedAllServers_) {
+                success = false;
+                result_ = RESULT_LIST_REFUSED;
+            }
             for (const DeploymentServerInfo& server : servers) {
                 reportText(server.displayName());
                 // A server of an unknown type is passed over before anything else of it is looked at.
@@ -241,6 +245,33 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
     if (restartPending_) return false;
     log_.log(LOG_FATAL, L"%s", failureMessage(step).c_str());
     return false;
+}
+
+std::vector<DeploymentServerInfo> OrnivelSynchronizer::trustedOnly(std::vector<DeploymentServerInfo> servers) {
+    refusedAllServers_ = false;
+    if (!SignedListCheck(localPath(L""), log_).required()) return servers;
+    const std::optional<std::vector<DeploymentServerInfo>> trusted = trustedServersOf(localPath(kFileList));
+    if (!trusted) return servers;  // no signed list has named the servers yet
+    std::vector<DeploymentServerInfo> kept;
+    for (DeploymentServerInfo& server : servers) {
+        const bool named = std::any_of(trusted->begin(), trusted->end(), [&server](const DeploymentServerInfo& t) {
+            return sameDeploymentServer(server, t);
+        });
+        if (named) {
+            kept.push_back(std::move(server));
+        } else {
+            log_.log(LOG_WARNING, L"Deployment server %s|%s|%s|%d is not used: the deployment's signed file list does "
+                                  L"not name it.",
+                     server.type.c_str(), server.host.c_str(), server.path.c_str(), server.port);
+        }
+    }
+    if (kept.empty() && !servers.empty()) {
+        refusedAllServers_ = true;
+        log_.log(LOG_ERROR, L"The version check names none of the deployment servers that the deployment's signed file "
+                            L"list names (the answer may have been altered on its way): the update is refused and "
+                            L"nothing was changed.");
+    }
+    return kept;
 }
 
 bool OrnivelSynchronizer::startOffline() {
@@ -358,7 +389,8 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         result_ = RESULT_LIST_REFUSED;
         return;
     }
-    if (signedList.required() && !signedList.accept(serverList, listBytes, localList, localPath(kFileList)))
+    if (signedList.required() &&
+        !signedList.accept(serverList, listBytes, localList, localPath(kFileList), secondsSince1970Now()))
         return refuse();
 
     // From here on files change: the update is unfinished until the new list is in place.

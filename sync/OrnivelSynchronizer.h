@@ -15,6 +15,7 @@
 
 namespace ornivel {
 
+class DeploymentServerInfo;
 class FileList;
 class FileListFile;
 class RemoteSource;
@@ -123,6 +124,10 @@ private:
     // entries, or an entry whose path cannot name a file inside the installation folder.
     bool serverListUsable(const FileList& list, const std::wstring& listPath);
     void copyToParentFolder();
+    // In a signed installation whose accepted list names the deployment servers, the servers of
+    // a version-check answer that it names (the others logged); otherwise all of them. Sets
+    // refusedAllServers_ when servers were named and none is left.
+    std::vector<DeploymentServerInfo> trustedOnly(std::vector<DeploymentServerInfo> servers);
     // Whether the start goes on offline (logged, progress text set): see setOfflineStartDays.
     bool startOffline();
 
@@ -138,6 +143,7 @@ private:
     ProgressMerger progress_;
     std::optional<uint32_t> offlineStartDays_;
     UpdateResult result_ = RESULT_CURRENT;
+    bool refusedAllServers_ = false;
     uint64_t filesFetched_ = 0;
     uint64_t bytesFetched_ = 0;
     uint32_t constructedAt_;  // milliseconds of the system's tick count

@@ -3,15 +3,19 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "common/Handles.h"
 #include "common/Text.h"
+#include "common/TextScan.h"
 #include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "remote/RemoteSource.h"
 #include "filelist/FileList.h"
+#include "filelist/FileListReader.h"
 #include "filelist/FileListValues.h"
+#include "filelist/ListWriter.h"
 #include "filelist/Md5.h"
 #include "config/StoredValues.h"
 
@@ -34,10 +38,10 @@ bool readFileBytes(const std::wstring& path, std::string& bytes, unsigned long l
     return file && readWhole(file.get(), bytes, limit < ~0ull ? limit + 1 : limit);
 }
 
-bool validChecksum(const std::wstring& checksum) {
-    return checksum.size() == 32 && std::all_of(checksum.begin(), checksum.end(), [](wchar_t c) {
-               return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f');
-           });
+// An entry is bound to its content by its SHA-256; an MD5 beside it must at least be one (the
+// launchers that know no SHA-256 check it).
+bool entryBound(const FileListFile& file) {
+    return isSha256Hex(file.sha256) && (file.checksum.empty() || isMd5Hex(toAnsi(file.checksum)));
 }
 
 std::wstring registryPathOf(const std::wstring& folder) { return kListSerialPrefix + installationNameOf(folder); }
@@ -63,8 +67,8 @@ bool SignedListCheck::signatureValid(RemoteSource& source, const std::wstring& l
                  keyFile_.c_str(), LastError().text().c_str());
         return false;
     }
-    if (text.size() > kMaxKeyFileBytes || !parsePublicKeyText(text, key_)) {
-        log_.log(LOG_ERROR, L"The deployment key file %s is damaged (it must hold one line: \"ed25519\" and 64 "
+    if (text.size() > kMaxKeyFileBytes || !parsePublicKeysText(text, keys_)) {
+        log_.log(LOG_ERROR, L"The deployment key file %s is damaged (it must hold one key a line: \"ed25519\" and 64 "
                             L"hexadecimal digits): no update can be checked, so none is taken.",
                  keyFile_.c_str());
         return false;
@@ -81,19 +85,23 @@ bool SignedListCheck::signatureValid(RemoteSource& source, const std::wstring& l
                  ascii(kListSignatureName).c_str());
         return false;
     }
-    if (!listSignatureValid(listBytes, signature, key_)) {
+    const auto verifying = std::find_if(keys_.begin(), keys_.end(), [&](const PublicKey& key) {
+        return listSignatureValid(listBytes, signature, key);
+    });
+    if (verifying == keys_.end()) {
         log_.log(LOG_ERROR, L"The signature of the deployment server's file list does not match this installation's key "
                             L"(%s): the list may have been altered on its way. The update is refused and nothing was "
                             L"changed.",
                  ascii(kPublicKeyFileName).c_str());
         return false;
     }
+    verifiedBy_ = *verifying;
     log_.log(LOG_INFO, L"The file list's signature is valid.");
     return true;
 }
 
 std::optional<SignedListCheck::Stored> SignedListCheck::stored(const std::wstring& value) const {
-    // "<serial> <public key line>[ list=<digest>]": the serial counts only for the key this
+    // "<serial> <public key line>[ list=<digest>]": the serial counts only for a key this
     // installation holds.
     const size_t blank = value.find(L' ');
     if (blank == std::wstring::npos) return std::nullopt;
@@ -104,17 +112,25 @@ std::optional<SignedListCheck::Stored> SignedListCheck::stored(const std::wstrin
         result.listDigest = toAnsi(keyLine.substr(digestAt + 6));
         keyLine.resize(digestAt);
     }
-    if (keyLine != ascii(publicKeyText(key_).c_str())) return std::nullopt;
+    PublicKey key{};
+    if (!parsePublicKeyText(toAnsi(keyLine), key) || std::find(keys_.begin(), keys_.end(), key) == keys_.end())
+        return std::nullopt;
     if (!parseListSerial(toAnsi(value.substr(0, blank)).c_str(), result.serial)) return std::nullopt;
     return result;
 }
 
 bool SignedListCheck::accept(const FileList& serverList, const std::string& listBytes, const FileList& localList,
-                             const std::wstring& localListPath) {
+                             const std::wstring& localListPath, uint64_t now) {
     const std::optional<uint64_t> serial = serverList.serial();
     if (!serial) {
         log_.log(LOG_ERROR, L"The signed file list carries no serial number: the update is refused and nothing was "
                             L"changed.");
+        return false;
+    }
+    if (*serial > now && *serial - now > kMaxSerialLeadSeconds) {
+        log_.log(LOG_ERROR, L"The deployment server's file list has the serial %s, more than a year beyond this "
+                            L"computer's time (%S): the update is refused and nothing was changed.",
+                 std::to_wstring(*serial).c_str(), isoUtcText(static_cast<int64_t>(now)).c_str());
         return false;
     }
     RegistryString value(registryPathOf(folder_));
@@ -143,16 +159,38 @@ bool SignedListCheck::accept(const FileList& serverList, const std::string& list
             return false;
         }
     }
+    if (const std::optional<uint64_t> expires = serverList.expires(); expires && now >= *expires) {
+        log_.log(LOG_ERROR, L"The deployment server's file list expired on %S (it was valid until then): the "
+                            L"deployment may be frozen or an old one replayed. The update is refused and nothing "
+                            L"was changed.",
+                 isoUtcText(static_cast<int64_t>(std::min<uint64_t>(*expires, INT64_MAX))).c_str());
+        return false;
+    }
     for (const FileListFile& file : serverList.files()) {
-        if (validChecksum(file.checksum)) continue;
-        log_.log(LOG_ERROR, L"The signed file list names '%s' without a valid checksum, so the file could not be "
-                            L"checked: the update is refused and nothing was changed.",
+        if (entryBound(file)) continue;
+        log_.log(LOG_ERROR, L"The signed file list names '%s' without a valid SHA-256 checksum, so the file could not "
+                            L"be checked: the update is refused and nothing was changed.",
                  file.path.c_str());
         return false;
     }
-    value.set(std::to_wstring(*serial) + L" " + ascii(publicKeyText(key_).c_str()) + L" list=" +
+    value.set(std::to_wstring(*serial) + L" " + ascii(publicKeyText(verifiedBy_).c_str()) + L" list=" +
               ascii(digest.c_str()));
     return true;
+}
+
+std::optional<std::vector<DeploymentServerInfo>> trustedServersOf(const std::wstring& localListPath) {
+    std::string text;
+    ListElementText element;
+    if (!readFileBytes(localListPath, text, ~0ull) || !readListElementText(text, element) || !element.servers)
+        return std::nullopt;
+    return parseServerList(fromAnsi(*element.servers));
+}
+
+bool sameDeploymentServer(const DeploymentServerInfo& a, const DeploymentServerInfo& b) {
+    const std::wstring type = lowerAscii(a.type);
+    const bool share = type == L"net";
+    return type == lowerAscii(b.type) && a.port == b.port && lowerAscii(a.host) == lowerAscii(b.host) &&
+           (share ? lowerAscii(a.path) == lowerAscii(b.path) : a.path == b.path);
 }
 
 } // namespace ornivel

@@ -10,6 +10,7 @@
 #include "sync/FleetReport.h"
 #include "sync/InstallationLock.h"
 #include "filelist/ListSignature.h"
+#include "filelist/ListWriter.h"
 #include "filelist/Md5.h"
 #include "sync/OrnivelSynchronizer.h"
 #include "sync/SignedList.h"
@@ -515,8 +516,7 @@ protected:
         server_.putFile(L"module\\a.jar", "module a");
         server_.putFile(L"module\\b.jar", "module b, first version");
         server_.putFile(L"lib\\d.txt", "a plain file");
-        server_.signWith(secretKey_, 100);
-        server_.publish();
+        publishSigned(secretKey_, 100);
         server_.writeServerFile(inst_.path());
         inst_.write(L"ornivel-Key.txt", publicKeyText(publicKey_) + "\r\n");
         RegDeleteTreeW(HKEY_CURRENT_USER, serialKey().c_str());
@@ -529,22 +529,45 @@ protected:
         return key;
     }
     std::wstring storedSerial() const { return RegistryString(serialKey() + L"\\").read(); }
-    // The value kept for an accepted list: its serial, the key, and the list's digest.
-    std::wstring stored(uint64_t serial) const {
-        return std::to_wstring(serial) + L" " + fromUtf8(publicKeyText(publicKey_)) + L" list=" +
-               fromUtf8(md5HexOfBytes(server_.fileListText()));
+    // The value kept for an accepted list: its serial, the key that verified it, and the list's
+    // digest.
+    std::wstring stored(uint64_t serial) const { return stored(serial, publicKey_); }
+    std::wstring stored(uint64_t serial, const PublicKey& key) const {
+        return std::to_wstring(serial) + L" " + fromUtf8(publicKeyText(key)) + L" list=" +
+               fromUtf8(md5HexOfBytes(list_));
     }
-    bool runAgainstServer() {
-        server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    // The deployment published signed as ornivel-publish publishes it: every entry that has an
+    // MD5 also with its SHA-256, the list element with `attributes` (" Expires=...", " Servers=..."),
+    // signed with `key`.
+    void publishSigned(const SecretKey& key, uint64_t serial, const std::string& attributes = "") {
+        server_.signWith(key, serial);
+        server_.publish();
+        std::string list = server_.fileListText();
+        for (size_t at = list.find("<File Path=\""); at != std::string::npos; at = list.find("<File Path=\"", at + 1)) {
+            const size_t pathStart = at + 12, pathEnd = list.find('"', pathStart), end = list.find("/>", at);
+            if (list.substr(at, end - at).find(" checksum=\"") == std::string::npos) continue;
+            const std::wstring path = fromUtf8(list.substr(pathStart, pathEnd - pathStart));
+            list.insert(end, " sha256=\"" + sha256HexOfBytes(test::readFileBytes(server_.folder() + path)) + "\"");
+        }
+        list.insert(list.find('>'), attributes);
+        putSignedList(list, key);
+    }
+    void putSignedList(const std::string& list, const SecretKey& key) {
+        list_ = list;
+        test::writeFileBytes(server_.folder() + L"TarnFileList.xml", list);
+        test::writeFileBytes(server_.folder() + L"TarnFileList.xml.sig", signList(list, key));
+    }
+    bool runAgainstServer(const std::string& answer = std::string()) {
+        server_.answerVersionCheck(inst_.path(), answer.empty() ? server_.serverRecord("http") : answer);
         return run();
     }
     // A run that must refuse the list with the error `reason`: it fails with the final
     // message, fetches nothing but the list and its signature, and changes nothing.
-    void expectRefused(const std::wstring& reason) {
+    void expectRefused(const std::wstring& reason, const std::string& answer = std::string()) {
         const auto before = test::filesBelow(inst_.path());
         const std::wstring serial = storedSerial();
         const size_t requests = server_.requestTargets().size();
-        EXPECT_FALSE(runAgainstServer());
+        EXPECT_FALSE(runAgainstServer(answer));
         EXPECT_TRUE(loggedPrefix(LOG_ERROR, reason)) << messages();
         EXPECT_TRUE(logged(LOG_FATAL, L"An error occured while retrieving automatic updates: \r\nDownload of file list "
                                       L"failed.\r\n\r\nSee log file for details."));
@@ -561,21 +584,21 @@ protected:
 
     PublicKey publicKey_{};
     SecretKey secretKey_{};
+    std::string list_;  // the list as published last
 };
 
 TEST_F(SignedSynchronizer, SignedDeploymentSynchronisesAndNoAlteredListChangesAnything) {
     ASSERT_TRUE(runAgainstServer()) << messages();
     EXPECT_TRUE(logged(LOG_INFO, L"The file list's signature is valid."));
     EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, first version");
-    EXPECT_EQ(inst_.read(L"TarnFileList.xml"), server_.fileListText());
+    EXPECT_EQ(inst_.read(L"TarnFileList.xml"), list_);
     EXPECT_FALSE(inst_.exists(L"TarnFileList.new.sig"));
     EXPECT_EQ(storedSerial(), stored(100));
 
     // Version 2 (serial 101), changed on its way in each of these ways.
     server_.putFile(L"module\\b.jar", "module b, second version");
-    server_.signWith(secretKey_, 101);
-    server_.publish();
-    std::string altered = server_.fileListText();
+    publishSigned(secretKey_, 101);
+    std::string altered = list_;
     altered[altered.find("module\\b.jar") + 7] ^= 1;  // names module\c.jar instead
     test::writeFileBytes(server_.folder() + L"TarnFileList.xml", altered);
     expectRefused(L"The signature of the deployment server's file list does not match this installation's key");
@@ -583,31 +606,26 @@ TEST_F(SignedSynchronizer, SignedDeploymentSynchronisesAndNoAlteredListChangesAn
     PublicKey otherPublic{};
     SecretKey otherSecret{};
     makeKeyPair(otherPublic, otherSecret);
-    server_.signWith(otherSecret, 101);
-    server_.publish();
+    publishSigned(otherSecret, 101);
     expectRefused(L"The signature of the deployment server's file list does not match");
 
-    server_.signWith(secretKey_, 101);
-    server_.publish();
+    publishSigned(secretKey_, 101);
     DeleteFileW((server_.folder() + L"TarnFileList.xml.sig").c_str());
     expectRefused(L"The file list of the deployment server has no signature (TarnFileList.xml.sig could not be fetched)");
     server_.unsign();
     server_.publish();
     expectRefused(L"The file list of the deployment server has no signature");
 
-    server_.signWith(secretKey_, 101);
     server_.putFile(L"lib\\e.txt", "without checksum", "01.02.2024 10:00:00", false);
-    server_.publish();
-    expectRefused(L"The signed file list names 'lib\\e.txt' without a valid checksum");
+    publishSigned(secretKey_, 101);
+    expectRefused(L"The signed file list names 'lib\\e.txt' without a valid SHA-256 checksum");
     server_.removeFile(L"lib\\e.txt");
-    server_.signWith(secretKey_, 0);
-    server_.publish();
+    publishSigned(secretKey_, 0);
     expectRefused(L"The signed file list carries no serial number");
 
     // The genuine list with a file altered on its way: the altered bytes never take the file's
     // place (the genuine service would answer "OK" to their name and size).
-    server_.signWith(secretKey_, 101);
-    server_.publish();
+    publishSigned(secretKey_, 101);
     server_.http().route("/deploy/module/b.jar", {test::HttpAnswer::ok("module b, second versioN"),
                                                   test::HttpAnswer::ok("module b, second version")});
     EXPECT_FALSE(runAgainstServer());
@@ -622,11 +640,10 @@ TEST_F(SignedSynchronizer, SignedDeploymentSynchronisesAndNoAlteredListChangesAn
 
 TEST_F(SignedSynchronizer, AnOlderListStaysRefusedWhenTheLocalListOrTheStoredSerialIsGone) {
     ASSERT_TRUE(runAgainstServer()) << messages();
-    const std::string oldList = server_.fileListText();
+    const std::string oldList = list_;
     const std::string oldSignature = test::readFileBytes(server_.folder() + L"TarnFileList.xml.sig");
     server_.putFile(L"module\\b.jar", "module b, second version");
-    server_.signWith(secretKey_, 101);
-    server_.publish();
+    publishSigned(secretKey_, 101);
     ASSERT_TRUE(runAgainstServer()) << messages();
 
     // The genuine older pair, replayed with the older file.
@@ -655,7 +672,7 @@ TEST_F(SignedSynchronizer, AnotherListWithTheAcceptedSerialIsRefused) {
     ASSERT_TRUE(runAgainstServer()) << messages();
     ASSERT_TRUE(runAgainstServer()) << messages();
     server_.putFile(L"module\\b.jar", "module b, other contents under the same serial");
-    server_.publish();
+    publishSigned(secretKey_, 100);
     const std::wstring refusal = L"The deployment server's file list has the serial of the list accepted before "
                                  L"(serial 100) but other contents";
     expectRefused(refusal);
@@ -698,7 +715,7 @@ TEST_F(SignedSynchronizer, AListReplacedAfterItsCheckChangesNothing) {
     EXPECT_FALSE(forger.replaced);
     EXPECT_FALSE(inst_.exists(L"module\\evil.jar"));
     EXPECT_EQ(inst_.read(L"module\\a.jar"), "module a");
-    EXPECT_EQ(inst_.read(L"TarnFileList.xml"), server_.fileListText());
+    EXPECT_EQ(inst_.read(L"TarnFileList.xml"), list_);
 }
 
 TEST_F(SignedSynchronizer, ADamagedKeyFileRefusesEveryListAndWithoutOneNothingIsChecked) {
@@ -713,6 +730,133 @@ TEST_F(SignedSynchronizer, ADamagedKeyFileRefusesEveryListAndWithoutOneNothingIs
     EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, first version");
     EXPECT_EQ(requestsFor("/deploy/TarnFileList.xml.sig"), 0u);
     EXPECT_EQ(storedSerial(), L"");
+}
+
+// Where an entry gives its SHA-256, that decides whether a file is the listed one; a signed list
+// gives it for every entry (an MD5 alone no longer binds a file's content).
+TEST_F(SignedSynchronizer, Sha256DecidesAndEverySignedEntryHasOne) {
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    server_.putFile(L"lib\\d.txt", "a plain file, second version");
+    server_.signWith(secretKey_, 101);
+    server_.publish();
+    putSignedList(server_.fileListText(), secretKey_);  // MD5 only
+    expectRefused(L"The signed file list names 'lib\\d.txt' without a valid SHA-256 checksum");
+
+    // The served file's MD5 is the listed one, its SHA-256 is not: it never takes its name.
+    publishSigned(secretKey_, 101);
+    const std::string genuine = sha256HexOfBytes("a plain file, second version");
+    std::string list = list_;
+    list.replace(list.find(genuine), genuine.size(), sha256HexOfBytes("another file"));
+    putSignedList(list, secretKey_);
+    EXPECT_FALSE(runAgainstServer());
+    EXPECT_TRUE(logged(LOG_ERROR, L"Downloaded file '" + inst_.path() + L"lib\\d.txt' does not match its checksum."))
+        << messages();
+    EXPECT_EQ(inst_.read(L"lib\\d.txt"), "a plain file");
+
+    // And the other way round: a wrong MD5 beside the right SHA-256 does not count.
+    publishSigned(secretKey_, 102);
+    list = list_;
+    const std::string md5 = md5HexOfBytes("a plain file, second version");
+    list.replace(list.find(md5), md5.size(), md5HexOfBytes("another file"));
+    putSignedList(list, secretKey_);
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(inst_.read(L"lib\\d.txt"), "a plain file, second version");
+    const size_t requests = requestsFor("/deploy/lib/d.txt");
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(requestsFor("/deploy/lib/d.txt"), requests) << "the file in place is the listed one";
+}
+
+// A leaked key cannot lock installations out with a huge serial: a serial more than a year
+// beyond the current time is refused.
+TEST_F(SignedSynchronizer, ASerialMoreThanAYearAheadIsRefused) {
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    const uint64_t now = secondsSince1970Now();
+    publishSigned(secretKey_, now + 400 * 86400);
+    expectRefused(L"The deployment server's file list has the serial " + std::to_wstring(now + 400 * 86400) +
+                  L", more than a year beyond this computer's time");
+    publishSigned(secretKey_, now + 300 * 86400);
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(storedSerial(), stored(now + 300 * 86400));
+}
+
+// A list with "Expires" is refused once that time has passed (a frozen or replayed deployment).
+TEST_F(SignedSynchronizer, AnExpiredListIsRefused) {
+    const uint64_t now = secondsSince1970Now();
+    publishSigned(secretKey_, 101, " Expires=\"" + std::to_string(now + 86400) + "\"");
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    server_.putFile(L"module\\b.jar", "module b, second version");
+    publishSigned(secretKey_, 102, " Expires=\"" + std::to_string(now - 1) + "\"");
+    expectRefused(L"The deployment server's file list expired on " + fromUtf8(isoUtcText(int64_t(now - 1))) +
+                  L" (it was valid until then): the deployment may be frozen or an old one replayed.");
+}
+
+// Moving to a new key: the deployment hands out a key file with the old and the new key, signs
+// with the new one, then hands out the new key alone. The key file itself is never removed, and
+// a key file that holds no key never replaces the installation's.
+TEST_F(SignedSynchronizer, KeyRolloverThroughTheKeyFileAsAListEntry) {
+    PublicKey newPublic{};
+    SecretKey newSecret{};
+    ASSERT_TRUE(makeKeyPair(newPublic, newSecret));
+    const std::string both = publicKeyText(publicKey_) + "\r\n" + publicKeyText(newPublic) + "\r\n";
+    server_.putFile(L"ornivel-Key.txt", both);
+    publishSigned(secretKey_, 101);
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(inst_.read(L"ornivel-Key.txt"), both);
+
+    server_.putFile(L"module\\b.jar", "module b, signed with the new key");
+    publishSigned(newSecret, 102);
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, signed with the new key");
+    EXPECT_EQ(storedSerial(), stored(102, newPublic));
+
+    const std::string newOnly = publicKeyText(newPublic) + "\r\n";
+    server_.putFile(L"ornivel-Key.txt", newOnly);
+    publishSigned(newSecret, 103);
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(inst_.read(L"ornivel-Key.txt"), newOnly);
+    publishSigned(secretKey_, 104);
+    expectRefused(L"The signature of the deployment server's file list does not match this installation's key");
+
+    server_.removeFile(L"ornivel-Key.txt");
+    publishSigned(newSecret, 105);
+    ASSERT_TRUE(runAgainstServer()) << messages();
+    EXPECT_EQ(inst_.read(L"ornivel-Key.txt"), newOnly) << "a list that no longer names the key file keeps it";
+
+    server_.putFile(L"ornivel-Key.txt", "ed25519 not a key\r\n");
+    publishSigned(newSecret, 106);
+    EXPECT_FALSE(runAgainstServer());
+    EXPECT_TRUE(loggedPrefix(LOG_ERROR, L"The deployment's new key file " + inst_.path() + L"ornivel-Key.txt holds no "
+                                        L"usable key"))
+        << messages();
+    EXPECT_EQ(inst_.read(L"ornivel-Key.txt"), newOnly);
+}
+
+// Once a signed list named the deployment servers, a version-check answer may name no others:
+// neither a share or host of someone else's nor the same host over another scheme.
+TEST_F(SignedSynchronizer, AnAnswerNamesOnlyServersTheSignedListNamed) {
+    const std::string http = server_.serverRecord("http");
+    std::string inet = http, https = http;  // the same host through another source, over another scheme
+    inet.replace(0, 4, "inet");
+    https.replace(0, 4, "https");
+    publishSigned(secretKey_, 101, " Servers=\"" + http + "\"");
+    ASSERT_TRUE(runAgainstServer(inet)) << "before a list named servers, the answer as it is: " << messages();
+
+    server_.putFile(L"module\\b.jar", "module b, second version");
+    publishSigned(secretKey_, 102, " Servers=\"" + http + "\"");
+    ASSERT_TRUE(runAgainstServer(inet + http)) << messages();
+    EXPECT_TRUE(logged(LOG_WARNING, L"Deployment server " + fromAnsi(inet.substr(0, inet.size() - 3)) +
+                                        L" is not used: the deployment's signed file list does not name it."))
+        << messages();
+    EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, second version");
+
+    server_.putFile(L"module\\b.jar", "module b, third version");
+    publishSigned(secretKey_, 103, " Servers=\"" + http + "\"");
+    for (const std::string& answer : {inet, https, server_.serverRecord("net")})
+        expectRefused(L"The version check names none of the deployment servers that the deployment's signed file list "
+                      L"names",
+                      answer);
+    ASSERT_TRUE(runAgainstServer(http)) << messages();
+    EXPECT_EQ(inst_.read(L"module\\b.jar"), "module b, third version");
 }
 
 } // namespace

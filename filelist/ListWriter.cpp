@@ -98,7 +98,7 @@ std::string listTimeText(const ListTime& time) {
 }
 
 std::string fileListEntry(std::string_view relativePath, const ListTime& utc, uint64_t size, std::string_view checksum,
-                          std::string_view sha256) {
+                          std::string_view sha256, std::string_view patches) {
     std::string path(relativePath);
     for (char& c : path)
         if (c == '/') c = '\\';
@@ -113,6 +113,10 @@ std::string fileListEntry(std::string_view relativePath, const ListTime& utc, ui
     if (!sha256.empty()) {
         line += "\" sha256=\"";
         line += xmlEscaped(sha256);
+    }
+    if (!patches.empty()) {
+        line += "\" patches=\"";
+        line += xmlEscaped(patches);
     }
     line += "\"/>\r\n";
     return line;

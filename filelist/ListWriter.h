@@ -47,7 +47,10 @@ int64_t daysOfCivilDate(int64_t year, unsigned month, unsigned day);
 std::string isoUtcText(int64_t seconds);
 
 // One entry line. `relativePath` holds UTF-8 bytes with "/" or "\" between components.
+// `patches`, when not empty, is the "patches" attribute: the SHA-256 texts of the older
+// versions the deployment holds a patch from, separated by blanks (launchers that do not
+// know it pass over it).
 std::string fileListEntry(std::string_view relativePath, const ListTime& utc, uint64_t size, std::string_view checksum,
-                          std::string_view sha256 = {});
+                          std::string_view sha256 = {}, std::string_view patches = {});
 
 } // namespace ornivel

@@ -1,5 +1,6 @@
 #include "PatchWriter.h"
 
+#include <algorithm>
 #include <memory>
 
 #include <zstd.h>
@@ -79,6 +80,76 @@ PatchResult makePatch(std::string_view base, std::string_view target, std::strin
     }
     patch.shrink_to_fit();
     return PatchResult::Written;
+}
+
+const char* const kPatchFolder = ".ornivel-patches";
+
+std::string patchPath(const std::string& newSha256, const std::string& olderSha256) {
+    return std::string(kPatchFolder) + "/" + newSha256 + "/" + olderSha256;
+}
+
+bool inPatchFolder(const std::string& path) {
+    const std::string folder = kPatchFolder;
+    if (path.size() < folder.size() || (path.size() > folder.size() && path[folder.size()] != '/')) return false;
+    for (size_t i = 0; i < folder.size(); ++i) {
+        const char c = path[i] >= 'A' && path[i] <= 'Z' ? static_cast<char>(path[i] - 'A' + 'a') : path[i];
+        if (c != folder[i]) return false;
+    }
+    return true;
+}
+
+namespace {
+const char* const kKeptHeader = "ornivel-publish kept 1\n";
+
+bool isSha256Text(const std::string& text) {
+    return text.size() == 64 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+} // namespace
+
+// One line per path: the SHA-256 texts separated by blanks, a tab, the path.
+std::string keptText(const KeptVersions& kept) {
+    std::string text = kKeptHeader;
+    for (const auto& [path, versions] : kept) {
+        if (versions.empty()) continue;
+        for (size_t i = 0; i < versions.size(); ++i) text += (i ? " " : "") + versions[i];
+        text += "\t" + path + "\n";
+    }
+    return text;
+}
+
+KeptVersions parseKept(const std::string& text) {
+    const std::string header = kKeptHeader;
+    if (text.compare(0, header.size(), header) != 0) return {};
+    KeptVersions kept;
+    for (size_t start = header.size(); start < text.size();) {
+        const size_t end = text.find('\n', start);
+        const size_t tab = text.find('\t', start);
+        if (end == std::string::npos || tab == std::string::npos || tab > end) return {};
+        std::vector<std::string> versions;
+        for (size_t at = start; at < tab;) {
+            const size_t blank = std::min(text.find(' ', at), tab);
+            versions.push_back(text.substr(at, blank - at));
+            if (!isSha256Text(versions.back())) return {};
+            at = blank + 1;
+        }
+        kept[text.substr(tab + 1, end - tab - 1)] = std::move(versions);
+        start = end + 1;
+    }
+    return kept;
+}
+
+std::vector<std::string> olderVersions(const std::string& replaced, const std::vector<std::string>& keptBefore,
+                                       const std::string& current, size_t keep) {
+    std::vector<std::string> older;
+    auto add = [&](const std::string& version) {
+        if (older.size() < keep && !version.empty() && version != current &&
+            std::find(older.begin(), older.end(), version) == older.end())
+            older.push_back(version);
+    };
+    add(replaced);
+    for (const std::string& version : keptBefore) add(version);
+    return older;
 }
 
 } // namespace ornivel::publish

@@ -4,8 +4,10 @@
 // to the two files, naming the new file's size and carrying zstd's checksum of it. The
 // launcher rebuilds the new file from the one it has installed (sync/PatchRebuild.h).
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ornivel::publish {
 
@@ -34,5 +36,25 @@ unsigned patchWindowLog(uint64_t baseSize, uint64_t targetSize);
 // A patch that rebuilds `target` from `base`.
 PatchResult makePatch(std::string_view base, std::string_view target, std::string& patch, std::string& error,
                       int level = kPatchLevel);
+
+// Where the deployment serves its patches, below its files: "<folder>/<new SHA-256>/<older
+// SHA-256>" rebuilds the file whose SHA-256 is the first from the one whose SHA-256 is the
+// second. A client folder may not use the name.
+extern const char* const kPatchFolder;
+std::string patchPath(const std::string& newSha256, const std::string& olderSha256);
+// Whether a published path ("/" between components) lies in the patch folder (in any letter case).
+bool inPatchFolder(const std::string& path);
+
+// The older versions kept for each published path ("/" between components): their SHA-256,
+// newest first. The files themselves are kept in the publisher's own folder under their
+// SHA-256.
+using KeptVersions = std::map<std::string, std::vector<std::string>>;
+std::string keptText(const KeptVersions& kept);
+// An unreadable text gives no kept versions (the next publication keeps from then on).
+KeptVersions parseKept(const std::string& text);
+// The older versions of a file after a publication: `replaced` (the version it had, empty
+// when none or unchanged) before those kept so far, without `current` and repeats, at most `keep`.
+std::vector<std::string> olderVersions(const std::string& replaced, const std::vector<std::string>& keptBefore,
+                                       const std::string& current, size_t keep);
 
 } // namespace ornivel::publish

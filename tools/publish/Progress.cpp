@@ -32,7 +32,9 @@ std::string summaryText(const PublishSummary& s, const std::string& urlPath) {
            "  new or changed: " + std::to_string(s.linked + s.copied + s.rehashed) + " (" + std::to_string(s.linked) +
            " linked, " + std::to_string(s.copied) + " copied, " + std::to_string(s.rehashed) +
            " hashed in place), unchanged: " + std::to_string(s.unchanged) + ", removed: " + std::to_string(s.removed) +
-           "\n"
+           "\n" +
+           (s.patches ? "  patches made: " + std::to_string(s.patches) + " (" + amount(s.patchBytes, s.patchBytes) + ")\n"
+                      : std::string()) +
            "  client checksum: " + s.checksum + "\n" +
            (s.serial ? "  signed: TarnFileList.xml.sig, serial " + std::to_string(s.serial) + "\n" : std::string()) +
            (s.expires ? "  expires: " + isoUtcText(static_cast<int64_t>(s.expires)) +

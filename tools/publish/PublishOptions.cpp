@@ -7,7 +7,7 @@ namespace ornivel::publish {
 const char* const kUsage =
     "Usage: ornivel-publish CLIENT_FOLDER DEPLOYMENT_FOLDER [--server TYPE|HOST|PATH|PORT[|LABEL]]...\n"
     "                       [--url-path PATH] [--copy] [--key SIGNING_KEY [--valid-days N]]\n"
-    "                       [--report]\n"
+    "                       [--report] [--keep N]\n"
     "       ornivel-publish keygen KEY_FOLDER\n"
     "       ornivel-publish fleet LOG... [--csv] [--since DAYS]\n"
     "\n"
@@ -46,6 +46,12 @@ const char* const kUsage =
     "        seconds): the list is marked for it, and nginx.conf answers PATH/check/report and\n"
     "        logs the reports to DEPLOYMENT_FOLDER/reports.log (reload nginx when --report is\n"
     "        added or dropped). Publishing without --report ends the reports.\n"
+    "  --keep N\n"
+    "        keeps the last N older versions of each file (0 to 20, default 3) and serves a\n"
+    "        binary patch from each to the newest: installations holding one of them fetch\n"
+    "        the patch instead of the file. Files below 64 KiB, files that with their older\n"
+    "        version exceed 256 MiB and patches larger than 3/4 of their file are left out;\n"
+    "        the older versions and patches of a file go with it. --keep 0 serves no patches.\n"
     "  --help\n"
     "        shows this text\n"
     "\n"
@@ -159,7 +165,8 @@ bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptio
             result.copy = true;
         } else if (name == "--report") {
             result.report = true;
-        } else if (name == "--server" || name == "--url-path" || name == "--key" || name == "--valid-days") {
+        } else if (name == "--server" || name == "--url-path" || name == "--key" || name == "--valid-days" ||
+                   name == "--keep") {
             if (!hasValue) {
                 if (i + 1 >= arguments.size()) {
                     problem = name + " needs a value";
@@ -182,6 +189,14 @@ bool parsePublishOptions(const std::vector<std::string>& arguments, PublishOptio
                     return false;
                 }
                 result.validDays = days;
+            } else if (name == "--keep") {
+                int keep = value.empty() || value.size() > 2 ? -1 : 0;
+                for (char c : value) keep = keep >= 0 && c >= '0' && c <= '9' ? keep * 10 + (c - '0') : -1;
+                if (keep < 0 || keep > 20) {
+                    problem = "--keep needs a number of older versions (0 to 20)";
+                    return false;
+                }
+                result.keep = keep;
             } else if (name == "--key") {
                 if (value.empty()) {
                     problem = "--key needs the path of the signing key";

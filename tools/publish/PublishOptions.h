@@ -19,6 +19,7 @@ struct PublishOptions {
     bool keygen = false;    // "keygen KEY_FOLDER": make a key pair instead of publishing
     std::string keyFolder;  // as given (UTF-8)
     bool report = false;    // --report: installations report each run (list mark, nginx location)
+    int keep = 3;           // --keep N: older versions kept per file, each with a patch to the newest; 0: none
     bool fleet = false;     // "fleet LOG...": the installations' reports instead of publishing
     std::vector<std::string> logFiles;  // as given (UTF-8); "-" is the standard input
     bool csv = false;                   // --csv: CSV instead of a table

@@ -2,18 +2,21 @@
 
 #include <algorithm>
 #include <chrono>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "FileSystem.h"
 #include "ModuleScan.h"
 #include "NameRules.h"
 #include "NginxFragment.h"
+#include "PatchWriter.h"
 #include "PublishJobs.h"
 #include "Signing.h"
 #include "Upcase.h"
 #include "common/TextScan.h"
+#include "filelist/ListSignature.h"
 #include "filelist/ListWriter.h"
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 namespace ornivel::publish {
 
@@ -51,6 +54,9 @@ bool readClient(const Path& client, std::vector<ClientFile>& files, std::vector<
         std::string reason;
         if (isSigningKey(file.path)) {
             problems.push_back(file.path + ": a secret signing key is never published; keep it outside the client folder");
+        } else if (inPatchFolder(file.path)) {
+            problems.push_back(file.path + ": the folder " + kPatchFolder +
+                               " is where the deployment serves its patches; rename it in the client");
         } else if (!readPublishedName(file.path, file.parts, reason)) {
             problems.push_back(file.path + ": " + reason);
         } else if (inScanFolder(file.parts) && matchesOnlyByShortName(file.parts.back())) {
@@ -135,15 +141,66 @@ std::vector<Job> planJobs(const Path& client, const Path& deployFolder, const Pa
     return jobs;
 }
 
-// Removes the files of the deployment that the new list no longer names, and the folders
-// left empty.
+// Keeps the version of a file that is about to be replaced, under its SHA-256 in `keptFolder`:
+// a hard link where the file system allows, a copy otherwise.
+bool keepVersion(const Path& deployed, const Path& keptFolder, const std::string& sha256, std::string& error) {
+    const Path kept = keptFolder / sha256;
+    FileStamp stamp;
+    if (stampOf(kept, stamp)) return true;
+    if (!makeFolders(keptFolder, error) || !stampOf(deployed, stamp)) return false;
+    const LinkResult linked = hardLink(deployed, kept, error);
+    if (linked == LinkResult::Linked || linked == LinkResult::Exists) return true;
+    error.clear();
+    std::string md5;
+    std::atomic<uint64_t> bytes{0};
+    return copyAndHash(deployed, kept, stamp, md5, bytes, error);
+}
+
+// The patches of one file from its kept older versions (made where missing): the versions a
+// patch exists for, newest first, in `served`. False only when a patch cannot be written.
+bool patchFile(const ClientFile& file, const std::vector<std::string>& older, const Path& deployFolder,
+               const Path& keptFolder, const Path& staging, std::vector<std::string>& served, PublishSummary& summary,
+               std::string& error) {
+    std::string newBytes;
+    bool newRead = false;
+    for (const std::string& version : older) {
+        const Path kept = keptFolder / version;
+        const Path target = joined(deployFolder, patchPath(file.sha256, version));
+        FileStamp stamp;
+        if (!stampOf(kept, stamp) || !patchApplies(stamp.size, file.stamp.size)) continue;
+        if (!stampOf(target, stamp)) {
+            // A kept file that is no longer that version (a hard link whose file was rewritten
+            // in place) makes no patch.
+            std::string base, patch, ignored;
+            if (!readWholeFile(kept, base) || sha256HexOfBytes(base) != version) continue;
+            if (!newRead && !readWholeFile(joined(deployFolder, file.path), newBytes)) return true;
+            newRead = true;
+            if (makePatch(base, newBytes, patch, ignored) != PatchResult::Written) continue;
+            const Path staged = staging / "patch";
+            if (!makeFolders(target.parent_path(), error) || !writeWholeFile(staged, patch, error) ||
+                !replaceFile(staged, target, error))
+                return false;
+            ++summary.patches;
+            summary.patchBytes += patch.size();
+        }
+        served.push_back(version);
+    }
+    return true;
+}
+
+// Removes the files of the deployment that the new list no longer names, the patches no
+// longer served, and the folders left empty.
 bool removeUnlisted(const Path& deployFolder, const std::vector<std::string>& deployedFiles,
                     const std::vector<std::string>& deployedFolders, const std::vector<ClientFile>& files,
-                    size_t& removed, std::string& error) {
+                    const std::unordered_set<std::string>& patches, size_t& removed, std::string& error) {
     std::unordered_set<std::string> listed;
     for (const ClientFile& file : files) listed.insert(file.path);
     for (const std::string& path : deployedFiles) {
-        if (path == kListName || path == kSignatureName || listed.count(path)) continue;
+        if (path == kListName || path == kSignatureName || listed.count(path) || patches.count(path)) continue;
+        if (inPatchFolder(path)) {
+            if (!removeFile(joined(deployFolder, path), error)) return false;
+            continue;
+        }
         // (A folder now, or gone with a folder that a file took the place of: gone already.)
         const Path orphan = joined(deployFolder, path);
         if (!isFolder(orphan) && !removeFile(orphan, error)) return false;
@@ -217,6 +274,22 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
         return false;
     }
 
+    // The versions that changed files replace are kept for patches.
+    const Path keptFolder = own / "kept";
+    std::unordered_map<std::string, std::string> replaced;
+    if (options.keep > 0) {
+        for (const Job& job : jobs) {
+            const ClientFile& file = files[job.file];
+            const auto known = previous.find(file.path);
+            if (job.kind != Job::Replace || known == previous.end() || known->second.sha256.empty() ||
+                known->second.sha256 == file.sha256)
+                continue;
+            if (keepVersion(joined(deployFolder, file.path), keptFolder, known->second.sha256, problem))
+                replaced[file.path] = known->second.sha256;
+            problem.clear();
+        }
+    }
+
     // Every changed file into its place, then the list that names them.
     for (const Job& job : jobs) {
         if (job.kind == Job::Replace && !moveIntoPlace(job.staged, deployFolder, files[job.file].path, problem))
@@ -237,11 +310,38 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
         if (options.validDays > 0) header.expires = static_cast<uint64_t>(now) + uint64_t(options.validDays) * 86400u;
     }
     summary.expires = header.expires;
+
+    // Patches from the kept older versions of each file, made for the files that changed.
+    std::string keptBytes;
+    const KeptVersions keptBefore = readWholeFile(own / "kept-versions", keptBytes) ? parseKept(keptBytes) : KeptVersions();
+    KeptVersions keptNow;
+    std::unordered_set<std::string> patchesServed, versionsKept;
+    std::vector<std::string> patchAttributes(files.size());
+    for (size_t i = 0; i < files.size() && options.keep > 0; ++i) {
+        const ClientFile& file = files[i];
+        const auto before = keptBefore.find(file.path);
+        const auto gone = replaced.find(file.path);
+        const std::vector<std::string> older =
+            olderVersions(gone == replaced.end() ? std::string() : gone->second,
+                          before == keptBefore.end() ? std::vector<std::string>() : before->second, file.sha256,
+                          static_cast<size_t>(options.keep));
+        std::vector<std::string> served;
+        if (older.empty() || file.sha256.empty()) continue;
+        if (!patchFile(file, older, deployFolder, keptFolder, staging, served, summary, problem)) return fail(problem);
+        for (const std::string& version : served) {
+            patchAttributes[i] += (patchAttributes[i].empty() ? "" : " ") + version;
+            patchesServed.insert(patchPath(file.sha256, version));
+            versionsKept.insert(version);
+        }
+        if (!served.empty()) keptNow[file.path] = std::move(served);
+    }
+
     std::string list = fileListStart(header);
     PublishState state;
-    for (const ClientFile& file : files) {
+    for (size_t i = 0; i < files.size(); ++i) {
+        const ClientFile& file = files[i];
         list += fileListEntry(file.path, listTimeOfUnixSeconds(file.stamp.seconds), file.stamp.size, file.checksum,
-                              file.sha256);
+                              file.sha256, patchAttributes[i]);
         state[file.path] = PublishedFile{file.stamp, file.checksum, file.sha256};
         summary.bytes += file.stamp.size;
     }
@@ -256,7 +356,8 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
     }
     if (!putFile(staging, "list", list, deployFolder / kListName, problem) ||
         (!signing && !removeFile(deployFolder / kSignatureName, problem)) ||
-        !putFile(staging, "state", stateText(state), own / "state", problem))
+        !putFile(staging, "state", stateText(state), own / "state", problem) ||
+        !putFile(staging, "kept-versions", keptText(keptNow), own / "kept-versions", problem))
         return fail(problem);
 
     // The answers: the server list for every other checksum, then "OK" for this one only.
@@ -272,8 +373,12 @@ bool publish(const PublishOptions& options, PublishSummary& summary, std::vector
             return fail(problem);
 
     // Last, what the new list no longer names.
-    if (!removeUnlisted(deployFolder, deployedFiles, deployedFolders, files, summary.removed, problem))
+    if (!removeUnlisted(deployFolder, deployedFiles, deployedFolders, files, patchesServed, summary.removed, problem))
         return fail(problem);
+    std::vector<std::string> keptFiles, keptFolders;
+    listBelow(keptFolder, keptFiles, keptFolders);
+    for (const std::string& name : keptFiles)
+        if (!versionsKept.count(name) && !removeFile(keptFolder / name, problem)) return fail(problem);
     removeTree(staging, problem);
 
     summary.deploymentFolder = deploymentText;

@@ -7,7 +7,11 @@
 //   DEPLOYMENT/check/      the version-check answers ("clientChecksum=<checksum>", "servers")
 //   DEPLOYMENT/nginx.conf  the nginx fragment
 //   DEPLOYMENT/reports.log the installations' run reports, written by nginx (with --report)
-//   DEPLOYMENT/.publish/   the publisher's own: lock, state, staging folder
+//   DEPLOYMENT/deploy/.ornivel-patches/NEW/OLD
+//                          a binary patch from an older version of a file (SHA-256 OLD) to
+//                          its newest (SHA-256 NEW), named in the list entry's "patches"
+//   DEPLOYMENT/.publish/   the publisher's own: lock, state, staging folder, the older versions
+//                          kept for patches (kept/, kept-versions)
 //
 // Everything is checked before anything is written. Files that changed (by size and time)
 // are linked or copied into the staging folder and hashed there, several at a time; then
@@ -37,6 +41,8 @@ struct PublishSummary {
     uint64_t serial = 0;   // the signed list's serial; 0 when the list is not signed
     uint64_t expires = 0;  // when the signed list expires (seconds since 1970); 0: never
     bool report = false;   // installations report their runs (--report)
+    size_t patches = 0;       // patches made (from a kept older version to a changed file)
+    uint64_t patchBytes = 0;  // their bytes
 };
 
 // Called now and then while files are hashed: files and bytes done of those to do.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +17,9 @@
 #include "Signing.h"
 #include "filelist/FileListReader.h"
 #include "filelist/FileListScanner.h"
+#include "filelist/ListSignature.h"
 #include "filelist/Md5.h"
+#include "sync/PatchRebuild.h"
 
 namespace ornivel::publish {
 namespace {
@@ -320,6 +323,77 @@ TEST_F(Publisher, ReportsMarkTheSignedListAndServeTheReportLocation) {
     EXPECT_FALSE(element.report);
     EXPECT_EQ(read(deployed("TarnFileList.xml")).rfind("<FileList>\r\n", 0), 0u);
     EXPECT_EQ(read(deployment_ / "nginx.conf").find("report"), std::string::npos);
+}
+
+// Three releases of a JAR-like file (incompressible bytes, a few pieces changed each time).
+TEST_F(Publisher, KeptVersionsServePatchesAndGoWithTheirFile) {
+    std::vector<std::string> releases(1, std::string(256 * 1024, '\0'));
+    uint64_t state = 88172645463325252ull;
+    for (size_t at = 0; at < releases[0].size(); at += 8) {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        std::memcpy(&releases[0][at], &state, 8);
+    }
+    for (int i = 1; i < 3; ++i) {
+        releases.push_back(releases.back());
+        releases.back().replace(static_cast<size_t>(i) * 50000, 3000, std::string(3000, static_cast<char>('a' + i)));
+    }
+    std::vector<std::string> sha;
+    for (const std::string& r : releases) sha.push_back(sha256HexOfBytes(r));
+    const auto patched = [this](const std::string& from, const std::string& to, size_t size) {
+        const std::string patch = read(deployed(".ornivel-patches/" + sha256HexOfBytes(to) + "/" + sha256HexOfBytes(from)));
+        std::string rebuilt(size, '\0');
+        PatchBytesReader reader(patch);
+        return !patch.empty() && patch.size() < size / 10 &&
+               rebuildFromPatch(from, reader, reinterpret_cast<unsigned char*>(rebuilt.data()), size) ==
+                   PatchOutcome::Rebuilt &&
+               rebuilt == to;
+    };
+    const auto entryOf = [this]() {
+        const std::string list = read(deployed("TarnFileList.xml"));
+        const size_t at = list.find("Path=\"module\\app.jar\"");
+        return at == std::string::npos ? std::string() : list.substr(at, list.find('\n', at) - at);
+    };
+    write("module/app.jar", releases[0]);
+    write("module/small.jar", "small files travel whole");
+    PublishSummary summary;
+    ASSERT_TRUE(run(summary = PublishSummary()));
+    EXPECT_EQ(summary.patches, 0u);
+    EXPECT_EQ(entryOf().find("patches"), std::string::npos);
+
+    write("module/app.jar", releases[1]);
+    write("module/small.jar", "small files travel whole, always");
+    ASSERT_TRUE(run(summary = PublishSummary()));
+    EXPECT_EQ(summary.patches, 1u);
+    EXPECT_NE(entryOf().find("patches=\"" + sha[0] + "\""), std::string::npos) << entryOf();
+    EXPECT_TRUE(patched(releases[0], releases[1], releases[1].size()));
+
+    write("module/app.jar", releases[2]);
+    ASSERT_TRUE(run(summary = PublishSummary()));
+    EXPECT_EQ(summary.patches, 2u);
+    EXPECT_NE(entryOf().find("patches=\"" + sha[1] + " " + sha[0] + "\""), std::string::npos) << entryOf();
+    EXPECT_TRUE(patched(releases[0], releases[2], releases[2].size()));
+    EXPECT_TRUE(patched(releases[1], releases[2], releases[2].size()));
+    EXPECT_FALSE(fs::exists(deployed(".ornivel-patches/" + sha[1]))) << "patches to a replaced version go";
+
+    // Unchanged: nothing is made again; fewer versions kept: the older ones go.
+    ASSERT_TRUE(run(summary = PublishSummary()));
+    EXPECT_EQ(summary.patches, 0u);
+    EXPECT_NE(entryOf().find(sha[0]), std::string::npos);
+    options_.keep = 1;
+    ASSERT_TRUE(run(summary = PublishSummary()));
+    EXPECT_NE(entryOf().find("patches=\"" + sha[1] + "\""), std::string::npos) << entryOf();
+    EXPECT_FALSE(fs::exists(deployed(".ornivel-patches/" + sha[2] + "/" + sha[0])));
+    EXPECT_FALSE(fs::exists(deployment_ / ".publish/kept" / sha[0]));
+
+    // The file gone: its patches and kept versions go with it.
+    fs::remove(client_ / "module/app.jar");
+    ASSERT_TRUE(run(summary = PublishSummary()));
+    EXPECT_FALSE(fs::exists(deployed(".ornivel-patches")));
+    EXPECT_TRUE(fs::is_empty(deployment_ / ".publish/kept"));
+
+    // The patch folder is the deployment's own.
+    write(".ornivel-patches/x", "x");
+    EXPECT_FALSE(run(summary = PublishSummary()));
 }
 
 } // namespace

@@ -63,8 +63,10 @@ uint64_t localFileTime(const char* text, const LocalTimeShift& shift) {
 void readList(std::string& text, FileList& list, FileList::State& state, ListElementText& element) {
     const LocalTimeShift shift;
     const bool whole = readFileListText(text, element, [&list, &shift](const ListEntryText& entry) {
-        list.insert(FileListFile(fromUtf8OrAnsi(entry.path), fromAnsi(entry.checksum), entry.size,
-                                 localFileTime(entry.time.c_str(), shift), entry.sha256));
+        FileListFile file(fromUtf8OrAnsi(entry.path), fromAnsi(entry.checksum), entry.size,
+                          localFileTime(entry.time.c_str(), shift), entry.sha256);
+        file.patches = entry.patches;
+        list.insert(std::move(file));
     });
     if (!whole) state = FileList::State::Damaged;  // not a list at all, or not one read whole
 }

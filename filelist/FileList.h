@@ -28,6 +28,8 @@ public:
     int size = 0;           // "Size"
     uint64_t timestamp = 0;  // local file time, in 100 ns ticks since 1601
     std::string sha256;      // "sha256", or empty; where given, it decides whether a file is the listed one
+    std::string patches;     // "patches": the SHA-256 texts of the older versions the deployment
+                             // serves a patch from, separated by blanks; or empty
 };
 
 class FileList {

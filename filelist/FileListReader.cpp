@@ -72,6 +72,7 @@ bool readEntry(std::string_view tag, TiXmlEncoding encoding, TiXmlDocument& docu
     entry.time = time ? time : "";
     entry.checksum = attributeText(*element, "checksum");
     entry.sha256 = attributeText(*element, "sha256");
+    entry.patches = attributeText(*element, "patches");
     if (!parseListSize(element->Attribute("Size"), entry.size)) entry.size = kUnknownListSize;
     return true;
 }

@@ -15,6 +15,7 @@ struct ListEntryText {
     std::string time;      // "TimestampGMT", or "Timestamp" when that is missing
     std::string checksum;  // "checksum" (MD5)
     std::string sha256;    // "sha256"
+    std::string patches;   // "patches": SHA-256 texts of older versions, separated by blanks
     int size = 0;          // "Size" (FileListValues.h), kUnknownListSize when unreadable
 };
 

@@ -2,6 +2,8 @@
 // missing or differ, with the server's timestamps.
 #include <windows.h>
 
+#include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "common/FileTimes.h"
@@ -17,6 +19,7 @@
 #include "sync/HeldFile.h"
 #include "sync/LocalPaths.h"
 #include "sync/OrnivelSynchronizer.h"
+#include "sync/PatchRebuild.h"
 
 namespace ornivel {
 
@@ -100,6 +103,16 @@ uint64_t sizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
 
 // kUnknownListSize, the size of an entry without a readable "Size", is negative.
 bool listedSizeKnown(const FileListFile& entry) { return entry.size >= 0; }
+
+// Whether an entry's "patches" names a version (a SHA-256 text).
+bool patchListed(const std::string& patches, const std::string& version) {
+    for (size_t at = 0; at < patches.size();) {
+        const size_t blank = std::min(patches.find(' ', at), patches.size());
+        if (patches.compare(at, blank - at, version) == 0 && blank - at == version.size()) return true;
+        at = blank + 1;
+    }
+    return false;
+}
 
 // Whether a partial file has the listed size already, so that only its check is missing.
 bool partialComplete(const std::wstring& partial, const FileListFile& entry) {
@@ -236,7 +249,34 @@ OrnivelSynchronizer::Arrival OrnivelSynchronizer::takeDownloaded(const std::wstr
     return Arrival::Taken;
 }
 
-bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource& source) {
+bool OrnivelSynchronizer::rebuildFromPatch(const FileListFile& entry, const std::string& base,
+                                           const std::wstring& target, RemoteSource& patchSource,
+                                           uint64_t& patchBytes) {
+    // The patch arrives beside the file; a partial patch left by a broken run is removed with
+    // the unlisted files of the next.
+    const std::wstring patch = target + L".ornivel-patch";
+    const std::wstring remote = L".ornivel-patches/" + fromAnsi(entry.sha256) + L"/" + fromAnsi(base);
+    PatchOutcome outcome = PatchOutcome::ReadFailed;
+    std::string detail = "the patch could not be fetched";
+    if (patchSource.fetch(remote, patch, this)) {
+        const std::wstring fetched = RemoteSource::partialPath(patch);
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExW(fetched.c_str(), GetFileExInfoStandard, &data)) patchBytes = sizeOf(data);
+        outcome = rebuildFileFromPatch(target, fetched, RemoteSource::partialPath(target),
+                                       static_cast<uint64_t>(entry.size), &detail);
+    }
+    RemoteSource::discardPartial(patch);
+    if (outcome == PatchOutcome::Rebuilt) {
+        log_.log(LOG_INFO, L"File '%s' rebuilt from the installed one and a patch of %I64u bytes.", target.c_str(),
+                 static_cast<unsigned long long>(patchBytes));
+        return true;
+    }
+    log_.log(LOG_INFO, L"The patch for '%s' is not used (%S: %S); the whole file is fetched.", target.c_str(),
+             patchOutcomeText(outcome), detail.c_str());
+    return false;
+}
+
+bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource& source, RemoteSource* patchSource) {
     if (!serverList.refusedPaths().empty()) return serverListUsable(serverList, localPath(L"TarnFileList.new"));
     const std::vector<FileListFile> files = serverList.files();
     DeleteFileW(L"ornivel.log");
@@ -250,6 +290,8 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
     const std::wstring listFile = localPath(L"TarnFileList.xml");
     const std::wstring listPath = lowerAscii(listFile);
     std::vector<const FileListFile*> downloads;
+    // The installed version of a changed file that a patch can start from.
+    std::unordered_map<const FileListFile*, std::string> patchBase;
     std::vector<unsigned char> block = fileDigestBuffer();
     FolderListing listing;
     int scanned = 0;
@@ -260,9 +302,20 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
             int scanPercent = static_cast<int>(static_cast<double>(scanned) * 100.0 / static_cast<double>(files.size()));
             progress(nullptr, nullptr, nullptr, nullptr, nullptr, &scanPercent);
         }
-        if (changedOnDisk(target, file, listing, block) && lowerAscii(target) != listPath &&
-            !(mayBeShortName(file.path) && sameExistingFile(target, listFile)))
+        bool changed;
+        std::string installed;
+        if (patchSource && !file.sha256.empty() && !file.patches.empty() && listedSizeKnown(file)) {
+            // The installed file's SHA-256 tells both whether it changed and which version it is.
+            UniqueHandle held = openForReading(target);
+            changed = !held || !sha256HexOfHandle(held.get(), block, installed) || installed != file.sha256;
+            if (!held) installed.clear();
+        } else {
+            changed = changedOnDisk(target, file, listing, block);
+        }
+        if (changed && lowerAscii(target) != listPath && !(mayBeShortName(file.path) && sameExistingFile(target, listFile))) {
             downloads.push_back(&file);
+            if (!installed.empty() && patchListed(file.patches, installed)) patchBase[&file] = installed;
+        }
     }
 
     int phase = PHASE_LOADING_FILES;
@@ -311,9 +364,15 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
         const std::wstring partial = RemoteSource::partialPath(target);
         const bool continued = GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES;
         Arrival arrival = Arrival::Failed;
+        uint64_t patchBytes = 0;
+        const auto base = isSelf || continued ? patchBase.end() : patchBase.find(file);
         if (continued && partialComplete(partial, *file)) {
             arrival = takeDownloaded(target, *file, now, block);  // whole before an interruption
+        } else if (base != patchBase.end() && rebuildFromPatch(*file, base->second, target, *patchSource, patchBytes) &&
+                   (arrival = takeDownloaded(target, *file, now, block)) != Arrival::Mismatch) {
+            // rebuilt; a rebuilt file that does not match is fetched whole below
         } else if (source.fetch(file->path, target, this)) {
+            patchBytes = 0;
             arrival = takeDownloaded(target, *file, now, block);
         }
         // A continued file that does not match may have been continued from bytes of another
@@ -322,7 +381,11 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
             arrival = takeDownloaded(target, *file, now, block);
         if (arrival != Arrival::Taken) return false;  // the source or the check has logged why
         ++filesFetched_;
-        if (listedSizeKnown(*file)) bytesFetched_ += static_cast<uint64_t>(file->size);
+        if (patchBytes) {
+            bytesFetched_ += patchBytes;
+        } else if (listedSizeKnown(*file)) {
+            bytesFetched_ += static_cast<uint64_t>(file->size);
+        }
         restartPending_ |= isSelf;
         ghostscriptLoaded_ |= lowerAscii(file->path).find(L"gs.rar") != std::wstring::npos;
     }

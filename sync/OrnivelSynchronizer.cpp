@@ -231,7 +231,11 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
                     continue;
                 }
                 listDelivered = true;
+                const std::unique_ptr<RemoteSource> patchSource = createRemoteSource(
+                    server.type, server.host, server.path, server.port, server.userName, server.password, log_);
+                patchSource_ = patchSource.get();
                 updateFromServer(*source, answer, deploymentKey, restartArguments, success, step);
+                patchSource_ = nullptr;
                 break;
             }
             if (!success && !listDelivered) {
@@ -402,7 +406,7 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         result_ = RESULT_FILE_FAILED;
         return;
     }
-    const bool ok = downloadChangedFiles(serverList, source);
+    const bool ok = downloadChangedFiles(serverList, source, patchSource_);
     if (ok) copyToParentFolder();
     success = ok;
     step = FAILURE_DOWNLOADING;

@@ -65,8 +65,11 @@ public:
     // last-write time. The running executable arrives as ".tmp" (restartPending); the
     // Ghostscript archive sets ghostscriptLoaded. False when a download, a checksum check
     // after the download, or the setting of a timestamp failed, or when the list refused a
-    // path (then nothing is downloaded).
-    bool downloadChangedFiles(FileList serverList, RemoteSource& source);
+    // path (then nothing is downloaded). With `patchSource` (the same server through a source
+    // of its own, so that a patch it cannot fetch leaves `source` untouched), a file whose
+    // installed version the entry's "patches" names is rebuilt from a patch first, and fetched
+    // whole when that fails.
+    bool downloadChangedFiles(FileList serverList, RemoteSource& source, RemoteSource* patchSource = nullptr);
 
     // Unpacks "system\gs.rar" into "system\gs" (progress phase 6). The result does not fail
     // the run.
@@ -113,6 +116,11 @@ private:
     // that does not match, or cannot be taken, is removed (logged).
     Arrival takeDownloaded(const std::wstring& target, const FileListFile& entry, const FILETIME& now,
                            std::vector<unsigned char>& block);
+    // Fetches the patch from the installed version `base` (SHA-256) of `target` to the listed
+    // one and rebuilds the new file into the partial file of `target`; false (logged at info)
+    // when that fails, and nothing of it stays. `patchBytes`: the patch's size.
+    bool rebuildFromPatch(const FileListFile& entry, const std::string& base, const std::wstring& target,
+                          RemoteSource& patchSource, uint64_t& patchBytes);
 
     // The note of an unfinished update (UnfinishedUpdate.h) in the installation folder.
     bool updateUnfinished();
@@ -146,6 +154,7 @@ private:
     bool refusedAllServers_ = false;
     uint64_t filesFetched_ = 0;
     uint64_t bytesFetched_ = 0;
+    RemoteSource* patchSource_ = nullptr;  // while a server is used: the same server for patches
     uint32_t constructedAt_;  // milliseconds of the system's tick count
 };
 

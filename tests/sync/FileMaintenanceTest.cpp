@@ -1,7 +1,12 @@
 // Deleting unused files and fetching changed ones, against a source in memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "FakeSource.h"
+#include "filelist/ListSignature.h"
+#include "tools/publish/PatchWriter.h"
 #include "common/Text.h"
 #include "remote/RemoteSource.h"
 #include "filelist/FileList.h"
@@ -218,6 +223,65 @@ TEST_F(FileMaintenance, ADamagedDownloadFailsThePass) {
     EXPECT_FALSE(inst_.exists(L"system\\gs.rar.ornivel-download"));
     EXPECT_TRUE(capture_.has(LOG_ERROR, L"Downloaded file '" + inst_.path() +
                                             L"system\\gs.rar' does not match its checksum."));
+}
+
+// A changed file whose installed version the list names under "patches" is rebuilt from a
+// patch; a patch that cannot be fetched, is damaged or was made from another version, and an
+// installed version the list does not name, bring the whole file.
+TEST_F(FileMaintenance, PatchesRebuildChangedFilesAndEveryFailureFetchesTheWholeFile) {
+    std::string older(200 * 1024, '\0');
+    uint64_t state = 88172645463325252ull;
+    for (size_t at = 0; at < older.size(); at += 8) {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        std::memcpy(&older[at], &state, 8);
+    }
+    std::string newer = older;
+    newer.replace(70000, 4000, std::string(5000, 'n'));
+    std::string patch, error;
+    ASSERT_EQ(publish::makePatch(older, newer, patch, error), publish::PatchResult::Written) << error;
+    std::string damaged = patch;
+    damaged[damaged.size() / 2] ^= 0x10;
+    const std::string newerSha = sha256HexOfBytes(newer);
+
+    // name, installed bytes, whether the list names them, the patch served for them
+    const struct {
+        const wchar_t* name;
+        std::string installed;
+        bool listed;
+        const std::string* served;
+    } cases[] = {{L"module\\patched.jar", older, true, &patch},
+                 {L"module\\damaged.jar", older + "d", true, &damaged},
+                 {L"module\\missing.jar", older + "m", true, nullptr},
+                 {L"module\\wrongbase.jar", older + "w", true, &patch},
+                 {L"module\\other.jar", older + "o", false, &patch}};
+    FileList server;
+    FakeSource patches;
+    for (const auto& c : cases) {
+        FileListFile entry = entryFor(c.name, newer, kTime, true);
+        entry.sha256 = newerSha;
+        const std::string installedSha = sha256HexOfBytes(c.installed);
+        entry.patches = std::string(64, 'f') + (c.listed ? " " + installedSha : std::string());
+        server.insert(entry);
+        source_.files[c.name] = newer;
+        inst_.write(c.name, c.installed);
+        if (c.served) patches.files[L".ornivel-patches/" + fromAnsi(newerSha) + L"/" + fromAnsi(installedSha)] = *c.served;
+    }
+
+    ASSERT_TRUE(sync_->downloadChangedFiles(server, source_, &patches));
+    for (const auto& c : cases) {
+        EXPECT_TRUE(inst_.read(c.name) == newer) << c.name;
+        EXPECT_FALSE(inst_.exists(std::wstring(c.name) + L".ornivel-patch.ornivel-download")) << c.name;
+        const bool whole = std::count(source_.requested.begin(), source_.requested.end(), c.name) != 0;
+        EXPECT_EQ(whole, c.installed != older) << c.name;
+    }
+    EXPECT_EQ(patches.requested.size(), 4u) << "other.jar's version has no patch";
+    EXPECT_TRUE(capture_.has(LOG_INFO, L"File '" + inst_.path() + L"module\\patched.jar' rebuilt from the installed one "
+                                       L"and a patch of " + std::to_wstring(patch.size()) + L" bytes."));
+    EXPECT_TRUE(capture_.hasPrefix(LOG_INFO, L"The patch for '" + inst_.path() + L"module\\damaged.jar' is not used ("));
+    EXPECT_TRUE(capture_.has(LOG_INFO, L"The patch for '" + inst_.path() + L"module\\wrongbase.jar' is not used (not made "
+                                       L"for the installed file: the rebuilt bytes do not match the patch's checksum); "
+                                       L"the whole file is fetched."));
+    EXPECT_EQ(sync_->outcome().bytes, patch.size() + 4 * newer.size());
 }
 
 TEST_F(FileMaintenance, PathsOutsideTheInstallationAreNeverFetched) {

@@ -21,7 +21,8 @@ bool isUsableCompanyKey(const std::wstring& key);
 std::string companyServerFileText(const std::wstring& serverAddress);
 
 // The click steps without the start: makes the folder `key` under the current folder, copies
-// `launcherPath` there as "ornivel.exe" unless one exists, and writes "ornivel-Server.dat"
+// `launcherPath` there as "ornivel.exe" and the current folder's deployment key file
+// "ornivel-Key.txt" (when it has one) unless they exist, and writes "ornivel-Server.dat"
 // unless one exists. Failures are not reported (the start follows all the same).
 void setUpCompanyFolder(const std::wstring& key, const std::wstring& serverAddress, const std::wstring& launcherPath);
 

@@ -31,12 +31,23 @@ TEST(CompanyFolder, IsSetUpOnceAndExistingFilesAreKept) {
     setUpCompanyFolder(L"A", L"srv-a/client", folder / L"launcher.bin");
     EXPECT_EQ(folder.read(L"A\\ornivel.exe"), "first launcher");
     EXPECT_EQ(folder.read(L"A\\ornivel-Server.dat"), "http://srv-a/client/");
+    EXPECT_FALSE(folder.exists(L"A\\ornivel-Key.txt")) << "an installation without a key makes none";
+
+    // An installation with a deployment key hands it to every company installation it makes.
+    const std::string keys = "ed25519 " + std::string(64, '1') + "\r\ned25519 " + std::string(64, '2') + "\r\n";
+    folder.write(L"ornivel-Key.txt", keys);
+    setUpCompanyFolder(L"B", L"srv-b", folder / L"launcher.bin");
+    EXPECT_EQ(folder.read(L"B\\ornivel-Key.txt"), keys);
+    setUpCompanyFolder(L"A", L"srv-a/client", folder / L"launcher.bin");
+    EXPECT_EQ(folder.read(L"A\\ornivel-Key.txt"), keys);
+    folder.write(L"A\\ornivel-Key.txt", "kept key");
 
     folder.write(L"launcher.bin", "second launcher");
     folder.write(L"A\\ornivel-Server.dat", "https://kept/");
     setUpCompanyFolder(L"A", L"srv-other", folder / L"launcher.bin");
     EXPECT_EQ(folder.read(L"A\\ornivel.exe"), "first launcher");
     EXPECT_EQ(folder.read(L"A\\ornivel-Server.dat"), "https://kept/");
+    EXPECT_EQ(folder.read(L"A\\ornivel-Key.txt"), "kept key");
 }
 
 TEST(CompanyChooserWindow, OneEquallyWideButtonPerCompanyAndCloseCreatesNothing) {

@@ -44,7 +44,7 @@ JavaVirtualMachine::JavaVirtualMachine(const std::wstring& classPath, const LogD
                                        const std::vector<std::wstring>& jvmOptions,
                                        const std::map<std::wstring, std::wstring>& systemProperties)
     : log_(log), heapSizeMb_(heapSizeMb) {
-    prepareRuntimeLibraries();
+    prepareRuntimeLibraries(currentFolder());
     createVm(classPath, jvmOptions, systemProperties);
 }
 
@@ -70,9 +70,20 @@ bool JavaVirtualMachine::createVm(const std::wstring& classPath, const std::vect
     log_.log(LOG_DEBUG, L"_classpath = %s", classPath.c_str());
     log_.log(LOG_DEBUG, L"classpath = %hs", toAnsi(classPath).c_str());
 
+    // The runtime takes its own home folder from the path it was loaded by, read in the ANSI
+    // code page: loaded by a path that code page cannot write, it would look for its classes
+    // in another folder.
+    const std::wstring loadPath = javaReadablePath(path);
+    if (loadPath.empty()) {
+        log_.log(LOG_FATAL,
+                 L"The Java runtime %s cannot be started: its path cannot be written in the system's code page "
+                 L"and has no short form.",
+                 path.c_str());
+        return false;
+    }
     // The runtime stays loaded until the process ends: it cannot be unloaded safely.
     uint32_t error = 0;
-    LibraryHandle library = loadLibrary(path, &error);
+    LibraryHandle library = loadLibrary(loadPath, &error);
     if (!library) {
         log_.log(LOG_FATAL, L"JVM Lib %s could not be loaded, Errorcode = %08x", path.c_str(), error);
         return false;
@@ -81,7 +92,12 @@ bool JavaVirtualMachine::createVm(const std::wstring& classPath, const std::vect
     const std::vector<std::wstring> wideOptions = buildJvmOptions(classPath, heapSizeMb_, jvmOptions, systemProperties);
     std::vector<std::string> optionTexts;
     optionTexts.reserve(wideOptions.size());
-    for (const auto& option : wideOptions) optionTexts.push_back(toAnsi(option));
+    for (const auto& option : wideOptions) {
+        optionTexts.emplace_back();
+        if (!javaOptionText(option, optionTexts.back()))
+            log_.log(LOG_WARNING, L"The JVM option %s cannot be written in the system's code page; the runtime reads "
+                                  L"\"?\" for the characters it lacks.", option.c_str());
+    }
     std::vector<JavaVMOption> options(optionTexts.size());
     for (size_t i = 0; i < optionTexts.size(); ++i) {
         options[i].optionString = optionTexts[i].data();

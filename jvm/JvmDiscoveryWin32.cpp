@@ -34,11 +34,48 @@ std::wstring findRegisteredJvm() {
     return library;
 }
 
-void prepareRuntimeLibraries() {
-    // The runtime finds its own libraries (and the C++ runtime it needs) in its bin folder.
-    const std::wstring binFolder = std::wstring(javaRuntimeFolder) + L"\\bin\\";
+void prepareRuntimeLibraries(const std::wstring& folder) {
+    // The runtime finds its own libraries (and the C++ runtime it needs) in its bin folder;
+    // full paths, so that neither depends on the current folder nor on the search order.
+    const std::wstring binFolder = folder + javaRuntimeFolder + L"\\bin\\";
     setLibrarySearchFolder(binFolder);
     loadLibrary(binFolder + L"msvcp140.dll");
+}
+
+bool javaOptionText(const std::wstring& text, std::string& option) {
+    option.clear();
+    if (text.empty()) return true;
+    const int length = static_cast<int>(text.size());
+    // UTF-8 as the ANSI code page has an exact form for every character and takes no flags.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL defaulted = FALSE;
+    BOOL* defaultedOut = utf8 ? nullptr : &defaulted;
+    const int size = WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, defaultedOut);
+    if (size <= 0) return false;
+    option.resize(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_ACP, flags, text.data(), length, option.data(), size, nullptr, defaultedOut);
+    return !defaulted;
+}
+
+namespace {
+
+bool readableAsItIs(const std::wstring& path) {
+    std::string text;
+    return path.find(L';') == std::wstring::npos && javaOptionText(path, text);
+}
+
+} // namespace
+
+std::wstring javaReadablePath(const std::wstring& path) {
+    if (readableAsItIs(path)) return path;
+    const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (size == 0) return {};
+    std::wstring shortPath(size, L'\0');
+    const DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), size);
+    if (length == 0 || length >= size) return {};
+    shortPath.resize(length);
+    return readableAsItIs(shortPath) ? shortPath : std::wstring();
 }
 
 } // namespace ornivel

@@ -8,6 +8,7 @@
 #include "common/Text.h"
 #include "jvm/JvmStartFailure.h"
 #include "jvm/JavaMainThread.h"
+#include "jvm/JvmDiscovery.h"
 #include "launcher/ClassPath.h"
 #include "config/CompanyCatalog.h"
 #include "config/ConfigFiles.h"
@@ -67,6 +68,18 @@ bool optionValue(LogDriver& log, const std::wstring& commandLine, const wchar_t*
     return true;
 }
 
+// Java reads every path it is given in the ANSI code page, and ";" separates the folders of
+// java.library.path and PATH: an installation folder that has no form without either fault
+// cannot be handed to it.
+void refuseFolder(LogDriver& log, HWND owner, const std::wstring& folder) {
+    const std::wstring message = formatWide(
+        L"The installation folder %s cannot be handed to Java: its path holds characters that this system's "
+        L"code page cannot write, or a \";\", and the drive keeps no short (8.3) name for it. Move the "
+        L"installation to a folder whose path has neither.", folder.c_str());
+    log.log(LOG_FATAL, L"%s", message.c_str());
+    MessageBoxW(owner, message.c_str(), L"ornivel", MB_OK | MB_ICONERROR);
+}
+
 void setLibraryPath(LogDriver& log, ThreadStartVM& javaHost, const StartOptions& options, const std::wstring& folder) {
     std::wstring libraryPath;
     if (!optionValue(log, options.commandLine, L"-lib=", libraryPath)) libraryPath = folder + L"system\\dll";
@@ -118,9 +131,9 @@ int runLauncher(HINSTANCE instance, const std::wstring& commandLine) {
     if (modulePath().find(L"ZOLP") != std::wstring::npos) options.noUpdate = true;
     LogDriver log(L"ornivel");
     CreateDirectoryW(L"log", nullptr);
-    javaHost.setSystemProperty(L"logback.configurationFile", folder + L"system\\config\\logback.xml");
     javaHost.setSystemProperty(L"file.encoding", L"UTF-8");
     registerAppenders(log);
+    LogDriver logWithoutBoxes(log);  // the window appender that synchronising adds is not in this copy
     if (options.updateOnly) {
         const int code = runUpdateOnly(options, folder, log);
         log.end();
@@ -144,6 +157,14 @@ int runLauncher(HINSTANCE instance, const std::wstring& commandLine) {
         }
     }
 
+    // The folder as Java can read it back (its short form where needed), or a stop.
+    const std::wstring javaFolder = javaReadablePath(folder);
+    if (javaFolder.empty()) {
+        refuseFolder(logWithoutBoxes, dialog->window(), folder);
+        log.end();
+        return 1;
+    }
+    javaHost.setSystemProperty(L"logback.configurationFile", javaFolder + L"system\\config\\logback.xml");
     const std::wstring classPath = buildClassPath(folder);
     for (const Property& property : readPropertiesFile()) javaHost.setSystemProperty(property.first, property.second);
     for (const std::wstring& option : readJvmOptionsFile()) javaHost.addJvmOption(option);
@@ -152,8 +173,8 @@ int runLauncher(HINSTANCE instance, const std::wstring& commandLine) {
     javaHost.setLogDriver(log);
     putProcessEnvironment(L"versionString", OrnivelClient(folder, log).clientChecksum());
     javaHost.setSystemProperty(L"java.net.preferIPv4Stack", L"true");
-    setLibraryPath(log, javaHost, options, folder);
-    setSearchPath(log, options, folder);
+    setLibraryPath(log, javaHost, options, javaFolder);
+    setSearchPath(log, options, javaFolder);
 
     AddVectoredExceptionHandler(0, jvmStartFailureHandler);
     setJvmFailureOwner(dialog->window());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/Text.h"
 #include "jvm/JvmDiscovery.h"
 #include "jvm/JvmStartFailure.h"
 #include "resource.h"
@@ -52,6 +53,35 @@ TEST(JvmDiscovery, AFolderNamedLikeTheLibraryIsNoRuntime) {
     TempFolder installation;
     installation.makeFolder(L"java_17.0.1\\bin\\client\\jvm.dll");
     EXPECT_EQ(findJvmLibrary(installation.path()), L"");
+}
+
+// Java reads paths in the ANSI code page (1252 in the test prefix) and splits path lists at
+// ";": folders that fault either way are handed over in their short form.
+TEST(JavaPaths, FoldersJavaCannotReadAsTheyAreGoInTheirShortForm) {
+    if (GetACP() != 1252) GTEST_SKIP() << "needs the ANSI code page 1252";
+    TempFolder base(L"paths");
+    EXPECT_EQ(javaReadablePath(base.path()), base.path());
+    std::string text;
+    EXPECT_TRUE(javaOptionText(L"-Dx=C:\\Caf\x00e9", text));
+    EXPECT_EQ(text, "-Dx=C:\\Caf\xe9");
+    // No best-fit look-alike: "\u0142" would become the "l" of another folder.
+    EXPECT_FALSE(javaOptionText(L"C:\\Zak\u0142ad", text));
+    EXPECT_EQ(text, "C:\\Zak?ad");
+
+    for (const wchar_t* name : {L"Zak\u0142ad", L"a;b", L"Zak\u0142ad;x"}) {
+        base.makeFolder(name);
+        const std::wstring folder = base / name + L"\\";
+        const std::wstring readable = javaReadablePath(folder);
+        ASSERT_FALSE(readable.empty()) << toUtf8(folder);
+        EXPECT_NE(readable, folder);
+        EXPECT_EQ(readable.find(L';'), std::wstring::npos) << toUtf8(readable);
+        EXPECT_TRUE(javaOptionText(readable, text)) << toUtf8(readable);
+        // The same folder: what is written through the one path is read through the other.
+        writeFileBytes(readable + L"probe.txt", "same");
+        EXPECT_EQ(readFileBytes(folder + L"probe.txt"), "same");
+    }
+    // Without the folder there is no short form to be had.
+    EXPECT_EQ(javaReadablePath(base / L"Zak\u0142ad\\missing\u0142"), L"");
 }
 
 TEST(JvmStartFailure, StartCodesMapToTheirStrings) {

@@ -61,6 +61,33 @@ TEST(LauncherJavaStart, FieldServiceModeRunsAdmWithoutArguments) {
     EXPECT_EQ(record.environment("PATH").rfind(folder + "system\\dll;", 0), 0u) << record.environment("PATH");
 }
 
+// An installation folder whose path the ANSI code page (1252 in the test prefix) cannot
+// write and which holds a ";": Java gets its short form, in every path and in PATH.
+TEST(LauncherJavaStart, AFolderJavaCannotReadIsHandedOverInItsShortForm) {
+    if (GetACP() != 1252) GTEST_SKIP() << "needs the ANSI code page 1252";
+    TempFolder installation(L"Zak\u0142ad;x");
+    standin::install(installation);
+    standin::writeScenario(installation, quickClient());
+    LauncherRun launcher(installation);
+    ProcessResult run = launcher.run(L"aussendienst -noupdate");
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status(), 1);
+    Record record = Record::read(installation);
+    EXPECT_TRUE(record.has("destroy-end")) << record.text() << launcher.logText();
+
+    wchar_t shortForm[MAX_PATH];
+    const DWORD length = GetShortPathNameW(installation.path().c_str(), shortForm, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    const std::string folder = toUtf8(std::wstring(shortForm, length));  // ASCII
+    ASSERT_EQ(folder.find_first_of(";?"), std::string::npos) << folder;
+    std::vector<std::string> options = record.options();
+    ASSERT_GE(options.size(), 4u);
+    std::vector<std::string> defines(options.end() - 4, options.end());
+    EXPECT_EQ(defines[1], "-Djava.library.path=" + folder + "system\\dll");
+    EXPECT_EQ(defines[3], "-Dlogback.configurationFile=" + folder + "system\\config\\logback.xml");
+    EXPECT_EQ(record.environment("PATH").rfind(folder + "system\\dll;", 0), 0u) << record.environment("PATH");
+}
+
 TEST(LauncherJavaStart, SiblingClientModeRunsItsLauncherWithoutArguments) {
     TempFolder installation;
     standin::install(installation);

@@ -2,6 +2,7 @@
 
 #include <regex>
 
+#include "common/Text.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/windows/ChildProcess.h"
 #include "tests/support/windows/WindowDriver.h"
@@ -78,6 +79,24 @@ TEST_F(StartUp, NoUpdateAndZolpPathSkipTheSynchronisation) {
     std::vector<std::string> lines = test::splitLines(installation.read(L"ZOLP\\log\\launcher.log"));
     EXPECT_FALSE(lines.empty());
     EXPECT_EQ(countContaining(lines, "Synchroni"), 0u);
+}
+
+// winhttp.dll, mpr.dll and crypt32.dll are no known libraries of the system: a file of that
+// name beside a program is loaded in their place when the program imports them the ordinary
+// way. Wine does the same for the libraries it is told to take from there first.
+TEST_F(StartUp, LibrariesBesideTheLauncherNeverLoadInPlaceOfTheSystemOnes) {
+    installation.write(L"ornivel-Server.dat", "http://127.0.0.1:9/check");
+    const std::wstring planted = test::windowsPathOf(PLANTED_LIBRARY_UNIX_PATH);
+    const wchar_t* const names[] = {L"winhttp.dll", L"mpr.dll", L"crypt32.dll"};
+    for (const wchar_t* name : names) ASSERT_TRUE(CopyFileW(planted.c_str(), (installation / name).c_str(), FALSE));
+    const std::wstring overrides = processEnvironment(L"WINEDLLOVERRIDES");
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (overrides + L";winhttp,mpr,crypt32=n,b").c_str());
+    const test::ProcessResult result = launcher.run(L"-updateonly");
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str());
+    ASSERT_TRUE(result.started);
+    // The version check ran (over the system's WinHTTP) and found no server.
+    EXPECT_EQ(result.status(), 20) << launcher.logText();
+    for (const wchar_t* name : names) EXPECT_FALSE(installation.exists(name + std::wstring(L".planted"))) << name;
 }
 
 TEST_F(StartUp, ServerFileKeepsTheChooserAway) {

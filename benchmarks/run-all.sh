@@ -5,10 +5,13 @@
 #   ORNIVEL_BUILD=build-me bash benchmarks/run-all.sh            # every figure, 3 rounds
 #   REPEAT=5 FIGURES="socket winhttp" bash benchmarks/run-all.sh  # a subset
 #
-# Figures: md5, socket, winhttp, sync, launcher, compare, memory, start, broken. The HTTP
+# Figures: md5, socket, winhttp, sync, launcher, compare, memory, start, broken, patch, patchmem.
+# The HTTP
 # figures fetch from nginx (Debian's nginx-light), started here unprivileged on a loopback port;
 # "broken" fetches through a relay in front of it that breaks every connection after 4 MiB
-# (benchmarks/remote/breaking_relay.py);
+# (benchmarks/remote/breaking_relay.py); "patch" updates an installation of real JARs from npm
+# patched and whole over a relay of 2 MiB/s and 50 ms, "patchmem" rebuilds a 100 MiB file from a
+# patch (benchmarks/patch/run.sh);
 # the program figures run the x86_64 build under Wine (the whole launcher with its dialog
 # on a virtual display). Data is made once under <build>/x86_64/bench-all and kept.
 set -euo pipefail
@@ -23,7 +26,7 @@ for tool in nginx curl md5sum python3; do
 done
 cmake -S "$ROOT" -B "$B" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64.cmake" >/dev/null
-cmake --build "$B" --target bench_updatedata bench_remote bench_sync bench_start bench_start_imports ornivel standin_jvm >/dev/null
+cmake --build "$B" --target bench_updatedata bench_remote bench_sync bench_start bench_start_imports bench_patch ornivel standin_jvm >/dev/null
 mkdir -p "$W"
 
 # nginx on a free loopback port, every path of its own under $W/nginx. As root its workers
@@ -75,6 +78,17 @@ trap stop_all EXIT
 for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$PORT/" && break; sleep 0.05; done
 wine_session_start "$B"
 
-ROOT="$ROOT" B="$B" W="$W" PORT="$PORT" WINE64="$WINE64" NGINX_LOG="$NGINX_DIR/access.log" \
-  REPEAT="${REPEAT:-3}" FIGURES="${FIGURES:-md5 socket winhttp sync launcher compare memory start broken}" \
-  python3 "$ROOT/benchmarks/figures.py"
+FIGURES="${FIGURES:-md5 socket winhttp sync launcher compare memory start broken patch patchmem}"
+# The patch figures run on their own (benchmarks/patch/run.sh), after the others.
+patch_figures=() other_figures=()
+for figure in $FIGURES; do
+  case $figure in patch | patchmem) patch_figures+=("$figure") ;; *) other_figures+=("$figure") ;; esac
+done
+if ((${#other_figures[@]})); then
+  ROOT="$ROOT" B="$B" W="$W" PORT="$PORT" WINE64="$WINE64" NGINX_LOG="$NGINX_DIR/access.log" \
+    REPEAT="${REPEAT:-3}" FIGURES="${other_figures[*]}" python3 "$ROOT/benchmarks/figures.py"
+fi
+if ((${#patch_figures[@]})); then
+  ROOT="$ROOT" BUILD="$BUILD" B="$B" W="$W" WINE64="$WINE64" FIGURES="${patch_figures[*]}" \
+    bash "$ROOT/benchmarks/patch/run.sh"
+fi

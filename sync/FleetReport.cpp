@@ -5,6 +5,7 @@
 
 #include "common/Text.h"
 #include "logdriver/LastError.h"
+#include "remote/ProxyDiscovery.h"
 #include "remote/WinHttpHandle.h"
 
 namespace ornivel {
@@ -30,6 +31,8 @@ bool FleetReport::start(const std::string& versionCheckUrl, const FleetReportFie
     objectName_ = path + fromAnsi(fleetReportTarget(fields));
     port_ = parts.nPort;
     secure_ = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    // The report goes the way every other request to that server goes.
+    proxy_ = ProxyDiscovery::instance().decide(host_, port_, secure_, log_).proxy;
     startedAt_ = GetTickCount();
     if (!thread_.start(&FleetReport::run, this, kPriorityNormal)) {
         log_.log(LOG_DEBUG, L"The fleet report is not sent: no thread could be started.");
@@ -47,8 +50,10 @@ uint32_t FleetReport::run(void* context) {
 
 void FleetReport::send() {
     // No log lines here: the run's thread logs on.
-    WinHttpHandle session(WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                      WINHTTP_NO_PROXY_BYPASS, 0));
+    WinHttpHandle session(proxy_.empty() ? WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                                       WINHTTP_NO_PROXY_BYPASS, 0)
+                                         : WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy_.c_str(),
+                                                       WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) {
         error_ = GetLastError();
         return;

@@ -38,6 +38,7 @@ private:
     std::wstring objectName_;
     unsigned short port_ = 0;
     bool secure_ = false;
+    std::wstring proxy_;  // "HOST:PORT", empty: direct
     uint32_t startedAt_ = 0;
     SystemThread thread_;
     Event done_{Event::Reset::Manual};

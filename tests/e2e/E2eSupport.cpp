@@ -24,26 +24,6 @@ LRESULT sendTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) 
 
 const wchar_t* const kProductKey = L"Software\\Torbenwald\\ornivel\\";
 
-struct DialogSearch {
-    DWORD processId;
-    int controlId;
-    HWND found = nullptr;
-};
-
-// A "#32770" window of the process that holds the control.
-BOOL CALLBACK matchDialog(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<DialogSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != search->processId) return TRUE;
-    wchar_t name[32] = {};
-    GetClassNameW(window, name, 32);
-    if (lstrcmpW(name, L"#32770") != 0 || !GetDlgItem(window, search->controlId)) return TRUE;
-    if (search->controlId == 0xFFFF && !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 } // namespace
 
 bool isMinusOne(DWORD exitCode) { return exitCode == 0xFFFFFFFFu || exitCode == 255u; }
@@ -163,22 +143,15 @@ bool ForeignProcess::waitForExit(DWORD timeoutMs, DWORD& exitCode) {
     return GetExitCodeProcess(handle_.get(), &exitCode) != FALSE;
 }
 
-namespace {
 
-HWND waitForDialog(DWORD processId, int controlId, DWORD timeoutMs) {
-    DialogSearch search{processId, controlId};
-    waitUntil([&] {
-        EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, timeoutMs);
-    return search.found;
+HWND waitForLoginDialog(DWORD processId, DWORD timeoutMs) {
+    WindowQuery query;
+    query.className = L"#32770";
+    query.processId = processId;
+    query.controlId = IDC_PROGRESS_BAR;
+    query.visibleOnly = false;
+    return waitForWindow(query, timeoutMs);
 }
-
-} // namespace
-
-HWND waitForLoginDialog(DWORD processId, DWORD timeoutMs) { return waitForDialog(processId, IDC_PROGRESS_BAR, timeoutMs); }
-
-HWND waitForBox(DWORD processId, DWORD timeoutMs) { return waitForDialog(processId, 0xFFFF, timeoutMs); }
 
 bool waitForLoginForm(HWND dialog, DWORD timeoutMs) {
     const bool shown = waitUntil([&] {

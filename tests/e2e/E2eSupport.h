@@ -84,9 +84,6 @@ private:
 // The login dialog of a launcher process (a "#32770" window with the progress bar), visible
 // or not; null when none appeared in time.
 HWND waitForLoginDialog(DWORD processId, DWORD timeoutMs = 20000);
-// A message box of the process (a "#32770" window with the text control 0xFFFF), whatever
-// other dialogs the process shows in front of it or behind it.
-HWND waitForBox(DWORD processId, DWORD timeoutMs);
 // Waits until the dialog shows its login form, then a moment more for the stored values.
 bool waitForLoginForm(HWND dialog, DWORD timeoutMs = 20000);
 // Entries of the server list.

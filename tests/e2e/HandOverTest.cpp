@@ -5,7 +5,7 @@
 #include "common/Text.h"
 #include "res/resource.h"
 #include "tests/e2e/E2eSupport.h"
-#include "tests/sync/RarFixture.h"
+#include "tests/support/rar/RarFixture.h"
 #include "tests/support/windows/Screenshot.h"
 #include "tests/support/windows/WindowDriver.h"
 

@@ -264,7 +264,7 @@ TEST_F(EndToEndPublish, SignedDeploymentOverPlainHttpAndAnAlteredListRefused) {
     {
         ChildProcess process(launcher.installLauncher(), L"-singus", inst.path());
         ASSERT_TRUE(process.started());
-        HWND box = waitForBox(process.id(), 30000);
+        HWND box = waitForMessageBox(process.id(), 30000);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(messageBoxText(box).rfind(L"The signature of the deployment server's file list does not match this "
                                             L"installation's key (ornivel-Key.txt)", 0),
@@ -273,7 +273,7 @@ TEST_F(EndToEndPublish, SignedDeploymentOverPlainHttpAndAnAlteredListRefused) {
         answerMessageBox(box, IDOK);
         HWND final = nullptr;
         for (const DWORD start = GetTickCount(); !final && GetTickCount() - start < 20000;) {
-            HWND next = waitForBox(process.id(), 1000);
+            HWND next = waitForMessageBox(process.id(), 1000);
             if (next && messageBoxText(next).rfind(L"An error occured", 0) == 0) final = next;
         }
         ASSERT_NE(final, nullptr);

@@ -96,7 +96,7 @@ TEST_F(EndToEndPaths, FailedSynchronisationReportsAndEndsWithoutJava) {
     ChildProcess process(launcher.installLauncher(), L"", inst.path());
     ASSERT_TRUE(process.started());
 
-    HWND box = waitForBox(process.id(), 20000);
+    HWND box = waitForMessageBox(process.id(), 20000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(messageBoxText(box),
               L"An error occured while retrieving automatic updates: \r\nAdapting client checksum failed.\r\n\r\n"
@@ -170,10 +170,10 @@ TEST_F(EndToEndPaths, HeapDumpWhileTheLoginFormWaitsEndsWithZero) {
     // Another process's dump is none of this launcher's business.
     inst.write(formatWide(L"java_pid%lu.hprof", process.id() + 4), "JAVA PROFILE 1.0.2");
     DWORD code = 0;
-    EXPECT_EQ(waitForBox(process.id(), 1500), nullptr);
+    EXPECT_EQ(waitForMessageBox(process.id(), 1500), nullptr);
 
     inst.write(formatWide(L"java_pid%lu.hprof", process.id()), "JAVA PROFILE 1.0.2");
-    HWND box = waitForBox(process.id(), 5000);
+    HWND box = waitForMessageBox(process.id(), 5000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(windowText(box), L"Out Of Memory");
     EXPECT_EQ(messageBoxText(box), L"Ornivel has run out of memory. Press OK to terminate.");

@@ -232,16 +232,3 @@ TEST(JavaMainThread, MissingMainClassIsLoggedAndCallsStillAnswer) {
     expectCleanRecord(record);
 }
 
-TEST(JavaMainThread, NoRuntimeEndsTheThreadAndLaterCallsReturnAtOnce) {
-    TempFolder installation;
-    HostOutput out = runHost(installation, mainClassStep(kAdm) +
-                                               "start\nstring-call\tgetError\nsleep\t200\nstring-call\tgetError\n"
-                                               "call\tresetPW\t(Ljava/lang/String;ILjava/lang/String;)Z\ts:h\ti:1\ts:m\n"
-                                               "quit\nwait\n");
-    EXPECT_EQ(out.process.status(), 3);
-    EXPECT_EQ(out.result("getError"), "");
-    EXPECT_EQ(out.result("resetPW"), "");
-    EXPECT_LT(out.at("wait"), 5000);
-    EXPECT_NE(out.log.find("error  |Could not find JVM, exiting..."), std::string::npos) << out.log;
-    EXPECT_FALSE(installation.exists(L"standin-jvm.log"));
-}

@@ -24,7 +24,7 @@
 #include "tests/support/nginx/NginxHost.h"
 #include "tests/support/windows/ChildProcess.h"
 #include "tests/support/windows/WindowDriver.h"
-#include "tests/sync/RarFixture.h"
+#include "tests/support/rar/RarFixture.h"
 
 namespace ornivel {
 namespace {

@@ -37,18 +37,11 @@ FILETIME localFileTimeOf(const std::string& timestampGmt) {
     return local;
 }
 
-std::string md5Text(const std::string& bytes) {
-    MD5 digest;
-    digest.update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    digest.finalize();
-    return digest.hex_digest();
-}
-
 FileListFile entryFor(const std::wstring& path, const std::string& bytes, const std::string& timestampGmt,
                       bool withChecksum) {
     std::wstring checksum;
     if (withChecksum) {
-        std::string text = md5Text(bytes);
+        std::string text = md5HexOfBytes(bytes);
         checksum.assign(text.begin(), text.end());
     }
     return FileListFile(path, checksum, static_cast<int>(bytes.size()), ticksOfFileTime(localFileTimeOf(timestampGmt)));

@@ -41,6 +41,5 @@ public:
 FileListFile entryFor(const std::wstring& path, const std::string& bytes, const std::string& timestampGmt,
                       bool withChecksum);
 FILETIME localFileTimeOf(const std::string& timestampGmt);
-std::string md5Text(const std::string& bytes);
 
 } // namespace ornivel::test

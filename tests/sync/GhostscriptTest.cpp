@@ -5,7 +5,7 @@
 #include <shellapi.h>
 
 #include "FakeSource.h"
-#include "RarFixture.h"
+#include "tests/support/rar/RarFixture.h"
 #include "common/Text.h"
 #include "sync/ExternalPrograms.h"
 #include "sync/GhostscriptUnpacker.h"

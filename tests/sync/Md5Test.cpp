@@ -9,13 +9,6 @@
 namespace ornivel {
 namespace {
 
-std::string hexOf(const std::string& bytes) {
-    MD5 digest;
-    digest.update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    digest.finalize();
-    return digest.hex_digest();
-}
-
 TEST(Md5, Rfc1321TestSuite) {
     EXPECT_EQ(md5HexOfText(L""), L"d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(md5HexOfText(L"a"), L"0cc175b9c0f1b6a831c399e269772661");
@@ -37,7 +30,7 @@ TEST(Md5, ByteStringConstructionDigestsUpToTheTerminator) {
 TEST(Md5, UpdatesInPiecesOfEveryLengthAgreeWithOneUpdate) {
     std::string data;
     for (int i = 0; i < 1000; ++i) data += static_cast<char>(i * 7 + 3);
-    const std::string whole = hexOf(data);
+    const std::string whole = md5HexOfBytes(data);
     for (size_t piece : {1u, 3u, 55u, 56u, 63u, 64u, 65u, 127u, 999u}) {
         MD5 digest;
         for (size_t at = 0; at < data.size(); at += piece)
@@ -46,9 +39,9 @@ TEST(Md5, UpdatesInPiecesOfEveryLengthAgreeWithOneUpdate) {
         EXPECT_EQ(digest.hex_digest(), whole) << "piece " << piece;
     }
     // Lengths around the padding boundary (55/56/64 bytes) with known digests (md5sum).
-    EXPECT_EQ(hexOf(std::string(55, 'a')), "ef1772b6dff9a122358552954ad0df65");
-    EXPECT_EQ(hexOf(std::string(56, 'a')), "3b0c8ac703f828b04c6c197006d17218");
-    EXPECT_EQ(hexOf(std::string(64, 'a')), "014842d480b571495a4a0363793f7367");
+    EXPECT_EQ(md5HexOfBytes(std::string(55, 'a')), "ef1772b6dff9a122358552954ad0df65");
+    EXPECT_EQ(md5HexOfBytes(std::string(56, 'a')), "3b0c8ac703f828b04c6c197006d17218");
+    EXPECT_EQ(md5HexOfBytes(std::string(64, 'a')), "014842d480b571495a4a0363793f7367");
 }
 
 TEST(Md5, TextIsDigestedAsUtf8WhateverItsLength) {
@@ -83,7 +76,7 @@ TEST_F(Md5File, BlockSizedFileAndOneByteMore) {
     EXPECT_EQ(md5HexOfFile(openWith(block + "X")), "2b0ae42049a757c85809418865d7c10c");
     EXPECT_EQ(md5HexOfFile(openWith("")), "d41d8cd98f00b204e9800998ecf8427e");
     // Zero bytes inside a file are data like any other.
-    EXPECT_EQ(md5HexOfFile(openWith(std::string("abc\0", 4))), hexOf(std::string("abc\0", 4)));
+    EXPECT_EQ(md5HexOfFile(openWith(std::string("abc\0", 4))), md5HexOfBytes(std::string("abc\0", 4)));
 }
 
 TEST_F(Md5File, FileIsClosedByTheDigest) {

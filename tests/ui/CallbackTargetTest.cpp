@@ -18,11 +18,6 @@ TEST(CallbackTarget, RoundTripsPointerSizedValues) {
     EXPECT_EQ(text.substr(text.size() - digits), std::wstring(digits - 2, L'0') + L"2a");
 }
 
-TEST(CallbackTarget, Matches32BitLayoutForSmallValues) {
-    if (sizeof(uintptr_t) != 4) GTEST_SKIP() << "32-bit layout only";
-    EXPECT_EQ(formatCallbackTarget(0x401000, 0xdeadbeef), L"callback:00401000 deadbeef");
-}
-
 TEST(CallbackTarget, OnlyATextThatStartsWithThePrefixIsCode) {
     EXPECT_TRUE(isCallbackTarget(L"callback:1 2"));
     EXPECT_FALSE(isCallbackTarget(L"https://example.org/?callback:1 2"));

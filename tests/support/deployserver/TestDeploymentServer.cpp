@@ -18,13 +18,6 @@ namespace ornivel::test {
 
 namespace {
 
-std::string md5Of(const std::string& bytes) {
-    MD5 digest;
-    digest.update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    digest.finalize();
-    return digest.hex_digest();
-}
-
 // The share folder of the test prefix (see tests/support/prefix.d/30-test-share.sh).
 std::string shareUnixFolder() {
     std::wstring prefix = processEnvironment(L"WINEPREFIX");
@@ -106,7 +99,7 @@ std::string TestDeploymentServer::fileListText() const {
     for (const auto& [path, file] : files_) {
         xml += "  <File Path=\"" + xmlEscaped(toUtf8(path)) + "\" TimestampGMT=\"" + file.timestampGmt + "\" Size=\"" +
                std::to_string(file.bytes.size()) + "\"";
-        if (file.withChecksum) xml += " checksum=\"" + md5Of(file.bytes) + "\"";
+        if (file.withChecksum) xml += " checksum=\"" + md5HexOfBytes(file.bytes) + "\"";
         xml += "/>\n";
     }
     for (const auto& [path, attributes] : listOnly_)

@@ -29,6 +29,7 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
     if (q.owner && GetWindow(window, GW_OWNER) != q.owner) return TRUE;
     if (!q.className.empty() && classOf(window) != q.className) return TRUE;
     if (!q.title.empty() && windowText(window) != q.title) return TRUE;
+    if (q.controlId && !GetDlgItem(window, q.controlId)) return TRUE;
     search->found = window;
     return FALSE;
 }
@@ -112,19 +113,12 @@ bool pressAltF4(HWND window) {
 }
 
 HWND waitForMessageBox(DWORD processId, DWORD timeoutMs, HWND owner) {
-    HWND found = nullptr;
-    waitUntil(
-        [&] {
-            WindowQuery query;
-            query.className = L"#32770";
-            query.processId = processId;
-            query.owner = owner;
-            HWND candidate = findWindow(query);
-            if (candidate && GetDlgItem(candidate, 0xFFFF)) found = candidate;
-            return found != nullptr;
-        },
-        timeoutMs);
-    return found;
+    WindowQuery query;
+    query.className = L"#32770";
+    query.processId = processId;
+    query.owner = owner;
+    query.controlId = 0xFFFF;
+    return waitForWindow(query, timeoutMs);
 }
 
 std::wstring messageBoxText(HWND box) { return controlText(box, 0xFFFF); }

@@ -18,6 +18,7 @@ struct WindowQuery {
     std::wstring title;      // empty: any title
     DWORD processId = 0;     // 0: any process
     HWND owner = nullptr;    // non-null: only windows owned by this one
+    int controlId = 0;       // non-zero: only windows that hold a control of this id
     bool visibleOnly = true;
 };
 
@@ -42,7 +43,8 @@ bool clickButton(HWND dialog, int id);
 // Posts the keystroke Alt+F4 to a window (its default handling closes it).
 bool pressAltF4(HWND window);
 
-// Message boxes: "#32770" windows whose text control has the id 0xFFFF.
+// Message boxes: "#32770" windows whose text control has the id 0xFFFF, whatever other
+// dialogs the process shows in front of them or behind them.
 HWND waitForMessageBox(DWORD processId, DWORD timeoutMs = 10000, HWND owner = nullptr);
 std::wstring messageBoxText(HWND box);
 bool answerMessageBox(HWND box, int buttonId = IDOK);

@@ -1,4 +1,4 @@
-#include "RarFixture.h"
+#include "tests/support/rar/RarFixture.h"
 
 #include <cstdint>
 

@@ -1,7 +1,8 @@
 #pragma once
-// The publisher's work on files and folders, one implementation per platform
-// (FileSystemPosix.cpp, FileSystemWin32.cpp). Relative paths are texts with "/" between
-// components: on Linux the bytes of the names, on Windows their UTF-8 form.
+// The publisher's work on files and folders: the same logic on every platform
+// (FileSystem.cpp) on thin calls of the system (FilePrimitives.h, FileSystemPosix.cpp,
+// FileSystemWin32.cpp). Relative paths are texts with "/" between components: on Linux the
+// bytes of the names, on Windows their UTF-8 form.
 #include <atomic>
 #include <cstdint>
 #include <filesystem>

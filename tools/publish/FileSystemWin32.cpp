@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/Handles.h"
-#include "common/Utf16.h"
+#include "filelist/Utf16Text.h"
 
 namespace ornivel::publish {
 

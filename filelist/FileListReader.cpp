@@ -5,7 +5,7 @@
 #include "common/TextScan.h"
 #include "filelist/FileListScanner.h"
 #include "filelist/FileListValues.h"
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 #include "tinyxml.h"
 
 namespace ornivel {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 namespace ornivel {
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "common/Utf16.h"
 #include "filelist/Md5.h"
 
 namespace ornivel {
@@ -32,11 +33,13 @@ bool moduleName(const std::wstring& relativePath, std::wstring& name) {
 }
 
 std::wstring foldHash(const std::wstring& text) {
+    // The fold works on UTF-16 code units, whatever a wide character is on this platform.
+    const std::u16string units = toUtf16(text);
     uint32_t value = 0;
-    for (size_t i = 0; i < text.size(); i += 4) {
+    for (size_t i = 0; i < units.size(); i += 4) {
         uint32_t group = 0;
         for (size_t k = 0; k < 4; ++k) {
-            uint32_t unit = i + k < text.size() ? static_cast<uint16_t>(text[i + k]) : 0;
+            uint32_t unit = i + k < units.size() ? units[i + k] : 0;
             group |= unit << (8 * k);
         }
         value ^= group;

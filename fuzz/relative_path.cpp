@@ -5,7 +5,7 @@
 
 #include "FuzzSupport.h"
 #include "common/RelativePath.h"
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;

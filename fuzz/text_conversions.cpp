@@ -9,7 +9,7 @@
 #include "common/Utf16.h"
 #include "jvm/ModifiedUtf8.h"
 #include "launcher/LoginRecord.h"
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 using namespace ornivel;
 using namespace ornivel::fuzz;
@@ -67,7 +67,7 @@ void checkUtf8(std::string_view bytes, const std::wstring& units) {
     const std::string written = utf8OfUtf16(units);
     std::wstring back;
     FUZZ_CHECK(wellFormedUtf8(written) && utf16OfUtf8(written, back));
-    FUZZ_CHECK(back == pairedOrReplaced(units));
+    FUZZ_CHECK(toUtf16(back) == toUtf16(pairedOrReplaced(units)));  // a pair may come back as one code point
 }
 
 void checkModifiedUtf8(const std::string& bytes, const std::wstring& units) {

@@ -36,9 +36,10 @@ public:
     std::wstring string(const std::wstring& kind, bool* found = nullptr) const;
     bool dword(const std::wstring& kind, DWORD& value) const;
     const std::wstring& name() const { return name_; }
+    // The key of one kind of value ("password", "lastUser", ...) of this installation.
+    std::wstring keyOf(const std::wstring& kind) const;
 
 private:
-    std::wstring keyOf(const std::wstring& kind) const;
     std::wstring name_;  // without the trailing backslash
 };
 

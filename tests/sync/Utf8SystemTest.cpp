@@ -1,4 +1,4 @@
-// The reading of UTF-8 without the system (filelist/Utf16Text.h: the publisher's, and the one the
+// The reading of UTF-8 without the system (common/Utf16.h: the publisher's, and the one the
 // fuzz targets read list names with) agrees with the system's own: text is UTF-8 exactly when
 // MultiByteToWideChar, which the launcher reads list names with, says so, and reads the same.
 #include <windows.h>
@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 namespace ornivel {
 namespace {

@@ -236,9 +236,8 @@ TEST_F(LoginDialogTest, LoginFormWithOutOfRangeServerIndexSelectsAndStoresTheFir
     EXPECT_TRUE(readRegistryDword(key(kLastServerPrefix), stored));
     EXPECT_EQ(stored, 0u);
     EXPECT_EQ(readRegistryString(key(kLastUserPrefix)), L"anna");
-    const std::wstring scrambled = readRegistryString(key(kPasswordPrefix));
-    EXPECT_NE(scrambled, L"secret");
-    EXPECT_EQ(unscramblePassword(toAnsi(scrambled)), "secret");
+    EXPECT_EQ(readRegistryString(key(kPasswordPrefix)), L"<missing>");  // kept protected, not in plain value
+    EXPECT_EQ(loadStoredPassword(key(kPasswordPrefix)), L"secret");
 
     // Please-wait phase: only the text 1012, in the panel.
     EXPECT_TRUE(waitUntil([&] { return controlVisible(w, IDC_PLEASE_WAIT); }));
@@ -267,7 +266,8 @@ TEST_F(LoginDialogTest, OlderProductsUserIsOfferedAndAnUncheckedBoxForgetsThePas
     EXPECT_EQ(dialog.serverPort(), 8181);
     EXPECT_EQ(dialog.serverExtra(), 7);
     EXPECT_EQ(dialog.password(), L"pw1");
-    EXPECT_EQ(readRegistryString(key(kPasswordPrefix)), L"");
+    EXPECT_EQ(readRegistryString(key(kPasswordPrefix)), L"<missing>");  // the scrambled value is gone
+    EXPECT_EQ(loadStoredPassword(key(kPasswordPrefix)), L"");
     EXPECT_EQ(readRegistryString(key(kLastUserPrefix)), L"zolp-user");
     DWORD stored = 99;
     EXPECT_TRUE(readRegistryDword(key(kLastServerPrefix), stored));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/Handles.h"
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 namespace ornivel::publish {
 

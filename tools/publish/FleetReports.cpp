@@ -6,7 +6,7 @@
 
 #include "common/TextScan.h"
 #include "filelist/ListWriter.h"
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 namespace ornivel::publish {
 

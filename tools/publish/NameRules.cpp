@@ -5,7 +5,7 @@
 
 #include "Upcase.h"
 #include "common/RelativePath.h"
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 namespace ornivel::publish {
 

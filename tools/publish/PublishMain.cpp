@@ -16,7 +16,7 @@
 #include "Terminal.h"
 
 #ifdef _WIN32
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 #endif
 
 namespace {

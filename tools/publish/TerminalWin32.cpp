@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 namespace ornivel::publish {
 

@@ -8,6 +8,7 @@
 #include "ModuleScan.h"
 #include "NameRules.h"
 #include "Upcase.h"
+#include "common/Utf16.h"
 
 namespace ornivel::publish {
 namespace {
@@ -26,7 +27,7 @@ TEST_F(PublishNames, TakesUnicodeNamesAndRefusesWhatWindowsCannotHold) {
     std::vector<std::wstring> parts;
     std::string reason;
     ASSERT_TRUE(readPublishedName("Gr\xc3\xbc\xc3\x9f" "e & Co/\xf0\x9d\x92\x9c.txt", parts, reason)) << reason;
-    EXPECT_EQ(parts, (std::vector<std::wstring>{L"Gr\u00fc\u00dfe & Co", std::wstring{wchar_t(0xD835), wchar_t(0xDC9C)} + L".txt"}));
+    EXPECT_EQ(parts, (std::vector<std::wstring>{L"Gr\u00fc\u00dfe & Co", fromUtf16(u"\U0001D49C.txt")}));
 
     const std::pair<const char*, const char*> refused[] = {
         {"module/CON.txt", "names a device"},

@@ -16,7 +16,7 @@
 #include "filelist/ListSignature.h"
 #include "filelist/ListWriter.h"
 #include "filelist/Md5.h"
-#include "filelist/Utf16Text.h"
+#include "common/Utf16.h"
 
 namespace ornivel::publish {
 namespace {
@@ -68,7 +68,7 @@ TEST(PublishTexts, Utf16AndUtf8) {
     EXPECT_EQ(utf8OfUtf16(units), "abc\xf0\x9d\x92\x9c");
     std::wstring back;
     ASSERT_TRUE(utf16OfUtf8("abc\xf0\x9d\x92\x9c", back));
-    EXPECT_EQ(back, units);
+    EXPECT_EQ(toUtf16(back), toUtf16(units));  // one code point where a wide character holds one
     // The digest of a text is the one of its UTF-8 bytes (93ea... by md5sum).
     EXPECT_EQ(md5HexOfText(units), L"93ea4c0b4afb60847e74e9a077d9b30f");
     // A lone surrogate becomes U+FFFD, as the system's conversion makes it (ef17... by md5sum).

@@ -231,11 +231,9 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
                     continue;
                 }
                 listDelivered = true;
-                const std::unique_ptr<RemoteSource> patchSource = createRemoteSource(
-                    server.type, server.host, server.path, server.port, server.userName, server.password, log_);
-                patchSource_ = patchSource.get();
+                server_ = &server;
                 updateFromServer(*source, answer, deploymentKey, restartArguments, success, step);
-                patchSource_ = nullptr;
+                server_ = nullptr;
                 break;
             }
             if (!success && !listDelivered) {
@@ -406,7 +404,14 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         result_ = RESULT_FILE_FAILED;
         return;
     }
-    const bool ok = downloadChangedFiles(serverList, source, patchSource_);
+    // Patches come from the same server through a source of their own, made only for a list
+    // that names patches.
+    std::unique_ptr<RemoteSource> patchSource;
+    const std::vector<FileListFile> entries = serverList.files();
+    if (server_ && std::any_of(entries.begin(), entries.end(), [](const FileListFile& f) { return !f.patches.empty(); }))
+        patchSource = createRemoteSource(server_->type, server_->host, server_->path, server_->port,
+                                         server_->userName, server_->password, log_);
+    const bool ok = downloadChangedFiles(serverList, source, patchSource.get());
     if (ok) copyToParentFolder();
     success = ok;
     step = FAILURE_DOWNLOADING;

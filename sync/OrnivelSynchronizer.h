@@ -154,7 +154,7 @@ private:
     bool refusedAllServers_ = false;
     uint64_t filesFetched_ = 0;
     uint64_t bytesFetched_ = 0;
-    RemoteSource* patchSource_ = nullptr;  // while a server is used: the same server for patches
+    const DeploymentServerInfo* server_ = nullptr;  // the server whose list is being applied
     uint32_t constructedAt_;  // milliseconds of the system's tick count
 };
 

@@ -76,10 +76,12 @@ std::string toAnsi(const std::wstring& text) { return narrow(CP_ACP, text); }
 std::wstring fromAnsi(const std::string& text) { return widen(CP_ACP, MB_PRECOMPOSED, text); }
 std::string toUtf8(const std::wstring& text) { return narrow(CP_UTF8, text); }
 std::wstring fromUtf8(const std::string& text) { return widen(CP_UTF8, 0, text); }
-std::wstring fromUtf8OrAnsi(const std::string& bytes) {
+std::wstring fromUtf8OrAnsi(const std::string& bytes, bool* tookAnsi) {
+    if (tookAnsi) *tookAnsi = false;
     if (bytes.empty()) return {};
     const bool utf8 = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
                                           nullptr, 0) > 0;
+    if (tookAnsi) *tookAnsi = !utf8;
     return utf8 ? fromUtf8(bytes) : fromAnsi(bytes);
 }
 

@@ -27,7 +27,7 @@ std::string toUtf8(const std::wstring& text);
 std::wstring fromUtf8(const std::string& text);
 // The text of bytes that are meant to be UTF-8 (names in file lists): decoded as UTF-8 when
 // they are valid UTF-8, otherwise through the ANSI code page, so no byte is lost.
-std::wstring fromUtf8OrAnsi(const std::string& bytes);
+std::wstring fromUtf8OrAnsi(const std::string& bytes, bool* tookAnsi = nullptr);
 
 // The process's working folder, always with a trailing backslash (a slash in the native
 // build).

@@ -63,8 +63,10 @@ uint64_t localFileTime(const char* text, const LocalTimeShift& shift) {
 void readList(std::string& text, FileList& list, FileList::State& state, ListElementText& element) {
     const LocalTimeShift shift;
     const bool whole = readFileListText(text, element, [&list, &shift](const ListEntryText& entry) {
-        FileListFile file(fromUtf8OrAnsi(entry.path), fromAnsi(entry.checksum), entry.size,
+        bool ansiPath = false;
+        FileListFile file(fromUtf8OrAnsi(entry.path, &ansiPath), fromAnsi(entry.checksum), entry.size,
                           localFileTime(entry.time.c_str(), shift), entry.sha256);
+        file.ansiPath = ansiPath;
         file.patches = entry.patches;
         list.insert(std::move(file));
     });

@@ -24,6 +24,7 @@ public:
     FileListFile& operator=(const FileListFile&) = default;
 
     std::wstring path;      // the real name: "Path" read as UTF-8, "\" separators, no "." steps
+    bool ansiPath = false;  // "Path" was not UTF-8 and was read through the ANSI code page
     std::wstring checksum;  // "checksum", or empty
     int size = 0;           // "Size"
     uint64_t timestamp = 0;  // local file time, in 100 ns ticks since 1601

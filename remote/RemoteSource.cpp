@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/Text.h"
 #include "logdriver/LastError.h"
 #include "remote/UrlEncode.h"
 
@@ -79,6 +80,10 @@ bool RemoteSource::commitDownload(const std::wstring& localPath) {
     discardPartial(localPath);
     ::SetLastError(error);
     return false;
+}
+
+std::string RemoteSource::serverBytesOf(const std::wstring& remoteName, NameBytes nameBytes) {
+    return nameBytes == NameBytes::Ansi ? toAnsi(remoteName) : toUtf8(remoteName);
 }
 
 bool RemoteSource::beginHttpDownload(std::wstring& remoteName, const std::wstring& localPath) {

@@ -7,6 +7,11 @@
 
 namespace ornivel {
 
+// The bytes a remote name has on the server, which its URL carries percent-encoded: the
+// name's UTF-8 bytes, or, for a name the file list did not hold as UTF-8 (it was read through
+// the ANSI code page), its bytes in that code page, which are the list's own.
+enum class NameBytes { Utf8, Ansi };
+
 class RemoteSource {
 public:
     explicit RemoteSource(const LogDriver& log) : log_(log) {}
@@ -22,12 +27,16 @@ public:
     // start left there is continued where the source can prove it is the same file, and
     // replaced otherwise. True when the partial file holds the whole file; every failure is
     // logged, and a partial file that can be continued later stays.
-    virtual bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) = 0;
+    virtual bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener,
+                       NameBytes nameBytes = NameBytes::Utf8) = 0;
 
     // Downloads `remoteName` to `localPath` (replaced when it exists): fetch, then the whole
     // partial file takes the name. True when the file has been written; every failure is
     // logged.
     virtual bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener);
+
+    // The bytes `remoteName` has on the server (see NameBytes), before percent-encoding.
+    static std::string serverBytesOf(const std::wstring& remoteName, NameBytes nameBytes);
 
     // Creates the missing folders of a file's path, outermost first, logging each one.
     // False when one cannot be created (the thread's last error tells why); folders made

@@ -10,10 +10,11 @@ void RemoteSourceCombination::addSource(RemoteSource* source) {
     if (source != nullptr) sources_.emplace_back(source);
 }
 
-bool RemoteSourceCombination::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+bool RemoteSourceCombination::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener,
+                                    NameBytes nameBytes) {
     for (const auto& source : sources_) {
         if (failedSources_.count(source.get()) != 0) continue;
-        if (source->fetch(remoteName, localPath, listener)) return true;
+        if (source->fetch(remoteName, localPath, listener, nameBytes)) return true;
         failedSources_.insert(source.get());
     }
     return false;

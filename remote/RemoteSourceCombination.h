@@ -18,7 +18,8 @@ public:
 
     // The first source that has not failed before and delivers the file wins; a source that
     // fails is remembered and skipped for every later file.
-    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener,
+               NameBytes nameBytes = NameBytes::Utf8) override;
 
     size_t sourceCount() const { return sources_.size(); }
     const std::set<const RemoteSource*>& failedSources() const { return failedSources_; }

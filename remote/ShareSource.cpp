@@ -71,7 +71,7 @@ bool RemoteSourceNET::connect() {
     return connected_;
 }
 
-bool RemoteSourceNET::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+bool RemoteSourceNET::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener, NameBytes) {
     if (!connect()) {
         log_.log(LOG_DEBUG, L"Error connecting to remote drive. OS Error: %s", LastError(connectError_).text().c_str());
         return false;

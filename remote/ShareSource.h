@@ -40,7 +40,8 @@ public:
     ~RemoteSourceNET() override;
 
     // Connects first (again after every failed attempt), then copies the file.
-    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener,
+               NameBytes nameBytes = NameBytes::Utf8) override;
 
     const std::wstring& sharePath() const { return sharePath_; }
     bool connected() const { return connected_; }

@@ -22,9 +22,10 @@ RemoteSourceHTTP::RemoteSourceHTTP(const std::wstring& host, const std::wstring&
         log_.log(LOG_ERROR, L"The proxy '%s' is not HOST:PORT; requests go direct.", proxy.c_str());
 }
 
-bool RemoteSourceHTTP::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+bool RemoteSourceHTTP::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener,
+                             NameBytes nameBytes) {
     if (!beginHttpDownload(remoteName, localPath)) return false;
-    const std::string url = toAnsi(baseUrl_) + urlEncode(toUtf8(remoteName));
+    const std::string url = toAnsi(baseUrl_) + urlEncode(serverBytesOf(remoteName, nameBytes));
     PartialDownload partial(localPath);
     int status = 0;
     // A try that adds to what can be continued earns another one at once; kAttempts tries in a

@@ -17,7 +17,8 @@ public:
 
     // Tries one directly after the other: each continues the partial file where it can; the
     // source fails after kAttempts tries in a row that add nothing that can be continued.
-    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener,
+               NameBytes nameBytes = NameBytes::Utf8) override;
 
     static constexpr int kAttempts = 3;  // tries in a row without progress
 

@@ -63,10 +63,11 @@ uint32_t RemoteSourceWININET::requestFlags(bool secure) {
     return WINHTTP_FLAG_REFRESH | (secure ? WINHTTP_FLAG_SECURE : 0u);
 }
 
-std::wstring RemoteSourceWININET::objectName(const std::wstring& basePath, const std::wstring& remoteName) {
+std::wstring RemoteSourceWININET::objectName(const std::wstring& basePath, const std::wstring& remoteName,
+                                             NameBytes nameBytes) {
     std::wstring name = remoteName;
     std::replace(name.begin(), name.end(), L'\\', L'/');
-    return basePath + fromAnsi(urlEncode(toUtf8(name)));
+    return basePath + fromAnsi(urlEncode(serverBytesOf(name, nameBytes)));
 }
 
 namespace {
@@ -95,8 +96,10 @@ std::string validatorOf(HINTERNET request) {
 
 } // namespace
 
-bool RemoteSourceWININET::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+bool RemoteSourceWININET::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener,
+                                NameBytes nameBytes) {
     if (!beginHttpDownload(remoteName, localPath)) return false;
+    const std::wstring object = objectName(basePath_, remoteName, nameBytes);
     PartialDownload partial(localPath);
     bool progressed = false;  // a try of this fetch added to what can be continued
     bool restarted = false;   // the partial file was given up after a 416
@@ -105,7 +108,7 @@ bool RemoteSourceWININET::fetch(std::wstring remoteName, std::wstring localPath,
         partial.prepare();
         const uint64_t before = partial.resumableSize();
         int status = 0;
-        const TryEnd end = fetchOnce(remoteName, partial, listener, status);
+        const TryEnd end = fetchOnce(object, partial, listener, status);
         if (end == TryEnd::Whole) return true;
         if (end == TryEnd::NotSatisfiable && !restarted) {
             // Nothing left to ask for: a complete file that never took its name, or a longer one
@@ -134,10 +137,9 @@ bool RemoteSourceWININET::fetch(std::wstring remoteName, std::wstring localPath,
     }
 }
 
-RemoteSourceWININET::TryEnd RemoteSourceWININET::fetchOnce(const std::wstring& remoteName, PartialDownload& partial,
+RemoteSourceWININET::TryEnd RemoteSourceWININET::fetchOnce(const std::wstring& object, PartialDownload& partial,
                                                            ProgressListener* listener, int& status) {
-    const std::wstring name = objectName(basePath_, remoteName);
-    WinHttpHandle request(::WinHttpOpenRequest(connection_.get(), L"GET", name.c_str(), nullptr, WINHTTP_NO_REFERER,
+    WinHttpHandle request(::WinHttpOpenRequest(connection_.get(), L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                                WINHTTP_DEFAULT_ACCEPT_TYPES, requestFlags(secure_)));
     log_.log(LOG_DEBUG, L"Opening Request...");
     status = 0;
@@ -192,7 +194,7 @@ RemoteSourceWININET::TryEnd RemoteSourceWININET::fetchOnce(const std::wstring& r
         if (tries.logon && !tries.known) logonRefused_ = true;
         if (!answerProxyChallenge(request.get(), tries)) {
             log_.log(LOG_FATAL, L"Error 407 While calling URL: %s\r\nThe proxy server %s refused the credentials.",
-                     name.c_str(), proxy_.c_str());
+                     object.c_str(), proxy_.c_str());
             status = HTTP_STATUS_PROXY_AUTH_REQ;
             return TryEnd::BadStatus;
         }
@@ -230,7 +232,7 @@ RemoteSourceWININET::TryEnd RemoteSourceWININET::fetchOnce(const std::wstring& r
             return TryEnd::NotSatisfiable;
         }
         if (use == AnswerUse::Refuse) {
-            log_.log(LOG_FATAL, L"Error %d While calling URL: %s", static_cast<int>(httpStatus), name.c_str());
+            log_.log(LOG_FATAL, L"Error %d While calling URL: %s", static_cast<int>(httpStatus), object.c_str());
             if (httpStatus == 206) partial.discard();  // a range that does not fit what the file holds
             status = static_cast<int>(httpStatus);
             return TryEnd::BadStatus;

@@ -24,7 +24,8 @@ public:
     // Continues the partial file where it can. A try that breaks off after adding to what can
     // be continued is followed at once by one that continues it; the source fails at the
     // first try without progress, or, once one made progress, after kAttempts in a row.
-    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener,
+               NameBytes nameBytes = NameBytes::Utf8) override;
     static constexpr int kAttempts = 3;
 
     // The flags every request is opened with: always past caches, TLS when secure.
@@ -43,7 +44,8 @@ public:
     static bool allowAutomaticLogon(HINTERNET request);
     bool secure() const { return secure_; }
     // The request's object name: base path (server path and "/") and the encoded remote name.
-    static std::wstring objectName(const std::wstring& basePath, const std::wstring& remoteName);
+    static std::wstring objectName(const std::wstring& basePath, const std::wstring& remoteName,
+                                   NameBytes nameBytes = NameBytes::Utf8);
 
     const std::wstring& basePath() const { return basePath_; }
 
@@ -57,7 +59,8 @@ private:
     // One GET into the partial file (prepared by the caller): a range request when it can be
     // continued. `status` is the answer's status, or 0 when no answer arrived or the body did
     // not arrive whole.
-    TryEnd fetchOnce(const std::wstring& remoteName, PartialDownload& partial, ProgressListener* listener, int& status);
+    // One request of `object` (the URL path, percent-encoded).
+    TryEnd fetchOnce(const std::wstring& object, PartialDownload& partial, ProgressListener* listener, int& status);
     // Reads the body onto the end of the partial file (written also when it breaks off);
     // false when reading or writing failed or, with a known length, the body stopped short.
     // Percentages count `before` bytes held already of `complete` bytes in all.

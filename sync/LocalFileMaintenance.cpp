@@ -25,6 +25,9 @@ namespace ornivel {
 
 namespace {
 
+// How the server knows a listed file's name: by the list's own bytes.
+NameBytes nameBytesOf(const FileListFile& file) { return file.ansiPath ? NameBytes::Ansi : NameBytes::Utf8; }
+
 // Folders in which every file the server list does not name is removed.
 bool isManagedFolder(const std::wstring& lowerSubfolder) {
     return lowerSubfolder == L"module\\" || lowerSubfolder == L"system\\jar\\" ||
@@ -371,13 +374,13 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
         } else if (base != patchBase.end() && rebuildFromPatch(*file, base->second, target, *patchSource, patchBytes) &&
                    (arrival = takeDownloaded(target, *file, now, block)) != Arrival::Mismatch) {
             // rebuilt; a rebuilt file that does not match is fetched whole below
-        } else if (source.fetch(file->path, target, this)) {
+        } else if (source.fetch(file->path, target, this, nameBytesOf(*file))) {
             patchBytes = 0;
             arrival = takeDownloaded(target, *file, now, block);
         }
         // A continued file that does not match may have been continued from bytes of another
         // version: it is fetched once more from its start.
-        if (arrival == Arrival::Mismatch && continued && source.fetch(file->path, target, this))
+        if (arrival == Arrival::Mismatch && continued && source.fetch(file->path, target, this, nameBytesOf(*file)))
             arrival = takeDownloaded(target, *file, now, block);
         if (arrival != Arrival::Taken) return false;  // the source or the check has logged why
         ++filesFetched_;

@@ -174,7 +174,7 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
         }
         RegistryString saved(deploymentKey);
         answer = toAnsi(saved.get());
-        log_.log(LOG_DEBUG, L"Request unsuccessful, using Saved value '%S'", maskedServerList(answer).c_str());
+        log_.log(LOG_DEBUG, L"Request unsuccessful, using Saved value '%s'", maskedServerList(fromAnsi(answer)).c_str());
         if (answer.empty()) {
             success = false;
             log_.log(LOG_INFO, L"Error adapting client checksum. Error: %s", serverFileError.text().c_str());
@@ -188,7 +188,7 @@ bool OrnivelSynchronizer::synchronizeFolder(const std::wstring& deploymentKey, c
 
     if (answered) {
         step = FAILURE_CLIENT_CHECKSUM;
-        log_.log(LOG_DEBUG, L"Response is '%S'", maskedServerList(answer).c_str());
+        log_.log(LOG_DEBUG, L"Response is '%s'", maskedServerList(fromAnsi(answer)).c_str());
         // An update that began and did not finish is finished, whatever the check says.
         if (answer == "OK" && serverFileRead && updateUnfinished() &&
             !answerForUnfinishedUpdate(url, deploymentKey, answer)) {
@@ -293,11 +293,11 @@ bool OrnivelSynchronizer::answerForUnfinishedUpdate(const std::string& url, cons
     log_.log(LOG_INFO, L"The last update of this installation did not finish; it is finished now.");
     answer = toAnsi(RegistryString(deploymentKey).get());
     if (!answer.empty() && answer != "OK" && answer != "ERROR") {
-        log_.log(LOG_DEBUG, L"Using Saved value '%S'", maskedServerList(answer).c_str());
+        log_.log(LOG_DEBUG, L"Using Saved value '%s'", maskedServerList(fromAnsi(answer)).c_str());
         return true;
     }
     if (!checkVersion(url, answer, kUnmatchableChecksum)) return false;
-    log_.log(LOG_DEBUG, L"Response is '%S'", maskedServerList(answer).c_str());
+    log_.log(LOG_DEBUG, L"Response is '%s'", maskedServerList(fromAnsi(answer)).c_str());
     return true;
 }
 

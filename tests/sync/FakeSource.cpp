@@ -11,7 +11,7 @@ namespace ornivel::test {
 
 FakeSource::FakeSource() : RemoteSource(LogDriver(L"fake")) {}
 
-bool FakeSource::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) {
+bool FakeSource::fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener, NameBytes) {
     requested.push_back(remoteName);
     localPaths.push_back(localPath);
     auto it = files.find(remoteName);

@@ -16,7 +16,8 @@ class FakeSource : public RemoteSource {
 public:
     FakeSource();
     // Writes the file's bytes to the partial file of `localPath`.
-    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override;
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener,
+               NameBytes nameBytes = NameBytes::Utf8) override;
 
     std::map<std::wstring, std::string> files;  // by remote name as given
     std::set<std::wstring> failing;

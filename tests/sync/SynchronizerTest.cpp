@@ -236,6 +236,20 @@ TEST_F(Synchronizer, UnknownTypeThenAWorkingServer) {
     EXPECT_FALSE(logged(LOG_ERROR, L"Deployment server '127.0.0.1' is not used: its host or path holds a control character."));
 }
 
+TEST_F(Synchronizer, ANameTheListHoldsInTheAnsiCodePageIsRequestedWithTheListsOwnBytes) {
+    if (GetACP() != 1252) GTEST_SKIP() << "needs the ANSI code page 1252";
+    // A list without a declaration whose name is not UTF-8: byte 196, "\u00c4" in code page 1252.
+    const std::string bytes = "legacy name";
+    server_.http().route("/deploy/TarnFileList.xml",
+                         test::HttpAnswer::ok("<FileList>\n  <File Path=\"lib/\xC4.txt\" TimestampGMT=\"01.02.2024 10:00:00\" "
+                                        "Size=\"11\" checksum=\"" + md5HexOfBytes(bytes) + "\"/>\n</FileList>\n"));
+    server_.http().route("/deploy/lib/%c4.txt", test::HttpAnswer::ok(bytes));
+    server_.writeServerFile(inst_.path());
+    server_.answerVersionCheck(inst_.path(), server_.serverRecord("http"));
+    ASSERT_TRUE(run()) << messages();
+    EXPECT_EQ(inst_.read(L"lib\\\u00c4.txt"), bytes);
+}
+
 TEST_F(Synchronizer, FirstServerWithoutTheListSecondServerServesEverything) {
     standardDeployment();
     std::string first = "inet|127.0.0.1|/nolist|" + std::to_string(server_.http().httpPort()) + "|||";

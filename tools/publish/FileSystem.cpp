@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "FilePrimitives.h"
+#include "filelist/ListSignature.h"
 #include "filelist/Md5.h"
 
 namespace ornivel::publish {
@@ -91,6 +92,7 @@ bool writeAll(const OpenFile& file, const unsigned char* bytes, size_t length) {
     return true;
 }
 
+// Writes all of `bytes`, makes them reach the disk and closes the file.
 bool writeText(OpenFile& file, const std::string& bytes) {
     return writeAll(file, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) &&
            platform::flushFile(file.get()) && file.close();
@@ -122,26 +124,29 @@ LinkResult hardLink(const Path& existing, const Path& link, std::string& error) 
     return result;
 }
 
-bool hashFile(const Path& path, std::string& md5, std::atomic<uint64_t>& bytesDone, std::string& error) {
+bool hashFile(const Path& path, FileDigests& digests, std::atomic<uint64_t>& bytesDone, std::string& error) {
     const OpenFile file = platform::openForReading(path);
     if (!file) {
         error = platform::systemError("cannot open", path);
         return false;
     }
-    MD5 digest;
+    MD5 md5;
+    Sha256 sha256;
     if (!readAll(file, bytesDone, [&](const unsigned char* bytes, size_t n) {
-            digest.update(bytes, n);
+            md5.update(bytes, n);
+            sha256.update(bytes, n);
             return true;
         })) {
         error = platform::systemError("cannot read", path);
         return false;
     }
-    digest.finalize();
-    md5 = digest.hex_digest();
+    md5.finalize();
+    digests.md5 = md5.hex_digest();
+    digests.sha256 = sha256.hexDigest();
     return true;
 }
 
-bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp, std::string& md5,
+bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp, FileDigests& digests,
                  std::atomic<uint64_t>& bytesDone, std::string& error) {
     const OpenFile in = platform::openForReading(source);
     if (!in) {
@@ -150,10 +155,12 @@ bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp,
     }
     OpenFile out = platform::createFile(target, platform::Creation::New, "cannot create", error);
     if (!out) return false;
-    MD5 digest;
+    MD5 md5;
+    Sha256 sha256;
     bool written = true;
     if (!readAll(in, bytesDone, [&](const unsigned char* bytes, size_t n) {
-            digest.update(bytes, n);
+            md5.update(bytes, n);
+            sha256.update(bytes, n);
             return written = writeAll(out, bytes, n);
         })) {
         error = platform::systemError(written ? "cannot read" : "cannot write", written ? source : target);
@@ -167,8 +174,9 @@ bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp,
         error = platform::systemError("cannot finish", target);
         return false;
     }
-    digest.finalize();
-    md5 = digest.hex_digest();
+    md5.finalize();
+    digests.md5 = md5.hex_digest();
+    digests.sha256 = sha256.hexDigest();
     return true;
 }
 

@@ -53,11 +53,16 @@ enum class LinkResult { Linked, Exists, Unsupported, Failed };
 // Unsupported when the file system cannot link them (another volume, no links there).
 LinkResult hardLink(const Path& existing, const Path& link, std::string& error);
 
-// The MD5 hex digest of a file's bytes; `bytesDone` grows as they are read.
-bool hashFile(const Path& path, std::string& md5, std::atomic<uint64_t>& bytesDone, std::string& error);
+// The digests the list names a file by, hex, taken in one read of its bytes.
+struct FileDigests {
+    std::string md5;     // "checksum"
+    std::string sha256;  // "sha256"
+};
+// The digests of a file's bytes; `bytesDone` grows as they are read.
+bool hashFile(const Path& path, FileDigests& digests, std::atomic<uint64_t>& bytesDone, std::string& error);
 // Copies a file to a new file, hashing the bytes on the way, and gives the copy the time of
 // `stamp`.
-bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp, std::string& md5,
+bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp, FileDigests& digests,
                  std::atomic<uint64_t>& bytesDone, std::string& error);
 
 // Writes a new file whole and flushes it to the disk.

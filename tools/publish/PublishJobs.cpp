@@ -54,18 +54,18 @@ private:
         done_.notify_one();
     }
 
-    // The MD5 of a file comes with its linking or copying; the SHA-256 is taken from the bytes
-    // that the deployment serves.
+    // The digests of a file come with its linking or copying, in the same read of its bytes.
     bool runJob(Job& job) {
         ClientFile& file = files_[job.file];
-        const Path source = joined(client_, file.path);
-        Path served = source;  // a link, or the file itself
-        if (!placeAndHash(job, file, source, served)) return false;
-        return sha256OfFile(served, file.sha256, job.error);
+        FileDigests digests;
+        if (!placeAndHash(job, file, joined(client_, file.path), digests)) return false;
+        file.checksum = std::move(digests.md5);
+        file.sha256 = std::move(digests.sha256);
+        return true;
     }
 
-    bool placeAndHash(Job& job, ClientFile& file, const Path& source, Path& served) {
-        if (job.kind == Job::Hash) return hashFile(source, file.checksum, bytesDone_, job.error);
+    bool placeAndHash(Job& job, const ClientFile& file, const Path& source, FileDigests& digests) {
+        if (job.kind == Job::Hash) return hashFile(source, digests, bytesDone_, job.error);
         if (job.kind == Job::Place) {
             // A folder or a file in the way leaves the job to the placing, which clears it.
             const Path target = joined(deploy_, file.path);
@@ -76,19 +76,18 @@ private:
             if (result == LinkResult::Linked) {
                 job.kind = Job::Place;
                 job.linked = true;
-                return hashFile(source, file.checksum, bytesDone_, job.error);
+                return hashFile(source, digests, bytesDone_, job.error);
             }
         }
         if (!copy_) {
             switch (hardLink(source, job.staged, job.error)) {
-            case LinkResult::Linked: job.linked = true; return hashFile(source, file.checksum, bytesDone_, job.error);
+            case LinkResult::Linked: job.linked = true; return hashFile(source, digests, bytesDone_, job.error);
             case LinkResult::Exists: job.error = textOfPath(job.staged) + ": left over in the staging folder"; return false;
             case LinkResult::Failed: return false;
             case LinkResult::Unsupported: break;
             }
         }
-        served = job.staged;
-        return copyAndHash(source, job.staged, file.stamp, file.checksum, bytesDone_, job.error);
+        return copyAndHash(source, job.staged, file.stamp, digests, bytesDone_, job.error);
     }
 
     // Makes a folder of the deployment once; false when something else is in the way.

@@ -151,9 +151,9 @@ bool keepVersion(const Path& deployed, const Path& keptFolder, const std::string
     const LinkResult linked = hardLink(deployed, kept, error);
     if (linked == LinkResult::Linked || linked == LinkResult::Exists) return true;
     error.clear();
-    std::string md5;
+    FileDigests digests;
     std::atomic<uint64_t> bytes{0};
-    return copyAndHash(deployed, kept, stamp, md5, bytes, error);
+    return copyAndHash(deployed, kept, stamp, digests, bytes, error);
 }
 
 // The patches of one file from its kept older versions (made where missing): the versions a

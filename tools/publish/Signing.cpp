@@ -1,8 +1,6 @@
 #include "Signing.h"
 
 #include <algorithm>
-#include <fstream>
-#include <vector>
 
 #include "filelist/FileListScanner.h"
 #include "filelist/FileListValues.h"
@@ -67,22 +65,6 @@ uint64_t nextSerial(std::string_view deployedList, int64_t unixSeconds) {
     const uint64_t now = unixSeconds > 0 ? static_cast<uint64_t>(unixSeconds) : 0;
     if (previous >= now + kMaxSerialLeadSeconds) previous = 0;
     return std::max(previous + 1, now);
-}
-
-bool sha256OfFile(const Path& path, std::string& hex, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> block(1 << 20);
-    Sha256 digest;
-    while (in) {
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        digest.update(block.data(), static_cast<size_t>(in.gcount()));
-    }
-    if (!in.eof() || in.bad()) {
-        error = textOfPath(path) + ": cannot be read";
-        return false;
-    }
-    hex = digest.hexDigest();
-    return true;
 }
 
 } // namespace ornivel::publish

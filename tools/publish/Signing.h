@@ -26,7 +26,4 @@ uint64_t serialOfList(std::string_view list);
 // installations refuse; it is passed over.
 uint64_t nextSerial(std::string_view deployedList, int64_t unixSeconds);
 
-// The SHA-256 hex digest of a file's bytes, read in large blocks; false with the error.
-bool sha256OfFile(const Path& path, std::string& hex, std::string& error);
-
 } // namespace ornivel::publish

@@ -92,6 +92,24 @@ bool writeAll(const OpenFile& file, const unsigned char* bytes, size_t length) {
     return true;
 }
 
+// Both digests of the bytes fed to it in order.
+class Digesting {
+public:
+    void update(const unsigned char* bytes, size_t n) {
+        md5_.update(bytes, n);
+        sha256_.update(bytes, n);
+    }
+    void finish(FileDigests& digests) {
+        md5_.finalize();
+        digests.md5 = md5_.hex_digest();
+        digests.sha256 = sha256_.hexDigest();
+    }
+
+private:
+    MD5 md5_;
+    Sha256 sha256_;
+};
+
 // Writes all of `bytes`, makes them reach the disk and closes the file.
 bool writeText(OpenFile& file, const std::string& bytes) {
     return writeAll(file, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) &&
@@ -130,19 +148,15 @@ bool hashFile(const Path& path, FileDigests& digests, std::atomic<uint64_t>& byt
         error = platform::systemError("cannot open", path);
         return false;
     }
-    MD5 md5;
-    Sha256 sha256;
+    Digesting digesting;
     if (!readAll(file, bytesDone, [&](const unsigned char* bytes, size_t n) {
-            md5.update(bytes, n);
-            sha256.update(bytes, n);
+            digesting.update(bytes, n);
             return true;
         })) {
         error = platform::systemError("cannot read", path);
         return false;
     }
-    md5.finalize();
-    digests.md5 = md5.hex_digest();
-    digests.sha256 = sha256.hexDigest();
+    digesting.finish(digests);
     return true;
 }
 
@@ -155,12 +169,10 @@ bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp,
     }
     OpenFile out = platform::createFile(target, platform::Creation::New, "cannot create", error);
     if (!out) return false;
-    MD5 md5;
-    Sha256 sha256;
+    Digesting digesting;
     bool written = true;
     if (!readAll(in, bytesDone, [&](const unsigned char* bytes, size_t n) {
-            md5.update(bytes, n);
-            sha256.update(bytes, n);
+            digesting.update(bytes, n);
             return written = writeAll(out, bytes, n);
         })) {
         error = platform::systemError(written ? "cannot read" : "cannot write", written ? source : target);
@@ -174,9 +186,7 @@ bool copyAndHash(const Path& source, const Path& target, const FileStamp& stamp,
         error = platform::systemError("cannot finish", target);
         return false;
     }
-    md5.finalize();
-    digests.md5 = md5.hex_digest();
-    digests.sha256 = sha256.hexDigest();
+    digesting.finish(digests);
     return true;
 }
 

@@ -55,8 +55,9 @@ bool LogDriver::log(int level, const wchar_t* format, ...) {
     vformatWideBounded(messageBuffer, kMessageCapacity, format, args);
     va_end(args);
     const std::wstring message(messageBuffer);
+    const int handed = level > mostSevere_ ? mostSevere_ : level;
     for (CLogAppender* appender : appenders_) {
-        if (!appender->append(level, message)) return false;
+        if (!appender->append(handed, message)) return false;
     }
     return true;
 }

@@ -30,8 +30,13 @@ public:
     // Ends the driver: forgets its appenders (which stay alive).
     void end() { appenders_.clear(); }
 
+    // Messages more severe than `level` are handed on at `level`: for a copy given to a part
+    // whose failures its caller handles itself, so that they never reach the user as errors.
+    void capSeverity(int level) { mostSevere_ = level; }
+
 private:
     std::vector<CLogAppender*> appenders_;
+    int mostSevere_ = LOG_FATAL;
     std::wstring name_;
 };
 

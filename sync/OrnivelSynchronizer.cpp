@@ -405,12 +405,16 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         return;
     }
     // Patches come from the same server through a source of their own, made only for a list
-    // that names patches.
+    // that names patches. A patch that cannot be had only means the whole file is fetched:
+    // that source's failures are logged, but never shown as errors.
     std::unique_ptr<RemoteSource> patchSource;
     const std::vector<FileListFile> entries = serverList.files();
-    if (server_ && std::any_of(entries.begin(), entries.end(), [](const FileListFile& f) { return !f.patches.empty(); }))
+    if (server_ && std::any_of(entries.begin(), entries.end(), [](const FileListFile& f) { return !f.patches.empty(); })) {
+        LogDriver patchLog(log_);
+        patchLog.capSeverity(LOG_DEBUG);
         patchSource = createRemoteSource(server_->type, server_->host, server_->path, server_->port,
-                                         server_->userName, server_->password, log_);
+                                         server_->userName, server_->password, patchLog);
+    }
     const bool ok = downloadChangedFiles(serverList, source, patchSource.get());
     if (ok) copyToParentFolder();
     success = ok;

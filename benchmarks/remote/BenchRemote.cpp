@@ -83,7 +83,7 @@ public:
     bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override {
         return fetch(std::move(remoteName), std::move(localPath), listener);
     }
-    bool fetch(std::wstring remoteName, std::wstring, ProgressListener*, NameBytes) override {
+    bool fetch(std::wstring remoteName, std::wstring, ProgressListener*, NameBytes = NameBytes::Utf8) override {
         const std::wstring object = path_ + L"/" + slashes(remoteName);
         HINTERNET request = WinHttpOpenRequest(connection_, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                                WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH);
@@ -121,7 +121,7 @@ public:
     bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override {
         return fetch(std::move(remoteName), std::move(localPath), listener);
     }
-    bool fetch(std::wstring remoteName, std::wstring, ProgressListener*, NameBytes) override {
+    bool fetch(std::wstring remoteName, std::wstring, ProgressListener*, NameBytes = NameBytes::Utf8) override {
         SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
         DWORD timeout = 10000;
         setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);

@@ -39,7 +39,7 @@ double seconds() {
 class NoSource : public RemoteSource {
 public:
     NoSource() : RemoteSource(LogDriver(L"bench")) {}
-    bool fetch(std::wstring, std::wstring, ProgressListener*, NameBytes) override {
+    bool fetch(std::wstring, std::wstring, ProgressListener*, NameBytes = NameBytes::Utf8) override {
         ++calls;
         return false;
     }

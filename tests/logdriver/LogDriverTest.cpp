@@ -60,6 +60,14 @@ TEST(LogDriver, CopiesShareAppendersButNotLaterRegistrations) {
     copy.log(LOG_INFO, L"from copy");
     EXPECT_EQ(a.messages.size(), 1u);
     EXPECT_TRUE(b.messages.empty());
+
+    // A copy with a capped severity hands more severe messages on at the cap, the rest as they are.
+    copy.capSeverity(LOG_DEBUG);
+    copy.log(LOG_FATAL, L"Error 404 While calling URL: /patch");
+    log.log(LOG_FATAL, L"from the original");
+    ASSERT_EQ(a.messages.size(), 3u);
+    EXPECT_EQ(a.messages[1].first, LOG_DEBUG);
+    EXPECT_EQ(a.messages[2].first, LOG_FATAL);
 }
 
 TEST(LogDriver, LongMessagesAreCutAtTheBuffer) {

@@ -42,7 +42,7 @@ public:
     ~NamedSource() override {
         if (deleted_) ++*deleted_;
     }
-    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener, NameBytes) override {
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener, NameBytes = NameBytes::Utf8) override {
         calls.push_back(remoteName + L">" + localPath);
         lastListener = listener;
         bool ok = calls.size() <= answers_.size() && answers_[calls.size() - 1] != 0;

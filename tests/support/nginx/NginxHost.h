@@ -3,9 +3,10 @@
 // ornivel-publish). Test programs run under Wine, which starts Linux programs but cannot
 // wait for them; ornivel_nginx.py (in "host" mode) runs them for the test and keeps nginx,
 // whose life ends with this object or with the test program, whichever way it ends.
-#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tests/support/windows/LinuxHelper.h"
 
 namespace ornivel::test {
 
@@ -16,7 +17,7 @@ public:
     NginxHost(const NginxHost&) = delete;
     NginxHost& operator=(const NginxHost&) = delete;
 
-    bool running() const { return control_ != ~uintptr_t(0); }
+    bool running() const { return helper_.running(); }
     // The ports nginx listens on once it serves: HTTP, and HTTPS with the test CA's
     // certificate for localhost and 127.0.0.1.
     int httpPort() const { return httpPort_; }
@@ -37,12 +38,9 @@ public:
     std::wstring accessLog() const;
 
 private:
-    std::string command(const std::string& json);
-
-    uintptr_t control_ = ~uintptr_t(0);
+    LinuxHelper helper_;  // nginx lives as long as its control connection
     int httpPort_ = 0;
     int httpsPort_ = 0;
-    std::string runDir_;
 };
 
 } // namespace ornivel::test

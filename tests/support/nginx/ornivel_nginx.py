@@ -23,7 +23,6 @@ Control protocol of "host": one JSON object per line, one answer line each.
 Strings are read as Latin-1, so every byte value passes.
 """
 import argparse
-import ctypes
 import json
 import os
 import shutil
@@ -33,14 +32,10 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from service_host import die_with_parent, free_port, listening, stop_process, write_ports  # noqa: E402
+
 NGINX = "/usr/sbin/nginx"
-PR_SET_PDEATHSIG = 1
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def write_conf(prefix, fragment, http_port, https_port, tls_dir, limit_rate, extra=""):
@@ -82,11 +77,6 @@ def write_conf(prefix, fragment, http_port, https_port, tls_dir, limit_rate, ext
     return conf
 
 
-def die_with_parent():
-    # nginx must not outlive the program that started it.
-    ctypes.CDLL(None).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
-
-
 def start_nginx(prefix, conf, ports):
     """Starts nginx in the foreground; returns (process, None) once it listens on all ports,
     or (None, complaint)."""
@@ -101,28 +91,9 @@ def start_nginx(prefix, conf, ports):
         if all(listening(port) for port in ports):
             return process, None
         time.sleep(0.05)
-    stop_nginx(process)
+    stop_process(process)
     with open(os.path.join(prefix, "logs", "error.log"), "rb") as errors:
         return None, errors.read().decode("utf-8", "replace")[-2000:] or "nginx did not start"
-
-
-def listening(port):
-    try:
-        with socket.create_connection(("127.0.0.1", port), timeout=1):
-            return True
-    except OSError:
-        return False
-
-
-def stop_nginx(process):
-    if process is None or process.poll() is not None:
-        return
-    process.terminate()
-    try:
-        process.wait(10)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
 
 
 def detach_streams(log_path):
@@ -132,13 +103,6 @@ def detach_streams(log_path):
     os.dup2(null, 0)
     os.dup2(log, 1)
     os.dup2(log, 2)
-
-
-def write_ports(port_file, ports):
-    temporary = port_file + ".tmp%d" % os.getpid()
-    with open(temporary, "w") as f:
-        f.write("".join("%s=%d\n" % item for item in ports.items()))
-    os.replace(temporary, port_file)
 
 
 def serve(args):
@@ -155,7 +119,7 @@ def serve(args):
         signal.signal(sig, lambda *_: ending.append(1))
     while not ending and process.poll() is None:
         time.sleep(0.5)
-    stop_nginx(process)
+    stop_process(process)
     return 0
 
 
@@ -174,7 +138,7 @@ class Host:
                                   timeout=command.get("timeout", 300))
             return "OK %d %s" % (done.returncode, done.stdout.hex())
         if kind == "serve":
-            stop_nginx(self.nginx)
+            stop_process(self.nginx)
             fragment = command["fragment"].encode("latin-1").decode("utf-8", "surrogateescape")
             extra = command.get("extra", "").encode("latin-1").decode("utf-8", "surrogateescape")
             conf = write_conf(self.run_dir, fragment, self.ports["http"], self.ports["https"], self.tls_dir, None, extra)
@@ -212,7 +176,7 @@ def host(args):
             if reply == "BYE":
                 break
     finally:
-        stop_nginx(state.nginx)
+        stop_process(state.nginx)
     return 0
 
 

@@ -15,25 +15,19 @@ through the proxy and nowhere else.
       processes, hold that connection for as long as they need the proxy.
 """
 import argparse
-import ctypes
 import os
 import pwd
 import shutil
-import signal
 import socket
 import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from service_host import die_with_parent, free_port, listening, stop_process, write_ports  # noqa: E402
+
 SQUID = "/usr/sbin/squid"
 NCSA = "/usr/lib/squid/basic_ncsa_auth"
-PR_SET_PDEATHSIG = 1
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def apr1(secret):
@@ -82,18 +76,6 @@ def write_run_dir(run_dir, hosts, users, open_port, auth_port):
     return conf
 
 
-def die_with_parent():
-    ctypes.CDLL(None).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
-
-
-def listening(port):
-    try:
-        with socket.create_connection(("127.0.0.1", port), timeout=1):
-            return True
-    except OSError:
-        return False
-
-
 def start_squid(run_dir, conf, ports):
     log = open(os.path.join(run_dir, "squid.out"), "ab")
     process = subprocess.Popen([SQUID, "-N", "-f", conf], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
@@ -103,26 +85,8 @@ def start_squid(run_dir, conf, ports):
         if all(listening(p) for p in ports):
             return process
         time.sleep(0.05)
-    stop_squid(process)
+    stop_process(process)
     return None
-
-
-def stop_squid(process):
-    if process is None or process.poll() is not None:
-        return
-    process.terminate()
-    try:
-        process.wait(10)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
-
-
-def write_ports(port_file, ports):
-    temporary = port_file + ".tmp%d" % os.getpid()
-    with open(temporary, "w") as f:
-        f.write("".join("%s=%d\n" % item for item in ports.items()))
-    os.replace(temporary, port_file)
 
 
 def host(args):
@@ -152,7 +116,7 @@ def host(args):
     except OSError:
         pass
     finally:
-        stop_squid(process)
+        stop_process(process)
     return 0
 
 

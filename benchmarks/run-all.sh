@@ -60,13 +60,8 @@ http {
   }
 }
 EOF
-run_nginx=(nginx -p "$NGINX_DIR" -c "$NGINX_DIR/nginx.conf" -g 'daemon off;')
-if [[ $EUID -eq 0 ]]; then
-  chown -R nobody "$NGINX_DIR"
-  run_nginx=(setpriv --reuid=nobody --regid=nogroup --clear-groups -- "${run_nginx[@]}")
-fi
-"${run_nginx[@]}" </dev/null >"$W/nginx.out" 2>&1 &
-NGINX=$!
+source "$ROOT/benchmarks/nginx.sh"
+start_nginx "$NGINX_DIR" "$W/nginx.out"
 
 source "$ROOT/scripts/wine-session.sh"
 stop_all() {

@@ -22,6 +22,7 @@ PAIRS=(
 )
 RATE=$((2 * 1024 * 1024))
 LATENCY=0.05
+source "$ROOT/benchmarks/nginx.sh"
 winpath() { printf 'Z:%s' "$(tr / '\\' <<<"$1")"; }
 row() { printf '%-78s %14s %14s %10s %10s\n' "$@"; }
 
@@ -85,13 +86,7 @@ http {
   }
 }
 CONF
-  run_nginx=(nginx -p "$P/nginx" -c "$P/nginx/nginx.conf" -g 'daemon off;')
-  if [[ $EUID -eq 0 ]]; then
-    chown -R nobody "$P/nginx"
-    run_nginx=(setpriv --reuid=nobody --regid=nogroup --clear-groups -- "${run_nginx[@]}")
-  fi
-  "${run_nginx[@]}" </dev/null >"$P/nginx.out" 2>&1 &
-  NGINX=$!
+  start_nginx "$P/nginx" "$P/nginx.out"
   trap 'kill $NGINX $RELAY 2>/dev/null || true' EXIT
   for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$NPORT/" && break; sleep 0.05; done
 

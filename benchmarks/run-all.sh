@@ -71,7 +71,7 @@ stop_all() {
 }
 trap stop_all EXIT
 for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$PORT/" && break; sleep 0.05; done
-wine_session_start "$B"
+ORNIVEL_WINDOW_MANAGER=1 wine_session_start "$B"
 
 FIGURES="${FIGURES:-md5 socket winhttp sync launcher compare memory start broken patch patchmem}"
 # The patch figures run on their own (benchmarks/patch/run.sh), after the others.

@@ -65,7 +65,7 @@ headless=${ORNIVEL_DEMO_HEADLESS:-}
 [[ -z "${DISPLAY:-}" ]] && headless=1
 if [[ -z "$headless" ]]; then export ORNIVEL_KEEP_DISPLAY=1; fi
 SESSION=1
-wine_session_start "$DEMO"
+ORNIVEL_WINDOW_MANAGER=1 wine_session_start "$DEMO"
 
 status=0
 if [[ -n "$headless" ]]; then

@@ -12,7 +12,7 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 TRIPLETS=(i686-w64-mingw32 x86_64-w64-mingw32)
 PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine64 xvfb x11-apps imagemagick xauth
+  wine64 xvfb x11-apps imagemagick xauth openbox
   cmake ninja-build googletest libgtest-dev g++ dpkg-dev
   python3 openjdk-17-jdk-headless openssl curl ca-certificates
   nginx-light autoconf automake libtool

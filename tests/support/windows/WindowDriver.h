@@ -18,8 +18,8 @@ struct WindowQuery {
     std::wstring title;      // empty: any title
     DWORD processId = 0;     // 0: any process
     HWND owner = nullptr;    // non-null: only windows owned by this one
-    int controlId = 0;       // non-zero: only windows that hold a control of this id
     bool visibleOnly = true;
+    int controlId = 0;       // non-zero: only windows that hold a control of this id
 };
 
 // The first top-level window matching the query, or null.

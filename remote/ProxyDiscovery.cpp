@@ -157,8 +157,7 @@ bool ProxyDiscovery::fromMachineDefault(const std::wstring& host, bool secure, P
 bool evaluateAutoConfig(const std::wstring& url, const std::wstring& scriptUrl, std::wstring& proxyList,
                         const LogDriver& log) {
     LogDriver logger(log);
-    WinHttpHandle session(WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                      WINHTTP_NO_PROXY_BYPASS, 0));
+    WinHttpHandle session(openWinHttpSession(L""));  // the script itself is fetched direct
     if (!session) return false;
     WINHTTP_AUTOPROXY_OPTIONS options{};
     if (scriptUrl.empty()) {

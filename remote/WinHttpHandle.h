@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <string>
+
 #include "common/Handles.h"
 
 namespace ornivel {
@@ -14,5 +16,14 @@ struct WinHttpHandleTraits {
     static void close(Value v) noexcept { ::WinHttpCloseHandle(v); }
 };
 using WinHttpHandle = UniqueResource<WinHttpHandleTraits>;
+
+// A session through `proxy` ("HOST:PORT"), or direct when it is empty: the proxy decision is
+// the whole choice, never WinHTTP's own default.
+inline HINTERNET openWinHttpSession(const std::wstring& proxy) {
+    return proxy.empty() ? ::WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                         WINHTTP_NO_PROXY_BYPASS, 0)
+                         : ::WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(),
+                                         WINHTTP_NO_PROXY_BYPASS, 0);
+}
 
 } // namespace ornivel

@@ -32,11 +32,7 @@ RemoteSourceWININET::RemoteSourceWININET(const std::wstring& host, const std::ws
     : RemoteSource(log), secure_(secure), basePath_(path + L"/") {
     log_.log(LOG_DEBUG, L"Using URL '%s' for sync.", basePath_.c_str());
     proxy_ = ProxyDiscovery::instance().decide(host, port, secure, log_).proxy;
-    // The decision is the whole choice: a named proxy for this server, or none at all.
-    session_.reset(proxy_.empty() ? ::WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                                  WINHTTP_NO_PROXY_BYPASS, 0)
-                                  : ::WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy_.c_str(),
-                                                  WINHTTP_NO_PROXY_BYPASS, 0));
+    session_.reset(openWinHttpSession(proxy_));
     if (!session_) {
         log_.log(LOG_ERROR, L"Error initializing WinINET. OS Error: %s", LastError().text().c_str());
         return;

@@ -50,10 +50,7 @@ uint32_t FleetReport::run(void* context) {
 
 void FleetReport::send() {
     // No log lines here: the run's thread logs on.
-    WinHttpHandle session(proxy_.empty() ? WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                                       WINHTTP_NO_PROXY_BYPASS, 0)
-                                         : WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy_.c_str(),
-                                                       WINHTTP_NO_PROXY_BYPASS, 0));
+    WinHttpHandle session(openWinHttpSession(proxy_));
     if (!session) {
         error_ = GetLastError();
         return;

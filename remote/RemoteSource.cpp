@@ -15,6 +15,11 @@ namespace {
 
 bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool isFolder(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 size_t lastSeparator(const std::wstring& path) { return path.find_last_of(L"\\/"); }
 
 } // namespace
@@ -36,7 +41,12 @@ bool RemoteSource::createParentDirectories(const std::wstring& localPath) {
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         log_.log(LOG_INFO, L"Creating %s ", it->c_str());
-        if (!::CreateDirectoryW(it->c_str(), nullptr)) return false;
+        // Another transfer of the same pass may have made it in the meantime.
+        if (::CreateDirectoryW(it->c_str(), nullptr)) continue;
+        const DWORD error = ::GetLastError();
+        if (isFolder(*it)) continue;
+        ::SetLastError(error);
+        return false;
     }
     knownFolder_ = parent;
     return true;

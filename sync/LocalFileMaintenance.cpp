@@ -254,14 +254,14 @@ OrnivelSynchronizer::Arrival OrnivelSynchronizer::takeDownloaded(const std::wstr
 
 bool OrnivelSynchronizer::rebuildFromPatch(const FileListFile& entry, const std::string& base,
                                            const std::wstring& target, RemoteSource& patchSource,
-                                           uint64_t& patchBytes) {
+                                           uint64_t& patchBytes, ProgressListener* listener) {
     // The patch arrives beside the file; a partial patch left by a broken run is removed with
     // the unlisted files of the next.
     const std::wstring patch = target + L".ornivel-patch";
     const std::wstring remote = L".ornivel-patches/" + fromAnsi(entry.sha256) + L"/" + fromAnsi(base);
     PatchOutcome outcome = PatchOutcome::ReadFailed;
     std::string detail = "the patch could not be fetched";
-    if (patchSource.fetch(remote, patch, this)) {
+    if (patchSource.fetch(remote, patch, listener)) {
         const std::wstring fetched = RemoteSource::partialPath(patch);
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (GetFileAttributesExW(fetched.c_str(), GetFileExInfoStandard, &data)) patchBytes = sizeOf(data);
@@ -279,7 +279,8 @@ bool OrnivelSynchronizer::rebuildFromPatch(const FileListFile& entry, const std:
     return false;
 }
 
-bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource& source, RemoteSource* patchSource) {
+bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource& source, RemoteSource* patchSource,
+                                               const SourceMaker& moreSources) {
     if (!serverList.refusedPaths().empty()) return serverListUsable(serverList, localPath(L"TarnFileList.new"));
     const std::vector<FileListFile> files = serverList.files();
     DeleteFileW(L"ornivel.log");
@@ -325,74 +326,101 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
     int total = static_cast<int>(downloads.size());
     progress(&phase, nullptr, nullptr, &total, nullptr, nullptr);
 
+    const size_t workers = moreSources ? transfersAtOnce() : 1;
     const std::wstring module = modulePath();
-    const std::wstring self = lowerAscii(module);
     WIN32_FILE_ATTRIBUTE_DATA moduleData;
     const bool moduleSizeKnown = GetFileAttributesExW(module.c_str(), GetFileExInfoStandard, &moduleData) != FALSE;
     int counter = 0;
+    std::vector<Transfer> transfers;
     for (const FileListFile* file : downloads) {
-        std::wstring target = localPath(file->path);
-        ++counter;
-        progress(nullptr, nullptr, &counter, nullptr, nullptr, nullptr);
-
-        // The running launcher, also under another spelling of its name (a short name); only
-        // an existing file of the launcher's size can be it.
-        WIN32_FILE_ATTRIBUTE_DATA existing;
-        const bool exists = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &existing) != FALSE;
-        const bool isSelf = self == lowerAscii(target) ||
-                            (exists && (!moduleSizeKnown || sizeOf(existing) == sizeOf(moduleData)) &&
-                             sameExistingFile(target, module));
-        DWORD attributes = exists ? existing.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
-        if (isSelf) {
-            target = withExtension(module, L".tmp");  // where the restart script looks for it
-            attributes = GetFileAttributesW(target.c_str());
-        }
-
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-            log_.log(LOG_INFO, L"File '%s' is write protected, skipping.", target.c_str());
+        Transfer transfer{file, localPath(file->path), false, ++counter, std::string()};
+        if (workers == 1) progress(nullptr, nullptr, &counter, nullptr, nullptr, nullptr);
+        if (!prepareTransfer(*file, transfer, block, module, moduleSizeKnown ? &moduleData : nullptr)) continue;
+        const auto base = patchBase.find(file);
+        if (base != patchBase.end()) transfer.patchBase = base->second;
+        if (workers > 1) {
+            transfers.push_back(std::move(transfer));
             continue;
         }
-        // A new launcher that arrived in an earlier run that could not restart is not fetched
-        // again.
-        if (isSelf && attributes != INVALID_FILE_ATTRIBUTES && hasDigest(*file)) {
-            UniqueHandle arrived = openForReading(target);
-            if (arrived && digestMatches(arrived.get(), *file, block)) {
-                restartPending_ = true;
-                continue;
-            }
+        if (transferFile(transfer, source, patchSource, this, now, block) != Arrival::Taken)
+            return false;  // the source or the check has logged why
+        noteArrival(transfer);
+    }
+    return workers == 1 || downloadInParallel(transfers, source, patchSource, moreSources, workers, now);
+}
+
+bool OrnivelSynchronizer::prepareTransfer(const FileListFile& file, Transfer& transfer,
+                                          std::vector<unsigned char>& block, const std::wstring& module,
+                                          const WIN32_FILE_ATTRIBUTE_DATA* moduleData) {
+    // The running launcher, also under another spelling of its name (a short name); only an
+    // existing file of the launcher's size can be it.
+    WIN32_FILE_ATTRIBUTE_DATA existing;
+    const bool exists = GetFileAttributesExW(transfer.target.c_str(), GetFileExInfoStandard, &existing) != FALSE;
+    transfer.isSelf = lowerAscii(module) == lowerAscii(transfer.target) ||
+                      (exists && (!moduleData || sizeOf(existing) == sizeOf(*moduleData)) &&
+                       sameExistingFile(transfer.target, module));
+    DWORD attributes = exists ? existing.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+    if (transfer.isSelf) {
+        transfer.target = withExtension(module, L".tmp");  // where the restart script looks for it
+        attributes = GetFileAttributesW(transfer.target.c_str());
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        log_.log(LOG_INFO, L"File '%s' is write protected, skipping.", transfer.target.c_str());
+        return false;
+    }
+    // A new launcher that arrived in an earlier run that could not restart is not fetched
+    // again.
+    if (transfer.isSelf && attributes != INVALID_FILE_ATTRIBUTES && hasDigest(file)) {
+        UniqueHandle arrived = openForReading(transfer.target);
+        if (arrived && digestMatches(arrived.get(), file, block)) {
+            restartPending_ = true;
+            return false;
         }
-        // Every file arrives under its partial name and takes its real name only when it is
-        // whole: its digest (or, without one, its size) is the listed one. Damaged or altered
-        // bytes never stand in its place; the version check would not notice them.
-        const std::wstring partial = RemoteSource::partialPath(target);
-        const bool continued = GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES;
-        Arrival arrival = Arrival::Failed;
-        uint64_t patchBytes = 0;
-        const auto base = isSelf || continued ? patchBase.end() : patchBase.find(file);
-        if (continued && partialComplete(partial, *file)) {
-            arrival = takeDownloaded(target, *file, now, block);  // whole before an interruption
-        } else if (base != patchBase.end() && rebuildFromPatch(*file, base->second, target, *patchSource, patchBytes) &&
-                   (arrival = takeDownloaded(target, *file, now, block)) != Arrival::Mismatch) {
-            // rebuilt; a rebuilt file that does not match is fetched whole below
-        } else if (source.fetch(file->path, target, this, nameBytesOf(*file))) {
-            patchBytes = 0;
-            arrival = takeDownloaded(target, *file, now, block);
-        }
-        // A continued file that does not match may have been continued from bytes of another
-        // version: it is fetched once more from its start.
-        if (arrival == Arrival::Mismatch && continued && source.fetch(file->path, target, this, nameBytesOf(*file)))
-            arrival = takeDownloaded(target, *file, now, block);
-        if (arrival != Arrival::Taken) return false;  // the source or the check has logged why
-        ++filesFetched_;
-        if (patchBytes) {
-            bytesFetched_ += patchBytes;
-        } else if (listedSizeKnown(*file)) {
-            bytesFetched_ += static_cast<uint64_t>(file->size);
-        }
-        restartPending_ |= isSelf;
-        ghostscriptLoaded_ |= lowerAscii(file->path).find(L"gs.rar") != std::wstring::npos;
     }
     return true;
+}
+
+OrnivelSynchronizer::Arrival OrnivelSynchronizer::transferFile(Transfer& transfer, RemoteSource& source,
+                                                               RemoteSource* patchSource, ProgressListener* listener,
+                                                               const FILETIME& now,
+                                                               std::vector<unsigned char>& block) {
+    // Every file arrives under its partial name and takes its real name only when it is
+    // whole: its digest (or, without one, its size) is the listed one. Damaged or altered
+    // bytes never stand in its place; the version check would not notice them.
+    const FileListFile& file = *transfer.file;
+    const std::wstring& target = transfer.target;
+    const std::wstring partial = RemoteSource::partialPath(target);
+    const bool continued = GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool patchable = patchSource && !transfer.isSelf && !continued && !transfer.patchBase.empty();
+    Arrival arrival = Arrival::Failed;
+    transfer.patchBytes = 0;
+    if (continued && partialComplete(partial, file)) {
+        arrival = takeDownloaded(target, file, now, block);  // whole before an interruption
+    } else if (patchable &&
+               rebuildFromPatch(file, transfer.patchBase, target, *patchSource, transfer.patchBytes, listener) &&
+               (arrival = takeDownloaded(target, file, now, block)) != Arrival::Mismatch) {
+        // rebuilt; a rebuilt file that does not match is fetched whole below
+    } else if (source.fetch(file.path, target, listener, nameBytesOf(file))) {
+        transfer.patchBytes = 0;
+        arrival = takeDownloaded(target, file, now, block);
+    }
+    // A continued file that does not match may have been continued from bytes of another
+    // version: it is fetched once more from its start.
+    if (arrival == Arrival::Mismatch && continued && source.fetch(file.path, target, listener, nameBytesOf(file)))
+        arrival = takeDownloaded(target, file, now, block);
+    transfer.taken = arrival == Arrival::Taken;
+    return arrival;
+}
+
+void OrnivelSynchronizer::noteArrival(const Transfer& transfer) {
+    ++filesFetched_;
+    if (transfer.patchBytes) {
+        bytesFetched_ += transfer.patchBytes;
+    } else if (listedSizeKnown(*transfer.file)) {
+        bytesFetched_ += static_cast<uint64_t>(transfer.file->size);
+    }
+    restartPending_ |= transfer.isSelf;
+    ghostscriptLoaded_ |= lowerAscii(transfer.file->path).find(L"gs.rar") != std::wstring::npos;
 }
 
 } // namespace ornivel

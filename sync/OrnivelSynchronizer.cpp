@@ -13,6 +13,7 @@
 #include "common/WholeWrite.h"
 #include "logdriver/LastError.h"
 #include "remote/UrlEncode.h"
+#include "remote/RemoteSourceCombination.h"
 #include "remote/RemoteSourceFactory.h"
 #include "remote/WinHttpSource.h"
 #include "sync/DeploymentServerInfo.h"
@@ -415,7 +416,23 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         patchSource = createRemoteSource(server_->type, server_->host, server_->path, server_->port,
                                          server_->userName, server_->password, patchLog);
     }
-    const bool ok = downloadChangedFiles(serverList, source, patchSource.get());
+    // Files of an HTTP server travel several at once, each transfer with a source (and a
+    // connection) of its own; a share copies one file after the other.
+    SourceMaker moreSources;
+    if (server_ && lowerAscii(server_->type) != L"net") {
+        moreSources = [this, &source, server = *server_](bool forPatches) {
+            LogDriver log(log_);
+            if (forPatches) log.capSeverity(LOG_DEBUG);
+            std::unique_ptr<RemoteSource> more = createRemoteSource(server.type, server.host, server.path,
+                                                                    server.port, server.userName, server.password, log);
+            // A client that failed this server in this run is not asked again, by any transfer.
+            const auto* known = dynamic_cast<const RemoteSourceCombination*>(&source);
+            auto* combination = dynamic_cast<RemoteSourceCombination*>(more.get());
+            if (combination && known && !forPatches) combination->shareFailuresWith(*known);
+            return more;
+        };
+    }
+    const bool ok = downloadChangedFiles(serverList, source, patchSource.get(), moreSources);
     if (ok) copyToParentFolder();
     success = ok;
     step = FAILURE_DOWNLOADING;

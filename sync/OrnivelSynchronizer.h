@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +21,9 @@ class DeploymentServerInfo;
 class FileList;
 class FileListFile;
 class RemoteSource;
+
+// The most files that travel at once from one server.
+constexpr uint32_t kMaxParallelTransfers = 4;
 
 // The step a failed run reports in its final message.
 enum FailureStep : int {
@@ -69,7 +74,17 @@ public:
     // of its own, so that a patch it cannot fetch leaves `source` untouched), a file whose
     // installed version the entry's "patches" names is rebuilt from a patch first, and fetched
     // whole when that fails.
-    bool downloadChangedFiles(FileList serverList, RemoteSource& source, RemoteSource* patchSource = nullptr);
+    //
+    // With `moreSources`, a server's files travel several at once (setParallelTransfers), each
+    // transfer through a source of its own; the new launcher and the Ghostscript archive
+    // still travel alone, in their place in the list. The progress then counts the files
+    // begun (current) and the bytes of the whole pass (percent).
+    using SourceMaker = std::function<std::unique_ptr<RemoteSource>(bool forPatches)>;
+    bool downloadChangedFiles(FileList serverList, RemoteSource& source, RemoteSource* patchSource = nullptr,
+                              const SourceMaker& moreSources = nullptr);
+    // How many files travel at once from one server (1 to kMaxParallelTransfers). Unset: the
+    // administrators' policy, else kMaxParallelTransfers.
+    void setParallelTransfers(uint32_t count) { parallelTransfers_ = count; }
 
     // Unpacks "system\gs.rar" into "system\gs" (progress phase 6). The result does not fail
     // the run.
@@ -120,7 +135,33 @@ private:
     // one and rebuilds the new file into the partial file of `target`; false (logged at info)
     // when that fails, and nothing of it stays. `patchBytes`: the patch's size.
     bool rebuildFromPatch(const FileListFile& entry, const std::string& base, const std::wstring& target,
-                          RemoteSource& patchSource, uint64_t& patchBytes);
+                          RemoteSource& patchSource, uint64_t& patchBytes, ProgressListener* listener);
+
+    // One file of the download pass: where it goes, and the installed version a patch can
+    // start from (empty: none).
+    struct Transfer {
+        const FileListFile* file;
+        std::wstring target;
+        bool isSelf;
+        int number;  // its place in the download list, from 1
+        std::string patchBase;
+        bool taken = false;
+        uint64_t patchBytes = 0;
+    };
+    // Where `file` goes; false when it is not fetched (write protected, or a new launcher
+    // that arrived in an earlier run). `module`: the running launcher, with its attributes
+    // when known.
+    bool prepareTransfer(const FileListFile& file, Transfer& transfer, std::vector<unsigned char>& block,
+                         const std::wstring& module, const WIN32_FILE_ATTRIBUTE_DATA* moduleData);
+    // Brings one file into place: a partial file that is whole already, a patch, the whole
+    // file. Taken when it stands under its name.
+    Arrival transferFile(Transfer& transfer, RemoteSource& source, RemoteSource* patchSource,
+                         ProgressListener* listener, const FILETIME& now, std::vector<unsigned char>& block);
+    void noteArrival(const Transfer& transfer);
+    // The download pass on up to `workers` transfers at once.
+    bool downloadInParallel(std::vector<Transfer>& transfers, RemoteSource& source, RemoteSource* patchSource,
+                            const SourceMaker& moreSources, size_t workers, const FILETIME& now);
+    size_t transfersAtOnce() const;
 
     // The note of an unfinished update (UnfinishedUpdate.h) in the installation folder.
     bool updateUnfinished();
@@ -154,6 +195,7 @@ private:
     bool refusedAllServers_ = false;
     uint64_t filesFetched_ = 0;
     uint64_t bytesFetched_ = 0;
+    std::optional<uint32_t> parallelTransfers_;
     const DeploymentServerInfo* server_ = nullptr;  // the server whose list is being applied
     uint32_t constructedAt_;  // milliseconds of the system's tick count
 };

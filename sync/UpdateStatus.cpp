@@ -68,13 +68,21 @@ std::optional<uint64_t> lastSuccessOf(const std::wstring& folder) {
     return seconds;
 }
 
-std::optional<uint32_t> offlineStartDaysPolicy() {
+namespace {
+
+std::optional<uint32_t> policyNumber(const wchar_t* name) {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         UniqueRegKey key = openRegistryKey(root, kPolicyKey);
-        uint32_t days = 0;
-        if (key && readRegistryNumber(key.get(), L"OfflineStartDays", days)) return days;
+        uint32_t number = 0;
+        if (key && readRegistryNumber(key.get(), name, number)) return number;
     }
     return std::nullopt;
 }
+
+} // namespace
+
+std::optional<uint32_t> offlineStartDaysPolicy() { return policyNumber(L"OfflineStartDays"); }
+
+std::optional<uint32_t> parallelTransfersPolicy() { return policyNumber(L"ParallelTransfers"); }
 
 } // namespace ornivel

@@ -28,6 +28,10 @@ std::optional<uint64_t> lastSuccessOf(const std::wstring& folder);
 // HKEY_CURRENT_USER; none without the policy.
 std::optional<uint32_t> offlineStartDaysPolicy();
 
+// "ParallelTransfers" (REG_DWORD) of the policy key, under HKEY_LOCAL_MACHINE, then
+// HKEY_CURRENT_USER: how many files travel at once from one server; none without it.
+std::optional<uint32_t> parallelTransfersPolicy();
+
 uint64_t secondsSince1970Now();
 
 } // namespace ornivel

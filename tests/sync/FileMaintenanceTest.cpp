@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 #include "FakeSource.h"
 #include "filelist/ListSignature.h"
@@ -210,6 +213,105 @@ TEST_F(FileMaintenance, AFailedDownloadEndsThePass) {
     EXPECT_FALSE(sync_->downloadChangedFiles(server, source_));
     EXPECT_TRUE(inst_.exists(L"a.jar"));
     EXPECT_FALSE(inst_.exists(L"c.jar"));
+}
+
+// One server behind several sources, each transfer on a thread of its own. With `together`,
+// a fetch is held until that many are under way; with `failing`, that file fails then, and
+// the others go on only once it has.
+struct SharedServer {
+    std::map<std::wstring, std::string> files;
+    std::wstring failing;
+    size_t together = 0;
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t inFlight = 0, most = 0;
+    bool failed = false;
+    std::vector<std::pair<std::wstring, size_t>> begun;  // name, transfers under way with it
+    std::vector<std::wstring> ended;
+};
+class SharedServerSource : public RemoteSource {
+public:
+    explicit SharedServerSource(SharedServer& server) : RemoteSource(LogDriver(L"shared")), server_(server) {}
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener* listener, NameBytes) override {
+        std::unique_lock<std::mutex> hold(server_.lock);
+        server_.most = std::max(server_.most, ++server_.inFlight);
+        server_.begun.emplace_back(remoteName, server_.inFlight);
+        server_.changed.notify_all();
+        const auto limit = std::chrono::seconds(20);
+        server_.changed.wait_for(hold, limit, [&] { return server_.inFlight >= server_.together || server_.failed; });
+        const bool fails = remoteName == server_.failing;
+        if (fails) server_.failed = true;
+        if (!fails && !server_.failing.empty()) server_.changed.wait_for(hold, limit, [&] { return server_.failed; });
+        --server_.inFlight;
+        server_.ended.push_back(remoteName);
+        server_.changed.notify_all();
+        if (fails) return false;
+        test::writeFileBytes(partialPath(localPath), server_.files[remoteName]);
+        int percent = 100;
+        if (listener) listener->progress(nullptr, nullptr, nullptr, nullptr, &percent, nullptr);
+        return true;
+    }
+
+private:
+    SharedServer& server_;
+};
+
+TEST_F(FileMaintenance, FilesTravelSeveralAtOnceGhostscriptAloneAndOneFailureEndsThePass) {
+    // Key order puts "module\\gs.rar" between the a.. and the z.. files.
+    const auto fileName = [](int i) { return formatWide(i <= 5 ? L"module\\a%02d.jar" : L"module\\z%02d.jar", i); };
+    const auto listOf = [&](SharedServer& served, int count, int ghostscriptAt) {
+        FileList list;
+        for (int i = 1; i <= count; ++i) {
+            const std::wstring name = i == ghostscriptAt ? std::wstring(L"module\\gs.rar") : fileName(i);
+            served.files[name] = "bytes of " + std::to_string(i);
+            list.insert(entryFor(name, served.files[name], kTime, true));
+        }
+        return list;
+    };
+    {
+        // Four at once; the Ghostscript archive alone, after every file before it and before
+        // every file after it.
+        SharedServer served;
+        const FileList server = listOf(served, 9, 6);
+        SharedServerSource source(served);
+        test::ProgressRecorder progress;
+        sync_->addListener(&progress);
+        ASSERT_TRUE(sync_->downloadChangedFiles(server, source, nullptr, [&](bool) {
+            return std::make_unique<SharedServerSource>(served);
+        }));
+        for (const auto& [name, bytes] : served.files) EXPECT_EQ(inst_.read(name), bytes) << name;
+        EXPECT_TRUE(sync_->ghostscriptLoaded());
+        const auto begun = std::find_if(served.begun.begin(), served.begun.end(),
+                                        [](const auto& b) { return b.first == L"module\\gs.rar"; });
+        ASSERT_NE(begun, served.begun.end());
+        EXPECT_EQ(begun->second, 1u);
+        EXPECT_EQ(begun - served.begun.begin(), 5);  // every file before it had begun ...
+        const auto ended = std::find(served.ended.begin(), served.ended.end(), L"module\\gs.rar");
+        EXPECT_EQ(ended - served.ended.begin(), 5);  // ... and ended, and none after it had begun
+        ASSERT_FALSE(progress.records.empty());
+        EXPECT_EQ(progress.records.back().current, 9);
+        EXPECT_EQ(progress.records.back().total, 9);
+        EXPECT_EQ(progress.records.back().percent, 100);
+        EXPECT_EQ(sync_->outcome().files, 9u);
+    }
+    {
+        // The third of 24 fails while four are under way: those that were under way are
+        // checked and kept, no further file begins, and the pass fails.
+        SharedServer served;
+        const FileList server = listOf(served, 24, 0);
+        served.together = 4;
+        served.failing = fileName(3);
+        SharedServerSource source(served);
+        OrnivelSynchronizer sync(false, inst_.path() + L"failing\\", log_, false);
+        EXPECT_FALSE(sync.downloadChangedFiles(server, source, nullptr, [&](bool) {
+            return std::make_unique<SharedServerSource>(served);
+        }));
+        EXPECT_EQ(served.most, 4u);
+        for (int i : {1, 2, 4}) EXPECT_EQ(inst_.read(L"failing\\" + fileName(i)), served.files[fileName(i)]);
+        EXPECT_FALSE(inst_.exists(L"failing\\" + fileName(3)));
+        EXPECT_FALSE(inst_.exists(L"failing\\" + fileName(3) + RemoteSource::kPartialSuffix));
+        EXPECT_LT(served.begun.size(), 24u);
+    }
 }
 
 TEST_F(FileMaintenance, ADamagedDownloadFailsThePass) {

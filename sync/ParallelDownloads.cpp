@@ -1,0 +1,138 @@
+// The download pass with several files in flight: each worker thread has a source (and a
+// patch source) of its own, and the synchronising thread merges their progress.
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "common/Text.h"
+#include "filelist/FileList.h"
+#include "remote/RemoteSource.h"
+#include "sync/FileDigest.h"
+#include "sync/OrnivelSynchronizer.h"
+#include "sync/TransferWorkers.h"
+#include "sync/UpdateStatus.h"
+
+namespace ornivel {
+
+namespace {
+
+uint64_t listedBytes(const FileListFile& file) { return file.size > 0 ? static_cast<uint64_t>(file.size) : 0; }
+
+// What one worker's current file has brought so far, from its source's percentage.
+class WorkerProgress : public ProgressListener {
+public:
+    explicit WorkerProgress(TransferWorkers& workers) : workers_(workers) {}
+    void begin(uint64_t size) {
+        size_ = size;
+        bytes_.store(0);
+    }
+    uint64_t bytes() const { return bytes_.load(); }
+    void progress(const int*, const wchar_t*, const int*, const int*, const int* percent, const int*) override {
+        if (!percent || *percent < 0 || *percent > 100) return;
+        const uint64_t bytes = size_ * static_cast<uint64_t>(*percent) / 100;
+        if (bytes_.exchange(bytes) != bytes) workers_.wake();
+    }
+
+private:
+    TransferWorkers& workers_;
+    uint64_t size_ = 0;
+    std::atomic<uint64_t> bytes_{0};
+};
+
+// What a worker transfers with.
+struct Worker {
+    RemoteSource* source = nullptr;
+    RemoteSource* patchSource = nullptr;
+    std::unique_ptr<RemoteSource> ownSource, ownPatchSource;
+    std::vector<unsigned char> block = fileDigestBuffer();
+    std::unique_ptr<WorkerProgress> progress;
+};
+
+// The new launcher and the Ghostscript archive travel alone, in their place in the list: the
+// restart and the unpacking follow from them.
+bool travelsAlone(const FileListFile& file, bool isSelf) {
+    return isSelf || lowerAscii(file.path).find(L"gs.rar") != std::wstring::npos;
+}
+
+} // namespace
+
+size_t OrnivelSynchronizer::transfersAtOnce() const {
+    uint32_t count = parallelTransfers_ ? *parallelTransfers_ : parallelTransfersPolicy().value_or(kMaxParallelTransfers);
+    if (count < 1) count = 1;
+    if (count > kMaxParallelTransfers) count = kMaxParallelTransfers;
+    return count;
+}
+
+bool OrnivelSynchronizer::downloadInParallel(std::vector<Transfer>& transfers, RemoteSource& source,
+                                             RemoteSource* patchSource, const SourceMaker& moreSources,
+                                             size_t workerCount, const FILETIME& now) {
+    TransferWorkers pool;
+    std::vector<Worker> workers;
+    const bool patches = patchSource != nullptr;
+    for (size_t i = 0; i < workerCount && i < transfers.size(); ++i) {
+        Worker worker;
+        worker.source = &source;
+        worker.patchSource = patchSource;
+        if (i > 0) {
+            worker.ownSource = moreSources(false);
+            if (!worker.ownSource) break;
+            worker.source = worker.ownSource.get();
+            if (patches) {
+                worker.ownPatchSource = moreSources(true);
+                worker.patchSource = worker.ownPatchSource.get();
+            }
+        }
+        worker.progress = std::make_unique<WorkerProgress>(pool);
+        workers.push_back(std::move(worker));
+    }
+
+    uint64_t totalBytes = 0;
+    for (const Transfer& transfer : transfers) totalBytes += listedBytes(*transfer.file);
+    std::atomic<uint64_t> bytesDone{0};
+    std::atomic<int> begun{0}, ended{0};
+
+    // Runs on the synchronising thread: the files begun, and the bytes of the whole pass.
+    const auto report = [&] {
+        uint64_t bytes = bytesDone.load();
+        for (const Worker& worker : workers) bytes += worker.progress->bytes();
+        int current = begun.load();
+        int percent = totalBytes ? static_cast<int>(bytes * 100 / totalBytes)
+                                 : static_cast<int>(static_cast<size_t>(ended.load()) * 100 / transfers.size());
+        if (percent > 100) percent = 100;
+        progress(nullptr, nullptr, &current, nullptr, &percent, nullptr);
+    };
+
+    // The files between two that travel alone go together.
+    for (size_t first = 0; first < transfers.size();) {
+        size_t last = first + 1;
+        if (!travelsAlone(*transfers[first].file, transfers[first].isSelf))
+            while (last < transfers.size() && !travelsAlone(*transfers[last].file, transfers[last].isSelf)) ++last;
+        const auto job = [&](size_t index, size_t w) {
+            Transfer& transfer = transfers[first + index];
+            Worker& worker = workers[w];
+            worker.progress->begin(listedBytes(*transfer.file));
+            int number = begun.load();
+            while (number < transfer.number && !begun.compare_exchange_weak(number, transfer.number)) {}
+            pool.wake();
+            const bool taken = transferFile(transfer, *worker.source, worker.patchSource, worker.progress.get(), now,
+                                            worker.block) == Arrival::Taken;
+            worker.progress->begin(0);
+            if (taken) bytesDone += listedBytes(*transfer.file);
+            ++ended;
+            return taken;
+        };
+        const size_t together = last - first == 1 ? 1 : workers.size();
+        if (!pool.run(last - first, together, job, report)) break;  // the source or the check has logged why
+        first = last;
+    }
+    bool all = true;
+    for (const Transfer& transfer : transfers) {
+        if (transfer.taken) noteArrival(transfer);
+        all &= transfer.taken;
+    }
+    return all;
+}
+
+} // namespace ornivel

@@ -6,7 +6,8 @@
 #   REPEAT=5 FIGURES="socket winhttp" bash benchmarks/run-all.sh  # a subset
 #
 # Figures: md5, socket, winhttp, sync, launcher, compare, memory, start, broken, patch, patchmem.
-# The HTTP
+# "sync" and "launcher" also run the bare WinHTTP loop (bench_remote winhttp-loop: the same files
+# one after the other through one WinHTTP session, each written to disk). The HTTP
 # figures fetch from nginx (Debian's nginx-light), started here unprivileged on a loopback port;
 # "broken" fetches through a relay in front of it that breaks every connection after 4 MiB
 # (benchmarks/remote/breaking_relay.py); "patch" updates an installation of real JARs from npm

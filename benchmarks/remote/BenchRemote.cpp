@@ -6,9 +6,13 @@
 //   bench_remote <source> <port or share path> <output folder> small <count> [server path]
 //   bench_remote <source> <port or share path> <output folder> list <names file> [server path]
 // Sources: winhttp, socket, share, and winhttp-bare and socket-bare: the same requests made
-// straight with the system's calls and nothing written, which is what the system alone costs.
-// HTTP sources fetch from 127.0.0.1:<port><server path> ("/bench" unless given); the small
-// files are small\f<i>.bin; a names file holds one remote name a line.
+// straight with the system's calls and nothing written, which is what the system alone costs;
+// winhttp-loop: the plainest program that does the job with the platform's own transport, one
+// file after the other through one WinHTTP session and connection, each body written to its
+// file as it arrives.
+// HTTP sources fetch from 127.0.0.1:<port><server path> ("/bench" unless given; an empty one
+// takes the names from the server's root); the small files are small\f<i>.bin; a names file
+// holds one remote name a line.
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
@@ -66,24 +70,29 @@ std::wstring slashes(std::wstring name) {
     return name;
 }
 
-// WinHTTP alone: one session and connection, one GET per file, the body read in large blocks
-// and dropped.
+// WinHTTP alone: one session and connection (opened with the first request, so that the time
+// includes them), one GET per file, the body read in large blocks and dropped, or with
+// `write` written to the local file (its folders made when missing) and nothing else: no
+// partial name, no checks.
 class BareWinHttp : public RemoteSource {
 public:
-    BareWinHttp(unsigned short port, const std::wstring& path, const LogDriver& log) : RemoteSource(log), path_(path) {
-        session_ = WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                               WINHTTP_NO_PROXY_BYPASS, 0);
-        connection_ = WinHttpConnect(session_, L"127.0.0.1", port, 0);
-    }
+    BareWinHttp(unsigned short port, const std::wstring& path, bool write, const LogDriver& log)
+        : RemoteSource(log), port_(port), path_(path), write_(write) {}
     ~BareWinHttp() override {
-        WinHttpCloseHandle(connection_);
-        WinHttpCloseHandle(session_);
+        if (connection_) WinHttpCloseHandle(connection_);
+        if (session_) WinHttpCloseHandle(session_);
     }
-    // Nothing is written, so there is nothing to put in place either.
     bool download(std::wstring remoteName, std::wstring localPath, ProgressListener* listener) override {
         return fetch(std::move(remoteName), std::move(localPath), listener);
     }
-    bool fetch(std::wstring remoteName, std::wstring, ProgressListener*, NameBytes = NameBytes::Utf8) override {
+    bool fetch(std::wstring remoteName, std::wstring localPath, ProgressListener*,
+               NameBytes = NameBytes::Utf8) override {
+        if (!session_) {
+            session_ = WinHttpOpen(L"ornivel", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                   WINHTTP_NO_PROXY_BYPASS, 0);
+            if (session_) connection_ = WinHttpConnect(session_, L"127.0.0.1", port_, 0);
+        }
+        if (!connection_) return false;
         const std::wstring object = path_ + L"/" + slashes(remoteName);
         HINTERNET request = WinHttpOpenRequest(connection_, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                                WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH);
@@ -94,17 +103,37 @@ public:
         ok = ok && WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX) &&
              status == 200;
+        HANDLE file = INVALID_HANDLE_VALUE;
+        if (ok && write_) {
+            file = create(localPath);
+            ok = file != INVALID_HANDLE_VALUE;
+        }
         for (DWORD available = 0; ok && WinHttpQueryDataAvailable(request, &available) && available > 0;) {
-            DWORD read = 0;
+            DWORD read = 0, written = 0;
             ok = WinHttpReadData(request, buffer_.data(), static_cast<DWORD>(buffer_.size()), &read) != FALSE;
             bareBytes += read;
+            if (ok && file != INVALID_HANDLE_VALUE)
+                ok = WriteFile(file, buffer_.data(), read, &written, nullptr) && written == read;
         }
+        if (file != INVALID_HANDLE_VALUE) ok = CloseHandle(file) && ok;
         if (request) WinHttpCloseHandle(request);
         return ok;
     }
 
 private:
+    // Makes the missing folders of a path only when the file cannot be made without them.
+    static HANDLE create(const std::wstring& path) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PATH_NOT_FOUND) return file;
+        for (size_t slash = path.find(L'\\', 3); slash != std::wstring::npos; slash = path.find(L'\\', slash + 1))
+            CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+        return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
+    unsigned short port_;
     std::wstring path_;
+    bool write_;
     HINTERNET session_ = nullptr, connection_ = nullptr;
     std::vector<char> buffer_ = std::vector<char>(1024 * 1024);
 };
@@ -170,7 +199,8 @@ std::unique_ptr<RemoteSource> makeSource(const std::wstring& kind, const std::ws
     if (kind == L"winhttp") return std::make_unique<RemoteSourceWININET>(L"127.0.0.1", path, port, log, false);
     if (kind == L"socket") return std::make_unique<RemoteSourceHTTP>(L"127.0.0.1", path.substr(1), port, log, true);
     if (kind == L"share") return std::make_unique<RemoteSourceNET>(where, L"", L"", log, connector);
-    if (kind == L"winhttp-bare") return std::make_unique<BareWinHttp>(port, path, log);
+    if (kind == L"winhttp-bare") return std::make_unique<BareWinHttp>(port, path, false, log);
+    if (kind == L"winhttp-loop") return std::make_unique<BareWinHttp>(port, path, true, log);
     if (kind == L"socket-bare") return std::make_unique<BareSocket>(port, path, log);
     return nullptr;
 }
@@ -179,8 +209,8 @@ std::unique_ptr<RemoteSource> makeSource(const std::wstring& kind, const std::ws
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 6) {
-        std::fprintf(stderr, "usage: bench_remote <winhttp|socket|share> <port|share> <out> big <name> | small <count> "
-                             "| list <names file> [server path]\n");
+        std::fprintf(stderr, "usage: bench_remote <winhttp|socket|share|winhttp-loop> <port|share> <out> big <name> "
+                             "| small <count> | list <names file> [server path]\n");
         return 2;
     }
     const std::wstring kind = argv[1], where = argv[2], out = argv[3], mode = argv[4], arg = argv[5];

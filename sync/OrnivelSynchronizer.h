@@ -77,8 +77,8 @@ public:
     //
     // With `moreSources`, a server's files travel several at once (setParallelTransfers), each
     // transfer through a source of its own; the new launcher and the Ghostscript archive
-    // still travel alone, in their place in the list. The progress then counts the files
-    // begun (current) and the bytes of the whole pass (percent).
+    // still travel alone, in their place in the list. The progress then names the first file
+    // of the list still under way (current) and the bytes of the whole pass (percent).
     using SourceMaker = std::function<std::unique_ptr<RemoteSource>(bool forPatches)>;
     bool downloadChangedFiles(FileList serverList, RemoteSource& source, RemoteSource* patchSource = nullptr,
                               const SourceMaker& moreSources = nullptr);

@@ -2,6 +2,7 @@
 // patch source) of its own, and the synchronising thread merges their progress.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -91,18 +92,26 @@ bool OrnivelSynchronizer::downloadInParallel(std::vector<Transfer>& transfers, R
     uint64_t totalBytes = 0;
     for (const Transfer& transfer : transfers) totalBytes += listedBytes(*transfer.file);
     std::atomic<uint64_t> bytesDone{0};
-    std::atomic<int> begun{0}, ended{0};
 
-    // Runs on the synchronising thread: the files begun, and the bytes of the whole pass.
+    // Which transfers have ended; the synchronising thread reads them from the first open one.
+    std::unique_ptr<std::atomic<bool>[]> ended(new std::atomic<bool>[transfers.size()]);
+    for (size_t i = 0; i < transfers.size(); ++i) ended[i].store(false);
+    std::atomic<size_t> endedCount{0};
+    size_t firstOpen = 0;
+
+    // Runs on the synchronising thread: the first file of the list still under way (as one
+    // after the other would count it), and the bytes of the whole pass.
     const auto report = [&] {
         uint64_t bytes = bytesDone.load();
         for (const Worker& worker : workers) bytes += worker.progress->bytes();
-        int current = begun.load();
+        while (firstOpen + 1 < transfers.size() && ended[firstOpen].load()) ++firstOpen;
+        int current = transfers[firstOpen].number;
         int percent = totalBytes ? static_cast<int>(bytes * 100 / totalBytes)
-                                 : static_cast<int>(static_cast<size_t>(ended.load()) * 100 / transfers.size());
+                                 : static_cast<int>(endedCount.load() * 100 / transfers.size());
         if (percent > 100) percent = 100;
         progress(nullptr, nullptr, &current, nullptr, &percent, nullptr);
     };
+    if (!transfers.empty()) report();
 
     // The files between two that travel alone go together.
     for (size_t first = 0; first < transfers.size();) {
@@ -113,14 +122,12 @@ bool OrnivelSynchronizer::downloadInParallel(std::vector<Transfer>& transfers, R
             Transfer& transfer = transfers[first + index];
             Worker& worker = workers[w];
             worker.progress->begin(listedBytes(*transfer.file));
-            int number = begun.load();
-            while (number < transfer.number && !begun.compare_exchange_weak(number, transfer.number)) {}
-            pool.wake();
             const bool taken = transferFile(transfer, *worker.source, worker.patchSource, worker.progress.get(), now,
                                             worker.block) == Arrival::Taken;
             worker.progress->begin(0);
             if (taken) bytesDone += listedBytes(*transfer.file);
-            ++ended;
+            ended[first + index].store(true);
+            ++endedCount;
             return taken;
         };
         const size_t together = last - first == 1 ? 1 : workers.size();

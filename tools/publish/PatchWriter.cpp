@@ -34,6 +34,10 @@ unsigned patchWindowLog(uint64_t baseSize, uint64_t targetSize) {
     return log;
 }
 
+unsigned patchHashLog(uint64_t baseSize) {
+    return std::min(patchWindowLog(baseSize, 0), kPatchHashLogMax);
+}
+
 PatchResult makePatch(std::string_view base, std::string_view target, std::string& patch, std::string& error,
                       int level) {
     patch.clear();
@@ -47,7 +51,9 @@ PatchResult makePatch(std::string_view base, std::string_view target, std::strin
     ZSTD_CCtx* e = encoder.get();
     const int windowLog = static_cast<int>(patchWindowLog(base.size(), target.size()));
     if (!set(e, ZSTD_c_compressionLevel, level, error) || !set(e, ZSTD_c_windowLog, windowLog, error) ||
-        !set(e, ZSTD_c_enableLongDistanceMatching, 1, error) || !set(e, ZSTD_c_checksumFlag, 1, error) ||
+        !set(e, ZSTD_c_hashLog, static_cast<int>(patchHashLog(base.size())), error) ||
+        !set(e, ZSTD_c_minMatch, kPatchMinMatch, error) || !set(e, ZSTD_c_enableLongDistanceMatching, 1, error) ||
+        !set(e, ZSTD_c_checksumFlag, 1, error) ||
         !set(e, ZSTD_c_contentSizeFlag, 1, error))
         return PatchResult::Failed;
     size_t status = ZSTD_CCtx_setPledgedSrcSize(e, target.size());

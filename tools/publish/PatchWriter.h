@@ -21,8 +21,8 @@ constexpr uint64_t kPatchMinimumSize = 64 * 1024;
 // (up to the maximum below): long-distance matching finds the long stretches the releases
 // share, the hash table the shorter ones it passes over. Patches of JARs come out 2-5 % smaller
 // than with zstd's fast levels (whose tables reach back a few MB), at well under 0.1 s per MB.
-// The optimal parser (levels 19 and up) saves 1 % more at five times the time and twice the
-// memory, which large files cannot afford.
+// The optimal parser (levels 19 and up) saves 1 % more at five times the time and more memory,
+// which large files cannot afford.
 constexpr int kPatchLevel = 12;
 constexpr int kPatchMinMatch = 4;
 // 2^25 entries: 192 MiB of tables, which leaves the 32-bit publisher room for the two files.

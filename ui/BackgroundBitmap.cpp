@@ -2,52 +2,38 @@
 
 namespace ornivel {
 
-namespace {
+BackgroundBitmap::~BackgroundBitmap() { release(); }
 
-// A memory device context with a bitmap selected into it for as long as it lives.
-class MemoryDC {
-public:
-    MemoryDC(HDC like, HBITMAP bitmap) : dc_(CreateCompatibleDC(like)) {
-        if (dc_) previous_ = SelectObject(dc_, bitmap);
+void BackgroundBitmap::release() {
+    if (memory_) {
+        SelectObject(memory_, previous_);
+        DeleteDC(memory_);
     }
-    ~MemoryDC() {
-        if (!dc_) return;
-        SelectObject(dc_, previous_);
-        DeleteDC(dc_);
-    }
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_ = nullptr;
-};
-
-} // namespace
-
-BackgroundBitmap::~BackgroundBitmap() {
     if (bitmap_) DeleteObject(bitmap_);
+    memory_ = nullptr;
+    previous_ = nullptr;
+    bitmap_ = nullptr;
 }
 
 bool BackgroundBitmap::paint(HDC dc, SIZE size, const std::function<void(HDC)>& drawWhole) {
     if (!bitmap_ || size.cx != size_.cx || size.cy != size_.cy) {
-        if (bitmap_) DeleteObject(bitmap_);
-        bitmap_ = CreateCompatibleBitmap(dc, size.cx, size.cy);
+        release();
         size_ = size;
+        bitmap_ = CreateCompatibleBitmap(dc, size.cx, size.cy);
         if (!bitmap_) return false;
-        MemoryDC whole(dc, bitmap_);
-        if (!whole.get()) {
-            DeleteObject(bitmap_);
-            bitmap_ = nullptr;
+        // The memory context stays with its bitmap for the object's life: making one for each
+        // erase asks the window system for its display settings every time.
+        memory_ = CreateCompatibleDC(dc);
+        if (!memory_) {
+            release();
             return false;
         }
-        drawWhole(whole.get());
+        previous_ = SelectObject(memory_, bitmap_);
+        drawWhole(memory_);
     }
-    MemoryDC source(dc, bitmap_);
     RECT area{};
-    if (!source.get() || GetClipBox(dc, &area) == ERROR) return false;
-    return BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, source.get(), area.left,
+    if (GetClipBox(dc, &area) == ERROR) return false;
+    return BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory_, area.left,
                   area.top, SRCCOPY) != FALSE;
 }
 

@@ -21,7 +21,11 @@ public:
     bool paint(HDC dc, SIZE size, const std::function<void(HDC)>& drawWhole);
 
 private:
+    void release();
+
     HBITMAP bitmap_ = nullptr;
+    HDC memory_ = nullptr;  // holds bitmap_ selected
+    HGDIOBJ previous_ = nullptr;
     SIZE size_{0, 0};
 };
 

@@ -244,6 +244,31 @@ int CDialogLogin::serverExtra() const {
     return serverExtra_;
 }
 
+namespace {
+
+int controlSlot(int id, int firstFieldId, int slots) {
+    if (id >= 1 && id <= 2) return id - 1;
+    if (id >= firstFieldId && id - firstFieldId + 2 < slots) return id - firstFieldId + 2;
+    return -1;
+}
+
+} // namespace
+
+void CDialogLogin::rememberControls() {
+    for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const int slot = controlSlot(GetDlgCtrlID(child), kFirstFieldId, kControlSlots);
+        if (slot >= 0 && !controls_[slot]) controls_[slot] = child;
+    }
+}
+
+HWND CDialogLogin::item(int id) const {
+    HWND window = window_;
+    if (!window) return nullptr;
+    const int slot = controlSlot(id, kFirstFieldId, kControlSlots);
+    if (slot >= 0 && controls_[slot]) return controls_[slot];
+    return GetDlgItem(window, id);
+}
+
 std::wstring CDialogLogin::itemText(int id) const {
     HWND control = item(id);
     if (!control) return {};

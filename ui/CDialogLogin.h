@@ -100,8 +100,11 @@ private:
     void startWatcher();
     void countIfClientWindow(HWND window);
 
-    // Control helpers; they work from any thread of the process.
-    HWND item(int id) const { return GetDlgItem(window_, id); }
+    // Control helpers; they work from any thread of the process. The controls are looked up
+    // once, when the window is made: every look-up by id asks the window manager, and the
+    // progress display takes several for each file of an update.
+    HWND item(int id) const;
+    void rememberControls();
     std::wstring itemText(int id) const;
     void setTextIfChanged(int id, const std::wstring& text);
     void showItems(std::initializer_list<int> ids, int command) const;
@@ -149,6 +152,12 @@ private:
     bool anyHandedOver_ = false;
     bool wakePending_ = false;
     int shownPercent_ = -1;  // dialog thread: the bar position set last (-1: none yet)
+
+    // The controls by id (Login and Cancel, then ids from 1000 on), filled on the dialog thread
+    // before the window is shown; the constructor returns only after that.
+    static constexpr int kFirstFieldId = 1000;
+    static constexpr int kControlSlots = 2 + 64;
+    HWND controls_[kControlSlots] = {};
 };
 
 } // namespace ornivel

@@ -24,6 +24,7 @@ SIZE windowSize(HWND window) {
 } // namespace
 
 void CDialogLogin::initDialog() {
+    rememberControls();
     layoutControls();
     setCallbackLink(window_, IDC_REQUEST_PASSWORD_LINK, requestPasswordLink, this);
     setPasswordStyle(false);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "common/Handles.h"
 #include "common/Text.h"
 #include "logdriver/LogDriver.h"
 #include "tests/support/TestSupport.h"
@@ -111,6 +113,37 @@ TEST(FileLogAppender, WritesAnsiLinesWithCrLfAndTruncatesOnEachStart) {
     // Flushed per line: readable while the appender still holds the file open.
     EXPECT_EQ(folder.read(L"launcher.log"), "error  |second run\r\n");
 }
+
+#ifdef _WIN32
+// A debug output viewer (the protocol every one of them speaks: a shared buffer and two
+// events) that starts while the program runs gets its lines, also after lines that went
+// nowhere because nobody listened.
+TEST(ConsoleLogAppender, DebuggerLinesReachAViewerStartedLater) {
+    CConsoleLogAppender appender(true, LOG_DEBUG, L"%e|%m");
+    LogDriver log(L"t");
+    log.addAppender(&appender);
+    log.log(LOG_INFO, L"nobody listens");
+
+    UniqueHandle mutex(CreateMutexW(nullptr, FALSE, L"DBWinMutex"));
+    UniqueHandle buffer(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER"));
+    UniqueHandle bufferReady(CreateEventW(nullptr, FALSE, TRUE, L"DBWIN_BUFFER_READY"));
+    UniqueHandle dataReady(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY"));
+    ASSERT_TRUE(buffer && bufferReady && dataReady);
+    const auto* view = static_cast<const char*>(MapViewOfFile(buffer.get(), FILE_MAP_READ, 0, 0, 4096));
+    ASSERT_NE(view, nullptr);
+    bool seen = false;
+    // The viewer is noticed within a bounded time; until then lines may still go nowhere.
+    for (int i = 0; i < 300 && !seen; ++i) {
+        log.log(LOG_INFO, L"viewer line %d", i);
+        if (WaitForSingleObject(dataReady.get(), 10) != WAIT_OBJECT_0) continue;
+        EXPECT_EQ(*reinterpret_cast<const DWORD*>(view), GetCurrentProcessId());
+        EXPECT_EQ(std::string(view + sizeof(DWORD)).rfind("info   |viewer line ", 0), 0u) << view + sizeof(DWORD);
+        seen = true;
+    }
+    EXPECT_TRUE(seen);
+    UnmapViewOfFile(view);
+}
+#endif
 
 TEST(FileLogAppender, UnopenableFileDropsLinesSilently) {
     CFileLogAppender appender(LOG_DEBUG, L"Q:\\no\\such\\folder\\x.log", L"%m");

@@ -40,9 +40,13 @@ PartialDownload::PartialDownload(const std::wstring& localPath)
 
 void PartialDownload::prepare() {
     file_.reset();
+    // What the previous try of this download wrote, proven by the validator it kept in memory.
+    const uint64_t written = size_;
+    const std::string remembered = std::move(validator_);
     offset_ = 0;
     size_ = 0;
     validator_.clear();
+    validatorWritten_ = false;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExW(partial_.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -57,6 +61,10 @@ void PartialDownload::prepare() {
     if (size_ > 0 && readResumeInfo(resumeInfo_, validator)) {
         offset_ = size_;
         validator_ = std::move(validator);
+        validatorWritten_ = true;
+    } else if (size_ > 0 && size_ == written && !remembered.empty()) {
+        offset_ = size_;
+        validator_ = remembered;
     }
 }
 
@@ -74,7 +82,8 @@ bool PartialDownload::startOver(const std::string& validator) {
     file_.reset(::CreateFileW(partial_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
     if (!file_) return false;
-    if (isUsableValidator(validator) && writeResumeInfo(resumeInfo_, validator)) validator_ = validator;
+    if (isUsableValidator(validator)) validator_ = validator;
+    validatorWritten_ = false;
     return true;
 }
 
@@ -97,6 +106,8 @@ bool PartialDownload::append() {
 bool PartialDownload::write(const void* data, size_t length) {
     if (file_ && writeWhole(file_.get(), data, length)) {
         size_ += length;
+        if (!validatorWritten_ && !validator_.empty() && size_ >= kResumeInfoAfterBytes)
+            validatorWritten_ = writeResumeInfo(resumeInfo_, validator_);
         return true;
     }
     // A disk that refuses bytes (full, gone) keeps none: the file goes, and with it the space
@@ -114,6 +125,16 @@ void PartialDownload::discard() {
     offset_ = 0;
     size_ = 0;
     validator_.clear();
+    validatorWritten_ = false;
+}
+
+void PartialDownload::keepForLater() {
+    file_.reset();
+    if (resumableSize() > 0 && (validatorWritten_ || writeResumeInfo(resumeInfo_, validator_))) {
+        validatorWritten_ = true;
+        return;
+    }
+    discard();
 }
 
 } // namespace ornivel

@@ -29,6 +29,12 @@ public:
     // The extra request lines of the next try: a range request from offset(), or nothing.
     std::string requestLines() const;
 
+    // The resume information is written once the partial file holds this many bytes, and for
+    // a smaller one only when its download breaks off (keepForLater): under Wine, removing it
+    // after every small file costs more than fetching the file. Until then it is kept in
+    // memory, so that the tries of one download continue each other all the same.
+    static constexpr uint64_t kResumeInfoAfterBytes = 1024 * 1024;
+
     // An answer's body goes into the partial file: startOver (a whole file; `validator` is
     // the answer's, empty when it has none, and then the file cannot be continued later) or
     // append (a range continuing at offset(), where the file ends). False when the file cannot
@@ -47,6 +53,9 @@ public:
     uint64_t resumableSize() const { return validator_.empty() ? 0 : size_; }
     // Removes the partial file and its resume information.
     void discard();
+    // What a download that broke off leaves for a later start: the partial file with its
+    // resume information, or nothing when it cannot be continued.
+    void keepForLater();
 
     const std::wstring& path() const { return partial_; }
 
@@ -58,6 +67,7 @@ private:
     uint64_t offset_ = 0;
     uint64_t size_ = 0;
     std::string validator_;
+    bool validatorWritten_ = false;  // the resume information holds validator_
 };
 
 } // namespace ornivel

@@ -38,7 +38,7 @@ bool RemoteSourceHTTP::fetch(std::wstring remoteName, std::wstring localPath, Pr
         stalled = partial.resumableSize() > before ? 0 : stalled + 1;
     }
     const DWORD error = ::GetLastError();
-    if (partial.resumableSize() == 0) partial.discard();  // nothing in it can be continued
+    partial.keepForLater();
     ::SetLastError(error);
     log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status, LastError(error).text().c_str());
     return false;

@@ -124,7 +124,7 @@ bool RemoteSourceWININET::fetch(std::wstring remoteName, std::wstring localPath,
             if (progressed && ++stalled < kAttempts) continue;
         }
         const DWORD error = ::GetLastError();
-        if (partial.resumableSize() == 0) partial.discard();  // nothing in it can be continued
+        partial.keepForLater();
         if (end != TryEnd::BadStatus) {
             log_.log(LOG_DEBUG, L"Download error. HTTP error code: %d, OS Error: %s", status,
                      LastError(error).text().c_str());

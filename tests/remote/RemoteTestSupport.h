@@ -38,6 +38,7 @@ struct CapturedLog {
 #include <cwchar>
 #include <functional>
 
+#include "remote/PartialDownload.h"
 #include "remote/RemoteSource.h"
 #include "tests/support/httpserver/TestHttpServer.h"
 
@@ -131,8 +132,9 @@ inline std::vector<RecordedRequest> expectBrokenLinkBridged(const FetchWithNewSo
     RecordingListener listener;
     EXPECT_TRUE(fetch(L"f.bin", local / L"f.bin", &listener));
     EXPECT_TRUE(readFileBytes(RemoteSource::partialPath(local / L"f.bin")) == content);
-    // One suffix, never two; the resume information stays until the file takes its name.
-    EXPECT_EQ(folderNames(local.path()), (std::vector<std::wstring>{L"f.bin.ornivel-download", L"f.bin.ornivel-resume"}));
+    // One suffix, never two; a file this small keeps its resume information in memory only,
+    // and none stays once it is whole.
+    EXPECT_EQ(folderNames(local.path()), (std::vector<std::wstring>{L"f.bin.ornivel-download"}));
     EXPECT_EQ(sharedServer().bodyBytesSent(), size);
     const auto requests = sharedServer().requests();
     EXPECT_EQ(rangeStarts(requests), (std::vector<int64_t>{-1, drop, 2 * drop, 3 * drop, 4 * drop, 5 * drop}));
@@ -167,7 +169,10 @@ inline void expectResumeAcrossStarts(const FetchWithNewSource& fetch) {
     TempFolder served(L"served"), local(L"local");
     const std::wstring target = local / L"h.bin";
     const std::wstring partial = RemoteSource::partialPath(target);
-    std::string content = distinctBytes(200000, 3);
+    // Large enough that a whole download keeps its resume information on disk; a smaller one
+    // gets it only when it breaks off.
+    const int64_t whole = static_cast<int64_t>(PartialDownload::kResumeInfoAfterBytes) + 200000;
+    std::string content = distinctBytes(static_cast<size_t>(whole), 3);
     served.write(L"h.bin", content);
     HttpAnswer file, cut;
     file.unixFile = cut.unixFile = unixPathOf(served / L"h.bin");
@@ -187,19 +192,19 @@ inline void expectResumeAcrossStarts(const FetchWithNewSource& fetch) {
     EXPECT_TRUE(fetch(L"h.bin", target, nullptr));
     EXPECT_TRUE(readFileBytes(partial) == content);
     EXPECT_EQ(rangeStarts(sharedServer().requests()), std::vector<int64_t>{70000});
-    EXPECT_EQ(sharedServer().bodyBytesSent(), 200000 - 70000);
+    EXPECT_EQ(sharedServer().bodyBytesSent(), whole - 70000);
 
     serve({file});
     EXPECT_TRUE(fetch(L"h.bin", target, nullptr));
     EXPECT_TRUE(readFileBytes(partial) == content);
-    EXPECT_EQ(rangeStarts(sharedServer().requests()), (std::vector<int64_t>{200000, -1}));
+    EXPECT_EQ(rangeStarts(sharedServer().requests()), (std::vector<int64_t>{whole, -1}));
 
-    content = distinctBytes(250000, 4);
+    content = distinctBytes(static_cast<size_t>(whole) + 50000, 4);
     served.write(L"h.bin", content);
     serve({file});
     EXPECT_TRUE(fetch(L"h.bin", target, nullptr));
     EXPECT_TRUE(readFileBytes(partial) == content);
-    EXPECT_EQ(rangeStarts(sharedServer().requests()), std::vector<int64_t>{200000});  // answered whole
+    EXPECT_EQ(rangeStarts(sharedServer().requests()), std::vector<int64_t>{whole});  // answered whole
 
     ::DeleteFileW(RemoteSource::resumeInfoPath(target).c_str());
     serve({file});

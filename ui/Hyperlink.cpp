@@ -3,10 +3,12 @@
 #include <shellapi.h>
 #include <cstdint>
 #include <cwchar>
+#include <map>
 
 #include "ui/CallbackTarget.h"
 #include "ui/WindowGeometry.h"
 #include "common/Guarded.h"
+#include "common/Lock.h"
 
 namespace ornivel {
 
@@ -27,6 +29,38 @@ struct LinkDialogData {
     HFONT linkFont;      // made on the first link paint
     LONG_PTR reserved1;
 };
+
+// The blocks are also remembered here, by window: the dialog's procedure runs for every
+// message of the dialog and asks for its block each time, and for the link's at every colour
+// query of a static control, while a property look-up asks the window system (a round trip
+// to another process under Wine). The properties stay where the blocks live; the table only
+// mirrors them, from setHyperlink to WM_DESTROY.
+struct KnownBlocks {
+    Lock lock;
+    std::map<HWND, HANDLE> links;
+    std::map<HWND, HANDLE> dialogs;
+};
+
+KnownBlocks& knownBlocks() {
+    static KnownBlocks* blocks = new KnownBlocks;  // used by window procedures until the end
+    return *blocks;
+}
+
+HANDLE knownBlock(std::map<HWND, HANDLE> KnownBlocks::*table, HWND window) {
+    KnownBlocks& known = knownBlocks();
+    LockGuard guard(known.lock);
+    const auto found = (known.*table).find(window);
+    return found == (known.*table).end() ? nullptr : found->second;
+}
+
+void rememberBlock(std::map<HWND, HANDLE> KnownBlocks::*table, HWND window, HANDLE block) {
+    KnownBlocks& known = knownBlocks();
+    LockGuard guard(known.lock);
+    if (block)
+        (known.*table)[window] = block;
+    else
+        (known.*table).erase(window);
+}
 
 wchar_t* copyText(const std::wstring& text) {
     auto* copy = new wchar_t[text.size() + 1];
@@ -78,7 +112,7 @@ void runTarget(HWND control, const std::wstring& target) {
 
 LRESULT CALLBACK linkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return guarded("a link's window procedure", LRESULT{0}, [&]() -> LRESULT {
-        HANDLE block = GetPropW(window, kLinkProperty);
+        HANDLE block = knownBlock(&KnownBlocks::links, window);
         WNDPROC previous = nullptr;
         std::wstring target;
         {
@@ -97,6 +131,7 @@ LRESULT CALLBACK linkProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
             runTarget(window, target);
             break;
         case WM_DESTROY:
+            rememberBlock(&KnownBlocks::links, window, nullptr);
             RemovePropW(window, kLinkProperty);
             {
                 LockedBlock<LinkData> data(block);
@@ -128,14 +163,14 @@ HFONT underlinedCopyOfSelectedFont(HDC dc) {
 
 LRESULT CALLBACK linkParentProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     return guarded("a link dialog's window procedure", LRESULT{0}, [&]() -> LRESULT {
-        HANDLE block = GetPropW(dialog, kDialogProperty);
+        HANDLE block = knownBlock(&KnownBlocks::dialogs, dialog);
         WNDPROC previous = nullptr;
         {
             LockedBlock<LinkDialogData> data(block);
             if (!data) return DefWindowProcW(dialog, message, wParam, lParam);
             previous = data->previous;
 
-            if (message == WM_CTLCOLORSTATIC && GetPropW(reinterpret_cast<HWND>(lParam), kLinkProperty)) {
+            if (message == WM_CTLCOLORSTATIC && knownBlock(&KnownBlocks::links, reinterpret_cast<HWND>(lParam))) {
                 HDC dc = reinterpret_cast<HDC>(wParam);
                 SetTextColor(dc, RGB(0, 0, 255));
                 SetBkMode(dc, TRANSPARENT);
@@ -145,6 +180,7 @@ LRESULT CALLBACK linkParentProcedure(HWND dialog, UINT message, WPARAM wParam, L
                 return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
             }
             if (message == WM_DESTROY) {
+                rememberBlock(&KnownBlocks::dialogs, dialog, nullptr);
                 RemovePropW(dialog, kDialogProperty);
                 if (data->linkFont) DeleteObject(data->linkFont);
                 data->linkFont = nullptr;
@@ -177,6 +213,7 @@ void setHyperlink(HWND dialog, int id, const std::wstring& target) {
             if (block) GlobalFree(block);
             return;
         }
+        rememberBlock(&KnownBlocks::links, control, block);
         SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(linkProcedure));
     }
 
@@ -188,6 +225,7 @@ void setHyperlink(HWND dialog, int id, const std::wstring& target) {
             if (block) GlobalFree(block);
             return;
         }
+        rememberBlock(&KnownBlocks::dialogs, dialog, block);
         SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(linkParentProcedure));
     }
 }

@@ -75,11 +75,14 @@ UniqueHandle openForReading(const std::wstring& path) {
 // digest (the file opened once), otherwise by size and last-write time.
 bool changedOnDisk(const std::wstring& target, const FileListFile& entry, FolderListing& listing,
                    std::vector<unsigned char>& block) {
+    ListedFile found;
     if (hasDigest(entry)) {
+        // A file the folder's listing lacks is not looked for (a miss costs a search of the
+        // whole folder where names are matched ignoring case by hand, as under Wine).
+        if (listing.find(target, found) == FolderListing::Lookup::Missing) return true;
         UniqueHandle file = openForReading(target);
         return !file || !digestMatches(file.get(), entry, block);
     }
-    ListedFile found;
     switch (listing.find(target, found)) {
     case FolderListing::Lookup::Missing:
         return true;
@@ -310,7 +313,9 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
         std::string installed;
         if (patchSource && !file.sha256.empty() && !file.patches.empty() && listedSizeKnown(file)) {
             // The installed file's SHA-256 tells both whether it changed and which version it is.
-            UniqueHandle held = openForReading(target);
+            ListedFile found;
+            UniqueHandle held;
+            if (listing.find(target, found) != FolderListing::Lookup::Missing) held = openForReading(target);
             changed = !held || !sha256HexOfHandle(held.get(), block, installed) || installed != file.sha256;
             if (!held) installed.clear();
         } else {
@@ -335,7 +340,8 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
     for (const FileListFile* file : downloads) {
         Transfer transfer{file, localPath(file->path), false, ++counter, std::string()};
         if (workers == 1) progress(nullptr, nullptr, &counter, nullptr, nullptr, nullptr);
-        if (!prepareTransfer(*file, transfer, block, module, moduleSizeKnown ? &moduleData : nullptr)) continue;
+        if (!prepareTransfer(*file, transfer, block, listing, module, moduleSizeKnown ? &moduleData : nullptr))
+            continue;
         const auto base = patchBase.find(file);
         if (base != patchBase.end()) transfer.patchBase = base->second;
         if (workers > 1) {
@@ -350,20 +356,39 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
 }
 
 bool OrnivelSynchronizer::prepareTransfer(const FileListFile& file, Transfer& transfer,
-                                          std::vector<unsigned char>& block, const std::wstring& module,
-                                          const WIN32_FILE_ATTRIBUTE_DATA* moduleData) {
+                                          std::vector<unsigned char>& block, FolderListing& listing,
+                                          const std::wstring& module, const WIN32_FILE_ATTRIBUTE_DATA* moduleData) {
+    // What the folders held before the pass; the listing asks the file itself where it cannot
+    // answer for sure.
+    const auto lookUp = [&listing](const std::wstring& path, ListedFile& found) {
+        switch (listing.find(path, found)) {
+        case FolderListing::Lookup::Found:
+            return true;
+        case FolderListing::Lookup::Missing:
+            return false;
+        case FolderListing::Lookup::Unknown:
+            break;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+        found.attributes = data.dwFileAttributes;
+        found.size = sizeOf(data);
+        return true;
+    };
     // The running launcher, also under another spelling of its name (a short name); only an
     // existing file of the launcher's size can be it.
-    WIN32_FILE_ATTRIBUTE_DATA existing;
-    const bool exists = GetFileAttributesExW(transfer.target.c_str(), GetFileExInfoStandard, &existing) != FALSE;
+    ListedFile existing;
+    const bool exists = lookUp(transfer.target, existing);
     transfer.isSelf = lowerAscii(module) == lowerAscii(transfer.target) ||
-                      (exists && (!moduleData || sizeOf(existing) == sizeOf(*moduleData)) &&
+                      (exists && (!moduleData || existing.size == sizeOf(*moduleData)) &&
                        sameExistingFile(transfer.target, module));
-    DWORD attributes = exists ? existing.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = exists ? existing.attributes : INVALID_FILE_ATTRIBUTES;
     if (transfer.isSelf) {
         transfer.target = withExtension(module, L".tmp");  // where the restart script looks for it
         attributes = GetFileAttributesW(transfer.target.c_str());
     }
+    ListedFile partial;
+    transfer.continued = lookUp(RemoteSource::partialPath(transfer.target), partial);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         log_.log(LOG_INFO, L"File '%s' is write protected, skipping.", transfer.target.c_str());
         return false;
@@ -390,7 +415,7 @@ OrnivelSynchronizer::Arrival OrnivelSynchronizer::transferFile(Transfer& transfe
     const FileListFile& file = *transfer.file;
     const std::wstring& target = transfer.target;
     const std::wstring partial = RemoteSource::partialPath(target);
-    const bool continued = GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool continued = transfer.continued;
     const bool patchable = patchSource && !transfer.isSelf && !continued && !transfer.patchBase.empty();
     Arrival arrival = Arrival::Failed;
     transfer.patchBytes = 0;

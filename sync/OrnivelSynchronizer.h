@@ -20,6 +20,7 @@ namespace ornivel {
 class DeploymentServerInfo;
 class FileList;
 class FileListFile;
+class FolderListing;
 class RemoteSource;
 
 // The most files that travel at once from one server.
@@ -147,12 +148,14 @@ private:
         std::string patchBase;
         bool taken = false;
         uint64_t patchBytes = 0;
+        bool continued = false;  // a partial file of it waits from an earlier run
     };
     // Where `file` goes; false when it is not fetched (write protected, or a new launcher
-    // that arrived in an earlier run). `module`: the running launcher, with its attributes
-    // when known.
+    // that arrived in an earlier run). `listing`: what the folders held before the pass.
+    // `module`: the running launcher, with its attributes when known.
     bool prepareTransfer(const FileListFile& file, Transfer& transfer, std::vector<unsigned char>& block,
-                         const std::wstring& module, const WIN32_FILE_ATTRIBUTE_DATA* moduleData);
+                         FolderListing& listing, const std::wstring& module,
+                         const WIN32_FILE_ATTRIBUTE_DATA* moduleData);
     // Brings one file into place: a partial file that is whole already, a patch, the whole
     // file. Taken when it stands under its name.
     Arrival transferFile(Transfer& transfer, RemoteSource& source, RemoteSource* patchSource,

@@ -21,10 +21,12 @@ namespace {
 
 uint64_t listedBytes(const FileListFile& file) { return file.size > 0 ? static_cast<uint64_t>(file.size) : 0; }
 
+// How often the synchronising thread reports what the transfers have brought.
+constexpr uint32_t kReportEveryMs = 50;
+
 // What one worker's current file has brought so far, from its source's percentage.
 class WorkerProgress : public ProgressListener {
 public:
-    explicit WorkerProgress(TransferWorkers& workers) : workers_(workers) {}
     void begin(uint64_t size) {
         size_ = size;
         bytes_.store(0);
@@ -32,12 +34,10 @@ public:
     uint64_t bytes() const { return bytes_.load(); }
     void progress(const int*, const wchar_t*, const int*, const int*, const int* percent, const int*) override {
         if (!percent || *percent < 0 || *percent > 100) return;
-        const uint64_t bytes = size_ * static_cast<uint64_t>(*percent) / 100;
-        if (bytes_.exchange(bytes) != bytes) workers_.wake();
+        bytes_.store(size_ * static_cast<uint64_t>(*percent) / 100);
     }
 
 private:
-    TransferWorkers& workers_;
     uint64_t size_ = 0;
     std::atomic<uint64_t> bytes_{0};
 };
@@ -85,7 +85,7 @@ bool OrnivelSynchronizer::downloadInParallel(std::vector<Transfer>& transfers, R
                 worker.patchSource = worker.ownPatchSource.get();
             }
         }
-        worker.progress = std::make_unique<WorkerProgress>(pool);
+        worker.progress = std::make_unique<WorkerProgress>();
         workers.push_back(std::move(worker));
     }
 
@@ -131,7 +131,7 @@ bool OrnivelSynchronizer::downloadInParallel(std::vector<Transfer>& transfers, R
             return taken;
         };
         const size_t together = last - first == 1 ? 1 : workers.size();
-        if (!pool.run(last - first, together, job, report)) break;  // the source or the check has logged why
+        if (!pool.run(last - first, together, job, report, kReportEveryMs)) break;  // the source or the check has logged why
         first = last;
     }
     bool all = true;

@@ -23,18 +23,17 @@ void TransferWorkers::work(size_t worker) {
         const size_t index = next_.fetch_add(1);
         if (index >= count_) break;
         if (!guarded("a transfer", false, [&] { return (*job_)(index, worker); })) failed_.store(true);
-        wake_.set();
     }
 }
 
-bool TransferWorkers::run(size_t count, size_t workers, const Job& job, const std::function<void()>& onWake) {
+bool TransferWorkers::run(size_t count, size_t workers, const Job& job, const std::function<void()>& report,
+                          uint32_t reportEveryMs) {
     job_ = &job;
     count_ = count;
     next_.store(0);
     nextWorker_.store(0);
     failed_.store(false);
     allEnded_.reset();
-    wake_.reset();
     if (workers > count) workers = count;
 
     // Counted before any thread starts, so that no early end signals the end of all.
@@ -52,10 +51,10 @@ bool TransferWorkers::run(size_t count, size_t workers, const Job& job, const st
         nextWorker_.store(0);
         work(0);
     } else {
-        while (Event::waitForEither(allEnded_, wake_) != 0) onWake();
+        while (!allEnded_.wait(reportEveryMs)) report();
         for (auto& thread : threads) thread->wait();
     }
-    onWake();
+    report();
     job_ = nullptr;
     return !failed_.load() && next_.load() >= count_;
 }

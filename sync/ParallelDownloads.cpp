@@ -124,8 +124,8 @@ bool OrnivelSynchronizer::downloadInParallel(std::vector<Transfer>& transfers, R
             worker.progress->begin(listedBytes(*transfer.file));
             const bool taken = transferFile(transfer, *worker.source, worker.patchSource, worker.progress.get(), now,
                                             worker.block) == Arrival::Taken;
+            if (taken) bytesDone += listedBytes(*transfer.file);  // before its share goes: the bar never steps back
             worker.progress->begin(0);
-            if (taken) bytesDone += listedBytes(*transfer.file);
             ended[first + index].store(true);
             ++endedCount;
             return taken;

@@ -63,4 +63,21 @@ FolderListing::Lookup FolderListing::find(const std::wstring& path, ListedFile& 
     return Lookup::Found;
 }
 
+bool FolderListing::lookUp(const std::wstring& path, ListedFile& file) {
+    switch (find(path, file)) {
+    case Lookup::Found:
+        return true;
+    case Lookup::Missing:
+        return false;
+    case Lookup::Unknown:
+        break;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    file.attributes = data.dwFileAttributes;
+    file.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    file.lastWrite = data.ftLastWriteTime;
+    return true;
+}
+
 } // namespace ornivel

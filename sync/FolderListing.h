@@ -29,6 +29,9 @@ public:
     // system does); other names, names that may be short 8.3 names, folders, links and
     // names that two entries share in a case-sensitive folder are Unknown.
     Lookup find(const std::wstring& path, ListedFile& file);
+    // Whether the file exists, with its data: from the listing where it can answer, else from
+    // the file itself.
+    bool lookUp(const std::wstring& path, ListedFile& file);
 
 private:
     struct Folder {

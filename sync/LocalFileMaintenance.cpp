@@ -83,19 +83,7 @@ bool changedOnDisk(const std::wstring& target, const FileListFile& entry, Folder
         UniqueHandle file = openForReading(target);
         return !file || !digestMatches(file.get(), entry, block);
     }
-    switch (listing.find(target, found)) {
-    case FolderListing::Lookup::Missing:
-        return true;
-    case FolderListing::Lookup::Unknown: {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data)) return true;
-        found.size = data.nFileSizeLow;
-        found.lastWrite = data.ftLastWriteTime;
-        break;
-    }
-    case FolderListing::Lookup::Found:
-        break;
-    }
+    if (!listing.lookUp(target, found)) return true;
     FILETIME localWrite;
     if (static_cast<DWORD>(found.size) != static_cast<DWORD>(entry.size) ||
         !FileTimeToLocalFileTime(&found.lastWrite, &localWrite))
@@ -358,27 +346,10 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
 bool OrnivelSynchronizer::prepareTransfer(const FileListFile& file, Transfer& transfer,
                                           std::vector<unsigned char>& block, FolderListing& listing,
                                           const std::wstring& module, const WIN32_FILE_ATTRIBUTE_DATA* moduleData) {
-    // What the folders held before the pass; the listing asks the file itself where it cannot
-    // answer for sure.
-    const auto lookUp = [&listing](const std::wstring& path, ListedFile& found) {
-        switch (listing.find(path, found)) {
-        case FolderListing::Lookup::Found:
-            return true;
-        case FolderListing::Lookup::Missing:
-            return false;
-        case FolderListing::Lookup::Unknown:
-            break;
-        }
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-        found.attributes = data.dwFileAttributes;
-        found.size = sizeOf(data);
-        return true;
-    };
     // The running launcher, also under another spelling of its name (a short name); only an
     // existing file of the launcher's size can be it.
     ListedFile existing;
-    const bool exists = lookUp(transfer.target, existing);
+    const bool exists = listing.lookUp(transfer.target, existing);
     transfer.isSelf = lowerAscii(module) == lowerAscii(transfer.target) ||
                       (exists && (!moduleData || existing.size == sizeOf(*moduleData)) &&
                        sameExistingFile(transfer.target, module));
@@ -388,7 +359,7 @@ bool OrnivelSynchronizer::prepareTransfer(const FileListFile& file, Transfer& tr
         attributes = GetFileAttributesW(transfer.target.c_str());
     }
     ListedFile partial;
-    transfer.continued = lookUp(RemoteSource::partialPath(transfer.target), partial);
+    transfer.continued = listing.lookUp(RemoteSource::partialPath(transfer.target), partial);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         log_.log(LOG_INFO, L"File '%s' is write protected, skipping.", transfer.target.c_str());
         return false;

@@ -405,21 +405,10 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
         result_ = RESULT_FILE_FAILED;
         return;
     }
-    // Patches come from the same server through a source of their own, made only for a list
-    // that names patches. A patch that cannot be had only means the whole file is fetched:
-    // that source's failures are logged, but never shown as errors.
-    std::unique_ptr<RemoteSource> patchSource;
-    const std::vector<FileListFile> entries = serverList.files();
-    if (server_ && std::any_of(entries.begin(), entries.end(), [](const FileListFile& f) { return !f.patches.empty(); })) {
-        LogDriver patchLog(log_);
-        patchLog.capSeverity(LOG_DEBUG);
-        patchSource = createRemoteSource(server_->type, server_->host, server_->path, server_->port,
-                                         server_->userName, server_->password, patchLog);
-    }
-    // Files of an HTTP server travel several at once, each transfer with a source (and a
-    // connection) of its own; a share copies one file after the other.
+    // More sources for the same server: for patches, whose failures only mean the whole file
+    // is fetched (logged, but never shown as errors), and for the transfers beside `source`.
     SourceMaker moreSources;
-    if (server_ && lowerAscii(server_->type) != L"net") {
+    if (server_) {
         moreSources = [this, &source, server = *server_](bool forPatches) {
             LogDriver log(log_);
             if (forPatches) log.capSeverity(LOG_DEBUG);
@@ -432,6 +421,14 @@ void OrnivelSynchronizer::updateFromServer(RemoteSource& source, const std::stri
             return more;
         };
     }
+    // The patch source is made only for a list that names patches.
+    std::unique_ptr<RemoteSource> patchSource;
+    const std::vector<FileListFile> entries = serverList.files();
+    if (moreSources && std::any_of(entries.begin(), entries.end(), [](const FileListFile& f) { return !f.patches.empty(); }))
+        patchSource = moreSources(true);
+    // Files of an HTTP server travel several at once, each transfer with a source (and a
+    // connection) of its own; a share copies one file after the other.
+    if (server_ && lowerAscii(server_->type) == L"net") moreSources = nullptr;
     const bool ok = downloadChangedFiles(serverList, source, patchSource.get(), moreSources);
     if (ok) copyToParentFolder();
     success = ok;

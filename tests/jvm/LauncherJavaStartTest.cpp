@@ -25,6 +25,14 @@ Scenario quickClient() {
     return scenario;
 }
 
+// Runs the launcher with `arguments` in `installation`, the stand-in runtime installed with a
+// quiet client.
+ProcessResult runWithQuietClient(const TempFolder& installation, LauncherRun& launcher, const std::wstring& arguments) {
+    standin::install(installation);
+    standin::writeScenario(installation, quickClient());
+    return launcher.run(arguments);
+}
+
 bool isHex32(const std::string& text) {
     if (text.size() != 32) return false;
     for (char c : text)
@@ -36,10 +44,8 @@ bool isHex32(const std::string& text) {
 
 TEST(LauncherJavaStart, FieldServiceModeRunsAdmWithoutArguments) {
     TempFolder installation;
-    standin::install(installation);
-    standin::writeScenario(installation, quickClient());
     LauncherRun launcher(installation);
-    ProcessResult run = launcher.run(L"aussendienst -noupdate");
+    ProcessResult run = runWithQuietClient(installation, launcher, L"aussendienst -noupdate");
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.status(), 1);
     Record record = Record::read(installation);
@@ -66,10 +72,8 @@ TEST(LauncherJavaStart, FieldServiceModeRunsAdmWithoutArguments) {
 TEST(LauncherJavaStart, AFolderJavaCannotReadIsHandedOverInItsShortForm) {
     if (GetACP() != 1252) GTEST_SKIP() << "needs the ANSI code page 1252";
     TempFolder installation(L"Zak\u0142ad;x");
-    standin::install(installation);
-    standin::writeScenario(installation, quickClient());
     LauncherRun launcher(installation);
-    ProcessResult run = launcher.run(L"aussendienst -noupdate");
+    ProcessResult run = runWithQuietClient(installation, launcher, L"aussendienst -noupdate");
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.status(), 1);
     Record record = Record::read(installation);
@@ -90,9 +94,8 @@ TEST(LauncherJavaStart, AFolderJavaCannotReadIsHandedOverInItsShortForm) {
 
 TEST(LauncherJavaStart, SiblingClientModeRunsItsLauncherWithoutArguments) {
     TempFolder installation;
-    standin::install(installation);
-    standin::writeScenario(installation, quickClient());
-    ProcessResult run = LauncherRun(installation).run(L"-singus -noupdate");
+    LauncherRun launcher(installation);
+    ProcessResult run = runWithQuietClient(installation, launcher, L"-singus -noupdate");
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.status(), 1);
     Record record = Record::read(installation);
@@ -102,9 +105,8 @@ TEST(LauncherJavaStart, SiblingClientModeRunsItsLauncherWithoutArguments) {
 
 TEST(LauncherJavaStart, FieldServiceWinsOverSiblingClient) {
     TempFolder installation;
-    standin::install(installation);
-    standin::writeScenario(installation, quickClient());
-    ProcessResult run = LauncherRun(installation).run(L"-singus aussendienst -noupdate");
+    LauncherRun launcher(installation);
+    ProcessResult run = runWithQuietClient(installation, launcher, L"-singus aussendienst -noupdate");
     EXPECT_EQ(run.status(), 1);
     EXPECT_EQ(Record::read(installation).mainClass(), "de/torbenwald/zolp/adm/Adm");
 }

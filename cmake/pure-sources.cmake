@@ -13,7 +13,7 @@ set(ORNIVEL_PURE_SOURCES
   logdriver/LogPattern.cpp remote/HttpText.cpp remote/ProgressMerger.cpp remote/RemoteSourceCombination.cpp
   remote/ProxyText.cpp remote/UrlEncode.cpp sync/DeploymentServerInfo.cpp filelist/FileListReader.cpp filelist/FileListScanner.cpp
   filelist/FileListValues.cpp filelist/ListSignature.cpp filelist/ListWriter.cpp sync/LocalPaths.cpp sync/PatchRebuild.cpp
-  filelist/Md5.cpp filelist/ModuleName.cpp sync/ServerFileToken.cpp sync/UnfinishedUpdate.cpp sync/UpdateResult.cpp sync/TransferWorkers.cpp
+  filelist/ExpandedArchive.cpp filelist/Md5.cpp filelist/ModuleName.cpp sync/ServerFileToken.cpp sync/UnfinishedUpdate.cpp sync/UpdateResult.cpp sync/TransferWorkers.cpp
   ui/CallbackTarget.cpp ui/ProgressStatus.cpp ui/WindowGeometry.cpp)
 set(ORNIVEL_POSIX_SOURCES
   common/DebugOutputPosix.cpp common/EventPosix.cpp common/FileAccessPosix.cpp common/FormatPosix.cpp

@@ -19,6 +19,7 @@ options=(-artifact_prefix="$work/" -timeout=10 -rss_limit_mb=2048 -handle_xfsz=0
 case $target in
   rar_extraction) options+=(-max_len=16384) ;;
   file_list) options+=(-max_len=8192) ;;
+  expanded_archive) options+=(-max_len=4096) ;;
   *) options+=(-max_len=1024) ;;
 esac
 options+=(${ORNIVEL_FUZZ_OPTIONS:-})

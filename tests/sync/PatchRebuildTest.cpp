@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "sync/PatchRebuild.h"
 #include "tools/publish/PatchWriter.h"
 #ifdef _WIN32
@@ -127,6 +129,100 @@ TEST(Patch, AnotherInstalledFileIsNoBase) {
         EXPECT_FALSE(rebuilt == r.newer);
     }
     EXPECT_EQ(rebuild(edited, patch, rebuilt, r.newer.size()), PatchOutcome::Mismatch);
+}
+
+// A ZIP archive as JAR tools write them: each entry deflated by zlib with the given level and
+// strategy (level 0: stored).
+struct ZipEntry {
+    std::string name, content;
+    int level = 6, strategy = Z_DEFAULT_STRATEGY;
+};
+std::string zipOf(const std::vector<ZipEntry>& entries) {
+    const auto put = [](std::string& out, uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i, value >>= 8) out.push_back(static_cast<char>(value & 0xff));
+    };
+    std::string archive, directory;
+    for (const auto& e : entries) {
+        std::string data = e.content;
+        if (e.level) {
+            z_stream z{};
+            EXPECT_EQ(deflateInit2(&z, e.level, Z_DEFLATED, -MAX_WBITS, 8, e.strategy), Z_OK);
+            data.assign(deflateBound(&z, e.content.size()), '\0');
+            z.next_in = reinterpret_cast<unsigned char*>(const_cast<char*>(e.content.data()));
+            z.avail_in = static_cast<unsigned>(e.content.size());
+            z.next_out = reinterpret_cast<unsigned char*>(data.data());
+            z.avail_out = static_cast<unsigned>(data.size());
+            EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+            data.resize(z.total_out);
+            deflateEnd(&z);
+        }
+        const uint32_t crc = crc32(0, reinterpret_cast<const unsigned char*>(e.content.data()), e.content.size());
+        const size_t local = archive.size();
+        put(archive, 0x04034b50, 4), put(archive, 20, 2), put(archive, 0, 2), put(archive, e.level ? 8 : 0, 2);
+        put(archive, 0, 4), put(archive, crc, 4), put(archive, data.size(), 4), put(archive, e.content.size(), 4);
+        put(archive, e.name.size(), 2), put(archive, 0, 2);
+        archive += e.name + data;
+        put(directory, 0x02014b50, 4), put(directory, 20, 2), put(directory, 20, 2), put(directory, 0, 2);
+        put(directory, e.level ? 8 : 0, 2), put(directory, 0, 4), put(directory, crc, 4);
+        put(directory, data.size(), 4), put(directory, e.content.size(), 4), put(directory, e.name.size(), 2);
+        put(directory, 0, 12), put(directory, local, 4);
+        directory += e.name;
+    }
+    const size_t at = archive.size();
+    archive += directory;
+    put(archive, 0x06054b50, 4), put(archive, 0, 4), put(archive, entries.size(), 2), put(archive, entries.size(), 2);
+    put(archive, directory.size(), 4), put(archive, at, 4), put(archive, 0, 2);
+    return archive;
+}
+
+// Text that deflates well, as classes do: words from a small vocabulary.
+std::string words(size_t count, uint64_t seed) {
+    static const char* const vocabulary[] = {"java", "lang", "Object", "invoke", "static", "field", "return",
+                                             "ornivel", "client", "module", "String", "value"};
+    std::string text;
+    uint64_t state = seed * 0x9E3779B97F4A7C15ull + 7;
+    for (size_t i = 0; i < count; ++i) {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        text += vocabulary[state % 12];
+        text += (state >> 8) % 9 ? ' ' : '\n';
+    }
+    return text;
+}
+
+// Two releases of a JAR: most classes kept, a few edited, one new, one gone; a stored entry,
+// one deflated at another level and one that zlib's levels do not repeat (kept as it is).
+TEST(Patch, ArchivesArePatchedBetweenTheirExpandedForms) {
+    std::vector<ZipEntry> older;
+    for (int i = 0; i < 200; ++i) older.push_back({"de/torbenwald/C" + std::to_string(i) + ".class", words(1500, i)});
+    older.push_back({"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n", 0});
+    older[7].level = 9;
+    older[8].strategy = Z_HUFFMAN_ONLY;
+    std::vector<ZipEntry> newer = older;
+    for (int i : {3, 8, 40}) newer[i].content.replace(1000, 20, "changed in this release");
+    newer.erase(newer.begin() + 50);
+    newer.push_back({"de/torbenwald/New.class", words(700, 99)});
+    const std::string oldJar = zipOf(older), newJar = zipOf(newer);
+
+    const std::string patch = patchOf(oldJar, newJar);
+    ASSERT_EQ(patch.compare(0, 4, "OZA1"), 0);
+    // The edits and the new class, not the edited entries' deflated bytes.
+    EXPECT_LT(patch.size(), newJar.size() / 12) << patch.size() << " of " << newJar.size();
+    std::string rebuilt, detail;
+    ASSERT_EQ(rebuild(oldJar, patch, rebuilt, newJar.size(), &detail), PatchOutcome::Rebuilt) << detail;
+    EXPECT_TRUE(rebuilt == newJar);
+
+    // Damage anywhere, another installed file, an installed file that is no archive, a size
+    // the list does not give: never a rebuilt file.
+    for (size_t at : {size_t(2), size_t(9), patch.size() / 2, patch.size() - 3}) {
+        std::string damaged = patch;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x10);
+        EXPECT_NE(rebuild(oldJar, damaged, rebuilt, newJar.size(), &detail), PatchOutcome::Rebuilt) << at;
+    }
+    std::vector<ZipEntry> other = older;
+    other[20].content = words(1500, 1234);
+    EXPECT_EQ(rebuild(zipOf(other), patch, rebuilt, newJar.size(), &detail), PatchOutcome::Mismatch) << detail;
+    EXPECT_EQ(rebuild(noise(oldJar.size(), 3), patch, rebuilt, newJar.size(), &detail), PatchOutcome::Mismatch);
+    EXPECT_NE(rebuild(oldJar, patch, rebuilt, newJar.size() + 1, &detail), PatchOutcome::Rebuilt);
 }
 
 TEST(Patch, LimitsAgreeBetweenPublisherAndLauncher) {

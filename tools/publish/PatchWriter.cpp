@@ -5,6 +5,8 @@
 
 #include <zstd.h>
 
+#include "filelist/ExpandedArchive.h"
+
 namespace ornivel::publish {
 
 namespace {
@@ -38,35 +40,36 @@ unsigned patchHashLog(uint64_t baseSize) {
     return std::min(patchWindowLog(baseSize, 0), kPatchHashLogMax);
 }
 
-PatchResult makePatch(std::string_view base, std::string_view target, std::string& patch, std::string& error,
-                      int level) {
-    patch.clear();
-    if (base.size() > kPatchSpanMax || target.size() > kPatchSpanMax - base.size()) return PatchResult::TooLarge;
-    if (target.size() < kPatchMinimumSize) return PatchResult::NotWorthIt;
+namespace {
+
+// One zstd frame of `content` with `reference` as its prefix, after `prefix`. Given up as soon
+// as the patch would reach `worthIt` bytes.
+PatchResult writeFrame(std::string_view reference, std::string_view content, std::string_view prefix, size_t worthIt,
+                       std::string& patch, std::string& error, int level) {
+    patch.assign(prefix.data(), prefix.size());
     Encoder encoder(ZSTD_createCCtx());
     if (!encoder) {
         error = "no memory for zstd";
         return PatchResult::Failed;
     }
     ZSTD_CCtx* e = encoder.get();
-    const int windowLog = static_cast<int>(patchWindowLog(base.size(), target.size()));
+    const int windowLog = static_cast<int>(patchWindowLog(reference.size(), content.size()));
     if (!set(e, ZSTD_c_compressionLevel, level, error) || !set(e, ZSTD_c_windowLog, windowLog, error) ||
-        !set(e, ZSTD_c_hashLog, static_cast<int>(patchHashLog(base.size())), error) ||
+        !set(e, ZSTD_c_hashLog, static_cast<int>(patchHashLog(reference.size())), error) ||
         !set(e, ZSTD_c_minMatch, kPatchMinMatch, error) || !set(e, ZSTD_c_enableLongDistanceMatching, 1, error) ||
         !set(e, ZSTD_c_checksumFlag, 1, error) ||
         !set(e, ZSTD_c_contentSizeFlag, 1, error))
         return PatchResult::Failed;
-    size_t status = ZSTD_CCtx_setPledgedSrcSize(e, target.size());
-    if (!ZSTD_isError(status)) status = ZSTD_CCtx_refPrefix(e, base.data(), base.size());
+    size_t status = ZSTD_CCtx_setPledgedSrcSize(e, content.size());
+    if (!ZSTD_isError(status)) status = ZSTD_CCtx_refPrefix(e, reference.data(), reference.size());
     if (ZSTD_isError(status)) {
         error = std::string("zstd refused the older file: ") + ZSTD_getErrorName(status);
         return PatchResult::Failed;
     }
 
     // Output in pieces, given up as soon as the patch would not be worth sending.
-    const size_t worthIt = target.size() / 4 * 3;
     const size_t piece = ZSTD_CStreamOutSize();
-    ZSTD_inBuffer in{target.data(), target.size(), 0};
+    ZSTD_inBuffer in{content.data(), content.size(), 0};
     for (;;) {
         const size_t used = patch.size();
         patch.resize(used + piece);
@@ -85,6 +88,37 @@ PatchResult makePatch(std::string_view base, std::string_view target, std::strin
         if (remaining == 0) break;
     }
     patch.shrink_to_fit();
+    return PatchResult::Written;
+}
+
+// A patch between the expanded forms of two releases of an archive.
+PatchResult writeArchivePatch(std::string_view base, std::string_view target, size_t worthIt, std::string& patch,
+                              std::string& error, int level) {
+    std::string newForm, oldForm;
+    if (expandForPatch(target, kArchivePatchSpanMax, newForm) != Expansion::Expanded ||
+        expandInstalled(base, kArchivePatchSpanMax - newForm.size(), oldForm) != Expansion::Expanded)
+        return PatchResult::NotWorthIt;
+    const std::string_view magic(kArchivePatchMagic, sizeof kArchivePatchMagic);
+    return writeFrame(oldForm, newForm, magic, worthIt, patch, error, level);
+}
+
+} // namespace
+
+PatchResult makePatch(std::string_view base, std::string_view target, std::string& patch, std::string& error,
+                      int level) {
+    patch.clear();
+    if (base.size() > kPatchSpanMax || target.size() > kPatchSpanMax - base.size()) return PatchResult::TooLarge;
+    if (target.size() < kPatchMinimumSize) return PatchResult::NotWorthIt;
+    const size_t worthIt = target.size() / 4 * 3;
+    const PatchResult plain = writeFrame(base, target, {}, worthIt, patch, error, level);
+    if (plain == PatchResult::Failed) return plain;
+    // Two releases of an archive: a patch between their expanded forms, where it is smaller.
+    std::string archivePatch;
+    const size_t smaller = plain == PatchResult::Written ? patch.size() : worthIt;
+    const PatchResult archive = writeArchivePatch(base, target, smaller, archivePatch, error, level);
+    if (archive == PatchResult::Failed) return archive;
+    if (archive != PatchResult::Written) return plain;
+    patch.swap(archivePatch);
     return PatchResult::Written;
 }
 

@@ -3,6 +3,9 @@
 // with the older file as its reference prefix and long-distance matching, its window sized
 // to the two files, naming the new file's size and carrying zstd's checksum of it. The
 // launcher rebuilds the new file from the one it has installed (sync/PatchRebuild.h).
+// Between two releases of a ZIP archive (a JAR), whose changed entries differ throughout
+// their deflated bytes, the patch is made between the archives' expanded forms instead
+// (filelist/ExpandedArchive.h) where that gives the smaller patch.
 #include <cstdint>
 #include <map>
 #include <string>

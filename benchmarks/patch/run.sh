@@ -135,4 +135,17 @@ if [[ " $FIGURES " == *" patchmem "* ]]; then
   row "rebuild of a 100 MiB file from a patch, x86_64 (MiB beyond the start)" "private" "working set" "" "goal"
   row "  peak (working set: the two files' mapped views)" "$(mib "$(value private_peak)" "$(value start_private)")" \
     "$(mib "$(value working_set_peak)" "$(value start_working_set)")" "$(value seconds) s" "<= 64"
+  # A JAR from its archive patch (made by the "patch" figure): the launcher holds both expanded
+  # forms in its memory.
+  read -r package older newer file <<<"${PAIRS[0]}"
+  o=$(jar_of "$package" "$older" "$file") n=$(jar_of "$package" "$newer" "$file")
+  f="$P/dep-patched/deploy/.ornivel-patches/$(sha256sum "$n" | cut -c1-64)/$(sha256sum "$o" | cut -c1-64)"
+  if [[ -f $f ]]; then
+    A="$W/patch-memory-jar" && rm -rf "$A" && mkdir -p "$A"
+    cp "$o" "$A/old.bin" && cp "$n" "$A/new.bin" && cp "$f" "$A/new.patch"
+    out=$("$WINE64" "$B/benchmarks/patch/bench_patch.exe" rebuild "$(winpath "$A")")
+    row "  a $(($(stat -c %s "$n") / 1048576)) MiB JAR from its archive patch (both expanded forms in memory)" \
+      "$(mib "$(value private_peak)" "$(value start_private)")" \
+      "$(mib "$(value working_set_peak)" "$(value start_working_set)")" "$(value seconds) s" ""
+  fi
 fi

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <iterator>
+#include <unordered_map>
 
 #include <zlib.h>
 
@@ -93,7 +94,7 @@ private:
 };
 
 struct PlanEntry {
-    uint64_t gap = 0, plainSize = 0, packedSize = 0;
+    uint64_t gap = 0, plainSize = 0, packedSize = 0, source = 0;
     int level = 0;
 };
 
@@ -121,6 +122,17 @@ void appendPlan(std::string& out, const std::vector<PlanEntry>& plan) {
     for (const auto& e : plan) putNumber(out, e.gap);
     for (const auto& e : plan) putNumber(out, e.plainSize);
     for (const auto& e : plan) putNumber(out, e.packedSize);
+    // Sources as steps from the entry copied before: unchanged runs of entries give runs of 1.
+    int64_t previous = -1;
+    for (const auto& e : plan) {
+        if (!e.source) {
+            putNumber(out, 0);
+            continue;
+        }
+        const int64_t index = static_cast<int64_t>(e.source - 1), step = index - previous - 1;
+        putNumber(out, (step >= 0 ? uint64_t(step) << 1 : (uint64_t(-(step + 1)) << 1 | 1)) + 1);
+        previous = index;
+    }
     for (const auto& e : plan) out.push_back(static_cast<char>(e.level));
     uint64_t size = out.size() - start;
     for (int i = 0; i < 8; ++i, size >>= 8) out.push_back(static_cast<char>(size & 0xff));
@@ -144,6 +156,19 @@ bool readPlan(std::string_view expanded, std::vector<PlanEntry>& plan, uint64_t&
         if (!takeNumber(text, at, e.plainSize)) return false;
     for (auto& e : plan)
         if (!takeNumber(text, at, e.packedSize)) return false;
+    int64_t previous = -1;
+    for (auto& e : plan) {
+        uint64_t value = 0;
+        if (!takeNumber(text, at, value)) return false;
+        if (!value) continue;
+        const uint64_t zigzag = value - 1;
+        if (zigzag >> 1 > uint64_t(kArchiveEntriesMax)) return false;
+        const int64_t step = zigzag & 1 ? -int64_t(zigzag >> 1) - 1 : int64_t(zigzag >> 1);
+        const int64_t index = previous + 1 + step;
+        if (index < 0) return false;
+        e.source = uint64_t(index) + 1;
+        previous = index;
+    }
     if (text.size() - at != count) return false;
     for (auto& e : plan) e.level = uint8_t(text[at++]);
     return true;
@@ -172,12 +197,43 @@ private:
     int last_ = 6;
 };
 
-Expansion expand(std::string_view archive, uint64_t limit, std::string& out, bool forPatch) {
+// The installed archive's inflated entries, found by their directory's values and then compared
+// byte for byte: the entries a new release has unchanged.
+class InstalledEntries {
+public:
+    InstalledEntries(std::string_view installed, const std::vector<ArchiveStream>& entries)
+        : installed_(installed), entries_(entries) {
+        for (size_t i = 0; i < entries.size(); ++i) byKey_.emplace(key(entries[i]), i);
+    }
+    // 1 + the index of an installed entry with the same deflated bytes, or 0.
+    uint64_t sourceOf(std::string_view archive, const ArchiveStream& s) const {
+        const auto [first, last] = byKey_.equal_range(key(s));
+        for (auto it = first; it != last; ++it) {
+            const ArchiveStream& e = entries_[it->second];
+            if (e.packedSize == s.packedSize && e.plainSize == s.plainSize && e.crc == s.crc &&
+                e.offset + e.packedSize <= installed_.size() &&
+                archive.compare(s.offset, s.packedSize, installed_.substr(e.offset, e.packedSize)) == 0)
+                return it->second + 1;
+        }
+        return 0;
+    }
+
+private:
+    static uint64_t key(const ArchiveStream& s) { return uint64_t(s.crc) << 32 ^ s.packedSize ^ s.plainSize << 20; }
+    std::string_view installed_;
+    const std::vector<ArchiveStream>& entries_;
+    std::unordered_multimap<uint64_t, size_t> byKey_;
+};
+
+// The expanded form; for a patch when `installed` is given, else of an installed file.
+Expansion expand(std::string_view archive, uint64_t limit, std::string& out, const InstalledEntries* installed,
+                 std::vector<ArchiveStream>* inflated) {
     out.clear();
+    if (inflated) inflated->clear();
     const std::vector<ArchiveStream> streams = archiveStreams(archive);
     if (streams.empty()) return Expansion::NoArchive;
-    // At most every entry inflated, and a plan of at most 31 bytes an entry.
-    uint64_t bound = archive.size() + 16 + 31 * uint64_t(streams.size());
+    // At most every entry inflated, and a plan of at most 41 bytes an entry.
+    uint64_t bound = archive.size() + 16 + 41 * uint64_t(streams.size());
     for (const auto& s : streams) {
         if (s.plainSize > limit) return Expansion::TooLarge;
         if (s.plainSize > s.packedSize) bound += s.plainSize - s.packedSize;
@@ -196,15 +252,20 @@ Expansion expand(std::string_view archive, uint64_t limit, std::string& out, boo
         const size_t start = out.size();
         out.resize(start + static_cast<size_t>(s.plainSize));
         auto* plain = reinterpret_cast<unsigned char*>(&out[start]);
-        int level = 0;
+        PlanEntry entry{start - lastEntryEnd, s.plainSize, s.packedSize, 0, 0};
         bool kept = inflater.exactly(bytes + s.offset, s.packedSize, plain, s.plainSize);
-        if (kept && forPatch) kept = (level = levels.find(plain, s.plainSize, bytes + s.offset, s.packedSize)) != 0;
+        if (kept && installed) {
+            entry.source = installed->sourceOf(archive, s);
+            if (!entry.source)
+                kept = (entry.level = levels.find(plain, s.plainSize, bytes + s.offset, s.packedSize)) != 0;
+        }
         if (!kept) {
             out.resize(start);
             out.append(archive.data() + s.offset, static_cast<size_t>(s.packedSize));
             continue;
         }
-        plan.push_back(PlanEntry{start - lastEntryEnd, s.plainSize, s.packedSize, level});
+        plan.push_back(entry);
+        if (inflated) inflated->push_back(s);
         lastEntryEnd = out.size();
     }
     out.append(archive.data() + at, archive.size() - static_cast<size_t>(at));
@@ -232,14 +293,14 @@ std::vector<ArchiveStream> archiveStreams(std::string_view archive) {
     uint64_t at = directory;
     for (uint64_t i = 0; i < count && streams.size() < kArchiveEntriesMax; ++i) {
         if (at + kDirectoryEntrySize > directory + directorySize || le32(archive, at) != kDirectoryEntry) break;
-        const uint32_t method = le16(archive, at + 10), packed = le32(archive, at + 20), plain = le32(archive, at + 24),
-                       local = le32(archive, at + 42);
+        const uint32_t method = le16(archive, at + 10), crc = le32(archive, at + 16), packed = le32(archive, at + 20),
+                       plain = le32(archive, at + 24), local = le32(archive, at + 42);
         at += kDirectoryEntrySize + le16(archive, at + 28) + le16(archive, at + 30) + le16(archive, at + 32);
         if (method != kDeflated || packed == 0xffffffff || plain == 0xffffffff) continue;
         if (local + kLocalHeaderSize > directory || le32(archive, local) != kLocalHeader) continue;
         const uint64_t data = local + kLocalHeaderSize + le16(archive, local + 26) + le16(archive, local + 28);
         if (data > directory || packed > directory - data) continue;
-        streams.push_back(ArchiveStream{data, packed, plain});
+        streams.push_back(ArchiveStream{data, packed, plain, crc});
     }
     std::sort(streams.begin(), streams.end(),
               [](const ArchiveStream& a, const ArchiveStream& b) { return a.offset < b.offset; });
@@ -255,15 +316,20 @@ std::vector<ArchiveStream> archiveStreams(std::string_view archive) {
     return streams;
 }
 
-Expansion expandInstalled(std::string_view archive, uint64_t limit, std::string& expanded) {
-    return expand(archive, limit, expanded, false);
+Expansion expandInstalled(std::string_view archive, uint64_t limit, std::string& expanded,
+                          std::vector<ArchiveStream>* inflated) {
+    return expand(archive, limit, expanded, nullptr, inflated);
 }
 
-Expansion expandForPatch(std::string_view archive, uint64_t limit, std::string& expanded) {
-    return expand(archive, limit, expanded, true);
+Expansion expandForPatch(std::string_view archive, std::string_view installed,
+                         const std::vector<ArchiveStream>& installedEntries, uint64_t limit, std::string& expanded) {
+    const InstalledEntries entries(installed, installedEntries);
+    return expand(archive, limit, expanded, &entries, nullptr);
 }
 
-bool deflateExpanded(std::string_view expanded, unsigned char* target, size_t targetSize, std::string* detail) {
+bool deflateExpanded(std::string_view expanded, std::string_view installed,
+                     const std::vector<ArchiveStream>& installedEntries, unsigned char* target, size_t targetSize,
+                     std::string* detail) {
     const auto failed = [detail](const char* text) {
         if (detail) *detail = text;
         return false;
@@ -280,8 +346,17 @@ bool deflateExpanded(std::string_view expanded, unsigned char* target, size_t ta
         in += e.gap, out += e.gap;
         if (e.plainSize > bodySize - in || e.packedSize > targetSize - out)
             return failed("the archive's plan is damaged");
-        if (!deflater.exactly(e.level, body + in, e.plainSize, target + out, e.packedSize))
+        if (e.source) {
+            // Unchanged since the installed release: its deflated bytes are there.
+            if (e.source > installedEntries.size()) return failed("the archive's plan is damaged");
+            const ArchiveStream& from = installedEntries[static_cast<size_t>(e.source - 1)];
+            if (from.packedSize != e.packedSize || from.offset > installed.size() ||
+                from.packedSize > installed.size() - from.offset)
+                return failed("the archive's plan is damaged");
+            std::memcpy(target + out, installed.data() + from.offset, static_cast<size_t>(e.packedSize));
+        } else if (!deflater.exactly(e.level, body + in, e.plainSize, target + out, e.packedSize)) {
             return failed("an entry does not deflate to its listed size");
+        }
         in += e.plainSize, out += e.packedSize;
     }
     if (bodySize - in != targetSize - out) return failed("the archive has another size than the listed one");

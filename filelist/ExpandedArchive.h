@@ -10,8 +10,12 @@
 // Layout: the expanded bytes, then the plan, then the plan's size (8 bytes, little-endian).
 // The plan holds the number of entries, then for every entry its gap (the bytes kept as they
 // are since the previous entry's end), then every entry's inflated size, then every entry's
-// deflated size (unsigned LEB128 numbers, column after column), then a byte per entry: zlib's
-// level (0 where it is not known, in the expanded form of an installed file).
+// deflated size, then every entry's source (unsigned LEB128 numbers, column after column),
+// then a byte per entry: zlib's level. An entry's source is 0 where the launcher deflates it at
+// its level, else it names the installed archive's inflated entry that has the same deflated
+// bytes, which the launcher copies: 1 + twice the step from the entry one past the one named
+// before (1 + twice the step's size less one where it goes back). In the expanded form of an
+// installed file both are 0.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,6 +36,7 @@ struct ArchiveStream {
     uint64_t offset = 0;      // where they begin in the archive
     uint64_t packedSize = 0;  // how many there are
     uint64_t plainSize = 0;   // how many bytes they inflate to, as the archive's directory says
+    uint32_t crc = 0;         // the CRC-32 of the inflated bytes, as the directory says
 };
 
 // The deflated entries of a ZIP archive as its central directory lists them, in the order
@@ -48,17 +53,25 @@ enum class Expansion {
 };
 
 // The expanded form of an installed file: every entry that inflates soundly (exactly its
-// deflated bytes to exactly its listed size) is inflated. The same bytes always give the
-// same form. Throws std::bad_alloc when memory runs out.
-Expansion expandInstalled(std::string_view archive, uint64_t limit, std::string& expanded);
+// deflated bytes to exactly its listed size) is inflated; `inflated`, when given, receives
+// those entries in their order. The same bytes always give the same form. Throws
+// std::bad_alloc when memory runs out (so do the functions below).
+Expansion expandInstalled(std::string_view archive, uint64_t limit, std::string& expanded,
+                          std::vector<ArchiveStream>* inflated = nullptr);
 
-// The expanded form of a new release: only the entries that zlib deflates again to exactly
-// the archive's bytes (at the level it tries) are inflated, each with that level in the plan.
-Expansion expandForPatch(std::string_view archive, uint64_t limit, std::string& expanded);
+// The expanded form of a new release, for a patch from `installed` (whose inflated entries
+// expandInstalled gave): an entry whose deflated bytes one of those holds as well is copied
+// from there; any other entry is inflated only where zlib deflates it again to exactly the
+// archive's bytes (at a level it tries), with that level in the plan.
+Expansion expandForPatch(std::string_view archive, std::string_view installed,
+                         const std::vector<ArchiveStream>& installedEntries, uint64_t limit, std::string& expanded);
 
 // Writes the archive an expanded form (made by expandForPatch) stands for into `target`,
-// which must be exactly as large as that archive. False, with a short English reason in
-// `detail`, when the plan is unsound or an entry does not deflate to its listed size.
-bool deflateExpanded(std::string_view expanded, unsigned char* target, size_t targetSize, std::string* detail);
+// which must be exactly as large as that archive, copying entries from `installed` where the
+// plan says so. False, with a short English reason in `detail`, when the plan is unsound or
+// an entry does not deflate to its listed size.
+bool deflateExpanded(std::string_view expanded, std::string_view installed,
+                     const std::vector<ArchiveStream>& installedEntries, unsigned char* target, size_t targetSize,
+                     std::string* detail);
 
 } // namespace ornivel

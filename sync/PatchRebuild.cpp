@@ -118,7 +118,8 @@ PatchOutcome decodeFrame(std::string_view reference, PatchReader& patch, std::ve
 PatchOutcome rebuildArchive(std::string_view base, PatchReader& patch, std::vector<unsigned char>& input,
                             size_t filled, unsigned char* target, size_t targetSize, std::string* detail) {
     std::string reference;
-    switch (expandInstalled(base, kArchivePatchSpanMax, reference)) {
+    std::vector<ArchiveStream> installedEntries;
+    switch (expandInstalled(base, kArchivePatchSpanMax, reference, &installedEntries)) {
     case Expansion::Expanded: break;
     case Expansion::NoArchive: return fail(PatchOutcome::Mismatch, detail, "the installed file is no archive");
     case Expansion::TooLarge: return fail(PatchOutcome::TooLarge, detail, "the installed archive exceeds the limit");
@@ -136,7 +137,7 @@ PatchOutcome rebuildArchive(std::string_view base, PatchReader& patch, std::vect
     if (decoded != PatchOutcome::Rebuilt) return decoded;
     reference = std::string();  // the installed file's form is no longer needed
     const std::string_view form(reinterpret_cast<const char*>(expanded.data()), expanded.size());
-    if (!deflateExpanded(form, target, targetSize, detail)) return PatchOutcome::Mismatch;
+    if (!deflateExpanded(form, base, installedEntries, target, targetSize, detail)) return PatchOutcome::Mismatch;
     return PatchOutcome::Rebuilt;
 }
 

@@ -144,7 +144,7 @@ if [[ " $FIGURES " == *" patchmem "* ]]; then
     A="$W/patch-memory-jar" && rm -rf "$A" && mkdir -p "$A"
     cp "$o" "$A/old.bin" && cp "$n" "$A/new.bin" && cp "$f" "$A/new.patch"
     out=$("$WINE64" "$B/benchmarks/patch/bench_patch.exe" rebuild "$(winpath "$A")")
-    row "  a $(($(stat -c %s "$n") / 1048576)) MiB JAR from its archive patch (both expanded forms in memory)" \
+    row "  a $(python3 -c "print(f'{$(stat -c %s "$n") / 1e6:.1f}')") MB JAR from its archive patch (both expanded forms in memory)" \
       "$(mib "$(value private_peak)" "$(value start_private)")" \
       "$(mib "$(value working_set_peak)" "$(value start_working_set)")" "$(value seconds) s" ""
   fi

@@ -189,8 +189,9 @@ std::string words(size_t count, uint64_t seed) {
     return text;
 }
 
-// Two releases of a JAR: most classes kept, a few edited, one new, one gone; a stored entry,
-// one deflated at another level and one that zlib's levels do not repeat (kept as it is).
+// Two releases of a JAR: most classes kept (copied from the installed file), a few edited, one
+// new, one gone (deflated again); a stored entry, an edited one deflated at another level and
+// one that zlib's levels do not repeat (it travels as it is).
 TEST(Patch, ArchivesArePatchedBetweenTheirExpandedForms) {
     std::vector<ZipEntry> older;
     for (int i = 0; i < 200; ++i) older.push_back({"de/torbenwald/C" + std::to_string(i) + ".class", words(1500, i)});
@@ -198,7 +199,7 @@ TEST(Patch, ArchivesArePatchedBetweenTheirExpandedForms) {
     older[7].level = 9;
     older[8].strategy = Z_HUFFMAN_ONLY;
     std::vector<ZipEntry> newer = older;
-    for (int i : {3, 8, 40}) newer[i].content.replace(1000, 20, "changed in this release");
+    for (int i : {3, 7, 8, 40}) newer[i].content.replace(1000, 20, "changed in this release");
     newer.erase(newer.begin() + 50);
     newer.push_back({"de/torbenwald/New.class", words(700, 99)});
     const std::string oldJar = zipOf(older), newJar = zipOf(newer);

@@ -94,9 +94,11 @@ PatchResult writeFrame(std::string_view reference, std::string_view content, std
 // A patch between the expanded forms of two releases of an archive.
 PatchResult writeArchivePatch(std::string_view base, std::string_view target, size_t worthIt, std::string& patch,
                               std::string& error, int level) {
-    std::string newForm, oldForm;
-    if (expandForPatch(target, kArchivePatchSpanMax, newForm) != Expansion::Expanded ||
-        expandInstalled(base, kArchivePatchSpanMax - newForm.size(), oldForm) != Expansion::Expanded)
+    std::string oldForm, newForm;
+    std::vector<ArchiveStream> installedEntries;
+    if (expandInstalled(base, kArchivePatchSpanMax, oldForm, &installedEntries) != Expansion::Expanded ||
+        expandForPatch(target, base, installedEntries, kArchivePatchSpanMax - oldForm.size(), newForm) !=
+            Expansion::Expanded)
         return PatchResult::NotWorthIt;
     const std::string_view magic(kArchivePatchMagic, sizeof kArchivePatchMagic);
     return writeFrame(oldForm, newForm, magic, worthIt, patch, error, level);

@@ -25,12 +25,7 @@ else()
   set(_flavour native)
 endif()
 
-set(_tx "${ORNIVEL_DEPS}/${_flavour}/tinyxml")
-if(NOT EXISTS "${_tx}/lib/libtinyxml.a")
-  message(FATAL_ERROR "TinyXML missing in ${_tx}: run scripts/setup.sh")
-endif()
-add_library(tinyxml STATIC IMPORTED)
-set_target_properties(tinyxml PROPERTIES IMPORTED_LOCATION "${_tx}/lib/libtinyxml.a"
-  INTERFACE_INCLUDE_DIRECTORIES "${_tx}/include" INTERFACE_COMPILE_DEFINITIONS TIXML_USE_STL)
+ornivel_import_dependency(tinyxml "${ORNIVEL_DEPS}/${_flavour}/tinyxml" libtinyxml.a)
+set_target_properties(tinyxml PROPERTIES INTERFACE_COMPILE_DEFINITIONS TIXML_USE_STL)
 
 target_link_libraries(ornivel_pure PUBLIC tinyxml)

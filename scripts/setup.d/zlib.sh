@@ -13,6 +13,7 @@ set -euo pipefail
 log() { printf '[setup] %s\n' "$*"; }
 
 source "$(dirname "$0")/../debian-source.sh"
+source "$(dirname "$0")/../native-flavours.sh"
 src=$(debian_source zlib)
 # The library's own C files, without the gzip file functions (no file access is needed).
 sources=(adler32 compress crc32 deflate infback inffast inflate inftrees trees uncompr zutil)
@@ -41,14 +42,4 @@ for t in $TRIPLETS; do
   [[ -f "$out/lib/libz.a" ]] || build "$out" "$t-gcc-posix" "$t-ar" "-O2"
 done
 
-sanitize="-O1 -g -fno-omit-frame-pointer -fno-sanitize-recover=all"
-declare -A CC_OF=([native]=gcc [native-asan]=clang-16 [native-fuzz]=clang-16)
-declare -A FLAGS_OF=(
-  [native]="-O2"
-  [native-asan]="$sanitize -fsanitize=address,undefined"
-  [native-fuzz]="$sanitize -fsanitize=fuzzer-no-link,address,undefined"
-)
-for flavour in native native-asan native-fuzz; do
-  out="$DEPS/$flavour/zlib"
-  [[ -f "$out/lib/libz.a" ]] || build "$out" "${CC_OF[$flavour]}" ar "${FLAGS_OF[$flavour]}"
-done
+build_native_flavours zlib libz.a

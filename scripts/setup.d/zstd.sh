@@ -14,6 +14,7 @@ log() { printf '[setup] %s\n' "$*"; }
 
 # scripts/setup.sh has made apt's deb-src entry available before it runs its hooks.
 source "$(dirname "$0")/../debian-source.sh"
+source "$(dirname "$0")/../native-flavours.sh"
 src=$(debian_source libzstd)
 
 # build OUT CC AR CFLAGS [make arguments...]: builds lib/libzstd.a in a copy of the library's
@@ -44,15 +45,4 @@ for t in $TRIPLETS; do
   build "$out" "$t-gcc-posix" "$t-ar" "-O2" ZSTD_NO_ASM=1
 done
 
-sanitize="-O1 -g -fno-omit-frame-pointer -fno-sanitize-recover=all"
-declare -A CC_OF=([native]=gcc [native-asan]=clang-16 [native-fuzz]=clang-16)
-declare -A FLAGS_OF=(
-  [native]="-O2"
-  [native-asan]="$sanitize -fsanitize=address,undefined"
-  [native-fuzz]="$sanitize -fsanitize=fuzzer-no-link,address,undefined"
-)
-for flavour in native native-asan native-fuzz; do
-  out="$DEPS/$flavour/zstd"
-  [[ -f "$out/lib/libzstd.a" ]] && continue
-  build "$out" "${CC_OF[$flavour]}" ar "${FLAGS_OF[$flavour]}"
-done
+build_native_flavours zstd libzstd.a

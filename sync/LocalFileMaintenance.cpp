@@ -326,7 +326,8 @@ bool OrnivelSynchronizer::downloadChangedFiles(FileList serverList, RemoteSource
     int counter = 0;
     std::vector<Transfer> transfers;
     for (const FileListFile* file : downloads) {
-        Transfer transfer{file, localPath(file->path), false, ++counter, std::string()};
+        const bool ghostscript = lowerAscii(file->path).find(L"gs.rar") != std::wstring::npos;
+        Transfer transfer{file, localPath(file->path), false, ++counter, ghostscript, std::string()};
         if (workers == 1) progress(nullptr, nullptr, &counter, nullptr, nullptr, nullptr);
         if (!prepareTransfer(*file, transfer, block, listing, module, moduleSizeKnown ? &moduleData : nullptr))
             continue;
@@ -416,7 +417,7 @@ void OrnivelSynchronizer::noteArrival(const Transfer& transfer) {
         bytesFetched_ += static_cast<uint64_t>(transfer.file->size);
     }
     restartPending_ |= transfer.isSelf;
-    ghostscriptLoaded_ |= lowerAscii(transfer.file->path).find(L"gs.rar") != std::wstring::npos;
+    ghostscriptLoaded_ |= transfer.isGhostscript;
 }
 
 } // namespace ornivel

@@ -145,10 +145,14 @@ private:
         std::wstring target;
         bool isSelf;
         int number;  // its place in the download list, from 1
+        bool isGhostscript = false;  // the Ghostscript archive, unpacked after the pass
         std::string patchBase;
         bool taken = false;
         uint64_t patchBytes = 0;
         bool continued = false;  // a partial file of it waits from an earlier run
+        // The new launcher and the Ghostscript archive travel alone, in their place in the
+        // list: the restart and the unpacking follow from them.
+        bool travelsAlone() const { return isSelf || isGhostscript; }
     };
     // Where `file` goes; false when it is not fetched (write protected, or a new launcher
     // that arrived in an earlier run). `listing`: what the folders held before the pass.

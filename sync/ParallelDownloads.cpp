@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include "common/Text.h"
 #include "filelist/FileList.h"
 #include "remote/RemoteSource.h"
 #include "sync/FileDigest.h"
@@ -50,12 +49,6 @@ struct Worker {
     std::vector<unsigned char> block = fileDigestBuffer();
     std::unique_ptr<WorkerProgress> progress;
 };
-
-// The new launcher and the Ghostscript archive travel alone, in their place in the list: the
-// restart and the unpacking follow from them.
-bool travelsAlone(const FileListFile& file, bool isSelf) {
-    return isSelf || lowerAscii(file.path).find(L"gs.rar") != std::wstring::npos;
-}
 
 } // namespace
 
@@ -116,8 +109,8 @@ bool OrnivelSynchronizer::downloadInParallel(std::vector<Transfer>& transfers, R
     // The files between two that travel alone go together.
     for (size_t first = 0; first < transfers.size();) {
         size_t last = first + 1;
-        if (!travelsAlone(*transfers[first].file, transfers[first].isSelf))
-            while (last < transfers.size() && !travelsAlone(*transfers[last].file, transfers[last].isSelf)) ++last;
+        if (!transfers[first].travelsAlone())
+            while (last < transfers.size() && !transfers[last].travelsAlone()) ++last;
         const auto job = [&](size_t index, size_t w) {
             Transfer& transfer = transfers[first + index];
             Worker& worker = workers[w];

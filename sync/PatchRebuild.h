@@ -3,7 +3,9 @@
 // with the installed file as its reference prefix). Plain logic on memory, no system calls:
 // the caller maps the installed file and the file being written (or holds them in memory)
 // and hands the patch in pieces, so memory beyond those two views stays a few hundred
-// kilobytes whatever the file's size.
+// kilobytes whatever the file's size. A patch of an archive (filelist/ExpandedArchive.h) is
+// decoded between the two releases' expanded forms, which are held in memory, within
+// kArchivePatchSpanMax.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -4,12 +4,15 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
+
+#include "common/Handles.h"
 
 namespace ornivel {
 
 class BackgroundBitmap {
 public:
-    BackgroundBitmap() = default;
+    BackgroundBitmap();
     ~BackgroundBitmap();
     BackgroundBitmap(const BackgroundBitmap&) = delete;
     BackgroundBitmap& operator=(const BackgroundBitmap&) = delete;
@@ -21,11 +24,19 @@ public:
     bool paint(HDC dc, SIZE size, const std::function<void(HDC)>& drawWhole);
 
 private:
-    void release();
+    struct GdiObjectTraits {
+        using Value = HGDIOBJ;
+        static Value invalid() noexcept { return nullptr; }
+        static bool isValid(Value v) noexcept { return v != nullptr; }
+        static void close(Value v) noexcept { ::DeleteObject(v); }
+    };
+    class MemoryDC;
 
-    HBITMAP bitmap_ = nullptr;
-    HDC memory_ = nullptr;  // holds bitmap_ selected
-    HGDIOBJ previous_ = nullptr;
+    // Declared before the context that holds it selected, so that it goes after it.
+    UniqueResource<GdiObjectTraits> bitmap_;
+    // The memory context stays with its bitmap for the object's life: making one for each
+    // erase asks the window system for its display settings every time.
+    std::unique_ptr<MemoryDC> memory_;
     SIZE size_{0, 0};
 };
 
